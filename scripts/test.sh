@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Ciphra2k from nothing and runs the whole test
+# suite through CTest: once as a normal release build, once under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$root/scripts/setup.sh"
+export QT_QPA_PLATFORM=offscreen
+for config in release asan; do
+  dir="$root/build-test-$config"  # the presets' binaryDir
+  echo "=== $config build ==="
+  (cd "$root" && cmake --preset "test-$config")
+  cmake --build "$dir" -j2
+  (cd "$dir" && ctest --output-on-failure -j2 --timeout 300)
+done

@@ -1,0 +1,45 @@
+#pragma once
+// The one transformation between a plain file and its encrypted form.
+//
+// An encrypted file has exactly the plain file's length, no header and no
+// check value. With S = E_K(0^16): whole 16-byte blocks are CBC with start
+// vector S across the whole file (8192-byte chunks, one chain); of a tail of
+// k bytes the first is stored unchanged and bytes 1..k-1 are XORed with bytes
+// 1..k-1 of S. The stub compiles this file too (decrypting half only used).
+//
+// Calling order per file: PrepareCipherRun, open the file(s),
+// EncryptStream/DecryptStream, close the file(s), TwofishWipe.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "crypto/twofish.h"
+#include "fileenc/posix_file.h"
+
+namespace ciphra {
+
+inline constexpr std::size_t StreamChunkSize = 8192;
+
+// Reports bytes done while a stream runs (for progress windows).
+class StreamProgress {
+public:
+    virtual void BytesDone(std::uint64_t done, std::uint64_t total) = 0;
+
+protected:
+    ~StreamProgress() = default;
+};
+
+// TwofishSetKey(ctx, key, length, none) then TwofishDeriveStartVector.
+// Throws the key-length exception when length is outside 1..32.
+void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_t length);
+
+// Run the chunk loop from input's current position to its end, writing each
+// processed chunk to output at the offset it was read from. input and output
+// may be the same file (in place). I/O errors throw FileError; the output then
+// holds the chunks written so far.
+void EncryptStream(TTwofishContext& ctx, File& input, File& output,
+                   StreamProgress* progress = nullptr);
+void DecryptStream(TTwofishContext& ctx, File& input, File& output,
+                   StreamProgress* progress = nullptr);
+
+} // namespace ciphra
