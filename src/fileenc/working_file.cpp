@@ -1,42 +1,12 @@
 #include "fileenc/working_file.h"
 
 #include <cerrno>
-#include <ctime>
-#include <sys/random.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
 
 namespace ciphra {
 namespace {
 
-constexpr int CreateAttempts = 100;
-constexpr std::size_t SuffixLength = 6;
-// Leaves room for "." + "." + suffix within the 255-byte name limit.
+// Leaves room for the dots and the random part within the 255-byte limit.
 constexpr std::size_t StemLimit = 200;
-
-std::string RandomSuffix()
-{
-    static constexpr char Alphabet[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    static unsigned counter = 0;
-    unsigned char bytes[SuffixLength];
-    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
-        // Uniqueness, not secrecy, is what matters: the exclusive create
-        // catches any collision.
-        unsigned long seed = static_cast<unsigned long>(std::time(nullptr)) * 2654435761UL ^
-                             static_cast<unsigned long>(getpid()) << 16 ^ ++counter * 40503UL;
-        for (auto& byte : bytes) {
-            byte = static_cast<unsigned char>(seed);
-            seed = seed * 6364136223846793005UL + 1442695040888963407UL;
-            byte ^= static_cast<unsigned char>(seed >> 33);
-        }
-    }
-    std::string suffix;
-    for (unsigned char byte : bytes)
-        suffix += Alphabet[byte % (sizeof Alphabet - 1)];
-    return suffix;
-}
 
 // Cuts a long stem at a UTF-8 character boundary.
 std::string ShortStem(const std::string& stem)
@@ -51,22 +21,12 @@ std::string ShortStem(const std::string& stem)
 
 } // namespace
 
-WorkingFile WorkingFile::Create(const std::string& folder, const std::string& stem)
+WorkingFile::WorkingFile(const std::string& folder, const std::string& stem,
+                         WorkingFileWatch* watch)
+    : file_(File::CreateUnique(folder, "." + ShortStem(stem) + ".", path_)), watch_(watch)
 {
-    const std::string prefix = folder + "/." + ShortStem(stem) + ".";
-    int error = EEXIST;
-    for (int attempt = 0; attempt < CreateAttempts && error == EEXIST; ++attempt) {
-        std::string path = prefix + RandomSuffix();
-        if (auto file = File::TryOpen(path, OpenMode::CreateExclusive, S_IRUSR | S_IWUSR, &error))
-            return WorkingFile(std::move(*file), std::move(path));
-    }
-    throw FileError(error);
-}
-
-WorkingFile::WorkingFile(WorkingFile&& other) noexcept
-    : file_(std::move(other.file_)), path_(std::move(other.path_))
-{
-    other.path_.clear();
+    if (watch_ != nullptr)
+        watch_->WorkingFileCreated(path_);
 }
 
 WorkingFile::~WorkingFile()
@@ -79,26 +39,15 @@ WorkingFile::~WorkingFile()
     } catch (const FileError&) {
         // The file goes anyway.
     }
-    try {
-        RemoveFile(path_);
-    } catch (const FileError&) {
-        // Nothing more can be done from a destructor.
-    }
+    RemoveFileQuietly(path_.c_str());
+    Forget();
 }
 
-void WorkingFile::SetPermissions(mode_t mode)
+void WorkingFile::Forget()
 {
-    const mode_t mask = umask(0);
-    umask(mask);
-    if (fchmod(file_.Descriptor(), mode & ~mask) != 0)
-        throw FileError(errno);
-}
-
-std::string WorkingFile::Release()
-{
-    if (file_.IsOpen())
-        file_.Close();
-    return std::exchange(path_, std::string());
+    path_.clear();
+    if (watch_ != nullptr)
+        watch_->WorkingFileGone();
 }
 
 bool WorkingFile::MoveTo(const std::string& target)
@@ -107,12 +56,21 @@ bool WorkingFile::MoveTo(const std::string& target)
         file_.Close();
     int error = 0;
     if (RenameNoReplace(path_, target, &error)) {
-        path_.clear();
+        Forget();
         return true;
     }
     if (error == EEXIST)
         return false;
     throw FileError(error);
+}
+
+std::string WorkingFile::Release()
+{
+    if (file_.IsOpen())
+        file_.Close();
+    std::string path = path_;
+    Forget();
+    return path;
 }
 
 } // namespace ciphra

@@ -5,32 +5,36 @@
 // already there) under a fresh hidden name in the output's folder, readable
 // and writable by the owner only. It ends in one of two ways: MoveTo gives it
 // its final name without replacing anything, or the destructor removes it,
-// so no working file is left behind on any path, errors included.
+// so no working file is left behind when a step fails.
 
 #include <string>
-#include <sys/types.h>
 
 #include "fileenc/posix_file.h"
 
 namespace ciphra {
 
+// Told when a working file appears and when its name is gone again, so that
+// a caller can remove it from a signal handler too.
+class WorkingFileWatch {
+public:
+    virtual void WorkingFileCreated(const std::string& path) = 0;
+    virtual void WorkingFileGone() = 0;
+
+protected:
+    ~WorkingFileWatch() = default;
+};
+
 class WorkingFile {
 public:
     // A new file ".<stem>.<6 random characters>" in `folder`. Throws FileError.
-    static WorkingFile Create(const std::string& folder, const std::string& stem);
-
-    WorkingFile(WorkingFile&& other) noexcept;
-    WorkingFile& operator=(WorkingFile&&) = delete;
+    WorkingFile(const std::string& folder, const std::string& stem,
+                WorkingFileWatch* watch = nullptr);
     WorkingFile(const WorkingFile&) = delete;
     WorkingFile& operator=(const WorkingFile&) = delete;
-    ~WorkingFile(); // closes and removes the file unless it was moved
+    ~WorkingFile(); // closes and removes the file unless it was moved or released
 
     File& Handle() noexcept { return file_; }
     const std::string& Path() const noexcept { return path_; }
-
-    // Sets the permission bits to `mode` less the process's umask, as a file
-    // created normally would have them. Needs the file still open.
-    void SetPermissions(mode_t mode);
 
     // Closes the file (throwing FileError when the close reports an error) and
     // renames it to `target` without replacing an existing file. Returns false
@@ -42,10 +46,11 @@ public:
     std::string Release();
 
 private:
-    WorkingFile(File file, std::string path) : file_(std::move(file)), path_(std::move(path)) {}
+    void Forget();
 
+    std::string path_; // empty once moved or released
     File file_;
-    std::string path_; // empty once moved to its final name
+    WorkingFileWatch* watch_;
 };
 
 } // namespace ciphra

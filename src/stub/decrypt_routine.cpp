@@ -87,7 +87,7 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
     const std::string folder = FolderOf(ownPath);
     std::optional<WorkingFile> work;
     try {
-        work.emplace(WorkingFile::Create(folder, NameOf(output)));
+        work.emplace(folder, NameOf(output));
     } catch (const FileError& error) {
         return {StubTitle, "Cannot write in the folder " + folder + ".\r" + error.what()};
     }
@@ -95,7 +95,7 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
         return {CrcCheckTitle, UnableToDecryptText};
     work->Handle().Seek(0);
     DecryptStream(ctx, work->Handle(), work->Handle());
-    work->SetPermissions(0666);
+    work->Handle().SetPermissions(MaskedPermissions(0666));
     return Publish(*work, output);
 }
 

@@ -12,9 +12,9 @@ namespace ciphra::stub {
 struct X11Api {
     Display* (*OpenDisplay)(const char*);
     int (*CloseDisplay)(Display*);
-    int (*DefaultScreen)(Display*);
-    Window (*RootWindow)(Display*, int);
-    Colormap (*DefaultColormap)(Display*, int);
+    int (*DefaultScreenNumber)(Display*);
+    Window (*RootWindowOf)(Display*, int);
+    Colormap (*DefaultColormapOf)(Display*, int);
     Window (*CreateSimpleWindow)(Display*, Window, int, int, unsigned, unsigned, unsigned,
                                  unsigned long, unsigned long);
     int (*DestroyWindow)(Display*, Window);

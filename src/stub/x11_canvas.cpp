@@ -56,7 +56,7 @@ int ToGlyphs(std::string_view utf8, XChar2b* glyphs)
 } // namespace
 
 Canvas::Canvas(const X11Api& x, Display* display)
-    : x_(x), display_(display), screen_(x.DefaultScreen(display))
+    : x_(x), display_(display), screen_(x.DefaultScreenNumber(display))
 {
     gc_ = x_.CreateGC(display_, Root(), 0, nullptr);
     for (const char* name : FontNames) {
@@ -66,7 +66,7 @@ Canvas::Canvas(const X11Api& x, Display* display)
     }
     if (font_ != nullptr)
         x_.SetFont(display_, gc_, font_->fid);
-    const Colormap map = x_.DefaultColormap(display_, screen_);
+    const Colormap map = x_.DefaultColormapOf(display_, screen_);
     for (int i = 0; i < static_cast<int>(Colour::Count); ++i) {
         XColor colour{};
         colour.red = Rgb[i][0];
@@ -88,7 +88,7 @@ Canvas::~Canvas()
 
 Window Canvas::Root() const
 {
-    return x_.RootWindow(display_, screen_);
+    return x_.RootWindowOf(display_, screen_);
 }
 
 Window Canvas::CreateTopLevel(const Rect& where, const char* title, long events)
