@@ -18,6 +18,7 @@ constexpr Command Commands[] = {
     {"decrypt", "decrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunDecryptCommand},
     {"hash", "hash [--base64] FILE", &RunHashCommand},
     {"text", "text encrypt|decrypt [--password-file F]", &RunTextCommand},
+    {"sfx", "sfx [--password-file F] [--stub PATH] FILE", &RunSfxCommand},
 };
 
 constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";

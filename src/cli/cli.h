@@ -31,6 +31,7 @@ int RunEncryptCommand(const Arguments& args, CliIo& io);
 int RunDecryptCommand(const Arguments& args, CliIo& io);
 int RunHashCommand(const Arguments& args, CliIo& io);
 int RunTextCommand(const Arguments& args, CliIo& io);
+int RunSfxCommand(const Arguments& args, CliIo& io);
 
 // "ciphra2k-cli: <message>" on Err; returns ExitFailed.
 int ReportFailure(CliIo& io, const std::string& message);

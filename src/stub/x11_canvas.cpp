@@ -8,8 +8,8 @@ namespace {
 // Tried in order: a proportional sans face near 8 points, then the fixed
 // font that every X server has.
 constexpr const char* FontNames[] = {
-    "-*-helvetica-medium-r-normal--12-*-*-*-p-*-iso10646-1",
-    "-*-helvetica-medium-r-normal--12-*-*-*-p-*-iso8859-1",
+    "-*-helvetica-medium-r-normal--10-*-*-*-p-*-iso10646-1",
+    "-*-helvetica-medium-r-normal--10-*-*-*-p-*-iso8859-1",
     "-*-nimbus sans l-regular-r-normal--12-*-*-*-p-*-iso8859-1",
     "-misc-fixed-medium-r-semicondensed--13-*-*-*-c-*-iso10646-1",
     "fixed",
@@ -127,6 +127,13 @@ void Canvas::Line(Window w, int x1, int y1, int x2, int y2, Colour c)
 {
     x_.SetForeground(display_, gc_, pixels_[static_cast<int>(c)]);
     x_.DrawLine(display_, w, gc_, x1, y1, x2, y2);
+}
+
+void Canvas::Dot(Window w, int left, int top, Colour c)
+{
+    x_.SetForeground(display_, gc_, pixels_[static_cast<int>(c)]);
+    x_.FillRectangle(display_, w, gc_, left + 1, top, 3, 5);
+    x_.FillRectangle(display_, w, gc_, left, top + 1, 5, 3);
 }
 
 namespace {

@@ -44,6 +44,9 @@ public:
     // The dotted rectangle of a focused button.
     void FocusRect(Window w, const Rect& r);
     void Line(Window w, int x1, int y1, int x2, int y2, Colour c);
+    // A round dot of 5 by 5 pixels with its top-left corner at (left, top):
+    // one masked character of a password.
+    void Dot(Window w, int left, int top, Colour c);
 
     int TextWidth(std::string_view utf8) const;
     int Ascent() const;

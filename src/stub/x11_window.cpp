@@ -18,7 +18,8 @@ constexpr Rect LabelArea{8, 12, 76, 13};
 constexpr Rect EditArea{60, 8, 149, 21};
 constexpr Rect ButtonArea{216, 8, 75, 22};
 constexpr const char* WindowTitle = "Ciphra Self-Decrypting";
-constexpr const char* PasswordMask = "*";
+// Each typed character shows as one dot in a cell this wide.
+constexpr int MaskCell = 7;
 // Bytes the edit takes: far more than the key can use, so that an overlong
 // password is still refused with its message.
 constexpr std::size_t EditCapacity = 256;
@@ -251,16 +252,15 @@ private:
 
         canvas_.Fill(window_, EditArea, Colour::Window);
         canvas_.SunkenEdge(window_, EditArea);
-        const int starWidth = canvas_.TextWidth(PasswordMask);
         const int textLeft = EditArea.Left + 4;
         const int textTop = EditArea.Top + (EditArea.Height - canvas_.LineHeight()) / 2;
-        const std::size_t fits = static_cast<std::size_t>((EditArea.Width - 10) / starWidth);
+        const int dotTop = EditArea.Top + (EditArea.Height - 5) / 2;
+        const std::size_t fits = static_cast<std::size_t>((EditArea.Width - 10) / MaskCell);
         const std::size_t shown = CharacterCount() < fits ? CharacterCount() : fits;
         for (std::size_t i = 0; i < shown; ++i)
-            canvas_.Text(window_, textLeft + static_cast<int>(i) * starWidth, textTop, PasswordMask,
-                         Colour::Text);
+            canvas_.Dot(window_, textLeft + 1 + static_cast<int>(i) * MaskCell, dotTop, Colour::Text);
         if (focus_ == Focus::Edit) {
-            const int caret = textLeft + static_cast<int>(shown) * starWidth;
+            const int caret = textLeft + static_cast<int>(shown) * MaskCell;
             canvas_.Line(window_, caret, textTop, caret, textTop + canvas_.LineHeight() - 1,
                          Colour::Text);
         }
