@@ -98,6 +98,7 @@ int RunTerminal(const std::string& ownPath)
     ReadPasswordLine(STDIN_FILENO, line);
     if (!isatty(STDIN_FILENO))
         std::fputc('\n', stdout);
+    std::fflush(stdout); // before any message goes to standard error
     TerminalMessages messages;
     const std::string_view password(line.Bytes, std::min(line.Length, PasswordLineCapacity));
     return DecryptPayload(ownPath, password, messages) ? 0 : 1;
