@@ -96,7 +96,8 @@ int RunSfxCommand(const Arguments& arguments, CliIo& io)
         SecretText password;
         ObtainPassword(line.PasswordFile, io.Prompt, password);
         if (password.Empty() || password.View().size() > LongestRawKey) {
-            return ReportFailure(io, "the password of a self-decrypting program must be 1 to 32 bytes");
+            return ReportFailure(io,
+                                 "the password of a self-decrypting program must be 1 to 32 bytes");
         }
         InterruptCleanup cleanup;
         io.Out << WriteSelfDecryptingProgram(line.Operands[0], password.View(), stubPath, nullptr,

@@ -65,7 +65,8 @@ Outcome Publish(WorkingFile& work, const std::string& output)
     if (holder.empty())
         holder = work.Release();
     return {StubTitle, "The file name " + NameOf(output) +
-                           " is already taken.\rThe decrypted file was saved as " + NameOf(holder) + "."};
+                           " is already taken.\rThe decrypted file was saved as " + NameOf(holder) +
+                           "."};
 }
 
 Outcome Decrypt(const std::string& ownPath, std::string_view password)

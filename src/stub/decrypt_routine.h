@@ -21,7 +21,8 @@ protected:
 inline constexpr const char* PasswordCheckTitle = "Password check";
 inline constexpr const char* PasswordRequiredText = "Password is required.";
 inline constexpr const char* CrcCheckTitle = "CRC check";
-inline constexpr const char* UnableToDecryptText = "Unable to decrypt file.\rFile might be corrupt.";
+inline constexpr const char* UnableToDecryptText =
+    "Unable to decrypt file.\rFile might be corrupt.";
 inline constexpr const char* StubTitle = "Ciphra SFD";
 inline constexpr const char* DecryptedText = "File decrypted!";
 

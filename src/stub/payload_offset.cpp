@@ -28,8 +28,7 @@ private:
     std::uint64_t end_ = 0;
 };
 
-template <typename T>
-T ReadRecord(File& file, std::uint64_t offset)
+template <typename T> T ReadRecord(File& file, std::uint64_t offset)
 {
     T record;
     if (file.ReadAt(&record, sizeof record, offset) != sizeof record)
@@ -42,7 +41,8 @@ T ReadRecord(File& file, std::uint64_t offset)
 std::uint64_t ElfImageLength(File& file)
 {
     const auto header = ReadRecord<Elf64_Ehdr>(file, 0);
-    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 || header.e_ident[EI_CLASS] != ELFCLASS64 ||
+    if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ELFCLASS64 ||
         (header.e_phnum > 0 && header.e_phentsize < sizeof(Elf64_Phdr)) ||
         (header.e_shnum > 0 && header.e_shentsize < sizeof(Elf64_Shdr)))
         throw Exception(NotAProgram);

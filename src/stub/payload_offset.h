@@ -20,6 +20,9 @@ namespace ciphra::stub {
 std::uint64_t ElfImageLength(File& file);
 
 // SfdPayloadOffset of the program stored in `file`: the length of its stub.
-inline std::uint64_t SfdPayloadOffset(File& file) { return ElfImageLength(file); }
+inline std::uint64_t SfdPayloadOffset(File& file)
+{
+    return ElfImageLength(file);
+}
 
 } // namespace ciphra::stub

@@ -85,7 +85,8 @@ void ReadPasswordLine(int fd, PasswordLine& line)
             line.Bytes[line.Length] = byte;
         ++line.Length;
     }
-    if (line.Length > 0 && line.Length <= PasswordLineCapacity && line.Bytes[line.Length - 1] == '\r')
+    if (line.Length > 0 && line.Length <= PasswordLineCapacity &&
+        line.Bytes[line.Length - 1] == '\r')
         --line.Length;
     byte = 0;
 }

@@ -8,9 +8,9 @@ namespace {
 // Tried in order: a proportional sans face near 8 points, then the fixed
 // font that every X server has.
 constexpr const char* FontNames[] = {
-    "-*-helvetica-medium-r-normal--10-*-*-*-p-*-iso10646-1",
-    "-*-helvetica-medium-r-normal--10-*-*-*-p-*-iso8859-1",
-    "-*-nimbus sans l-regular-r-normal--12-*-*-*-p-*-iso8859-1",
+    "-*-helvetica-medium-r-normal--11-*-*-*-p-*-iso10646-1",
+    "-*-helvetica-medium-r-normal--11-*-*-*-p-*-iso8859-1",
+    "-*-nimbus sans l-regular-r-normal--11-*-*-*-p-*-iso8859-1",
     "-misc-fixed-medium-r-semicondensed--13-*-*-*-c-*-iso10646-1",
     "fixed",
 };
@@ -33,7 +33,10 @@ int ToGlyphs(std::string_view utf8, XChar2b* glyphs)
     for (std::size_t i = 0; i < utf8.size() && count < static_cast<int>(MaxGlyphs);) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         unsigned code = '?';
-        std::size_t length = lead < 0x80 ? 1 : lead >= 0xE0 ? (lead >= 0xF0 ? 4 : 3) : lead >= 0xC0 ? 2 : 1;
+        std::size_t length = lead < 0x80    ? 1
+                             : lead >= 0xE0 ? (lead >= 0xF0 ? 4 : 3)
+                             : lead >= 0xC0 ? 2
+                                            : 1;
         if (length == 1 && lead < 0x80) {
             code = lead;
         } else if (length > 1 && i + length <= utf8.size()) {

@@ -11,7 +11,7 @@ namespace {
 constexpr int Margin = 16;
 constexpr int ButtonWidth = 75;
 constexpr int ButtonHeight = 23;
-constexpr int MinimumWidth = 140;
+constexpr int MinimumWidth = ButtonWidth + 2 * Margin;
 
 std::vector<std::string_view> SplitLines(const std::string& text)
 {
@@ -56,8 +56,8 @@ public:
         // The default button: a dark frame around the 3-D edge.
         canvas_.Line(w, button_.Left - 1, button_.Top - 1, button_.Left + button_.Width,
                      button_.Top - 1, Colour::Text);
-        canvas_.Line(w, button_.Left - 1, button_.Top + button_.Height, button_.Left + button_.Width,
-                     button_.Top + button_.Height, Colour::Text);
+        canvas_.Line(w, button_.Left - 1, button_.Top + button_.Height,
+                     button_.Left + button_.Width, button_.Top + button_.Height, Colour::Text);
         canvas_.Line(w, button_.Left - 1, button_.Top - 1, button_.Left - 1,
                      button_.Top + button_.Height, Colour::Text);
         canvas_.Line(w, button_.Left + button_.Width, button_.Top - 1, button_.Left + button_.Width,
@@ -71,8 +71,8 @@ public:
         canvas_.Text(w, button_.Left + (button_.Width - labelWidth) / 2 + shift,
                      button_.Top + (button_.Height - canvas_.LineHeight()) / 2 + shift, "OK",
                      Colour::Text);
-        canvas_.FocusRect(w, {button_.Left + 4, button_.Top + 4, button_.Width - 8,
-                              button_.Height - 8});
+        canvas_.FocusRect(
+            w, {button_.Left + 4, button_.Top + 4, button_.Width - 8, button_.Height - 8});
     }
 
 private:
@@ -101,11 +101,9 @@ void RunMessageBox(Canvas& canvas, Window owner, const char* title, const std::s
     left += (owned.width - box.Width()) / 2;
     top += (owned.height - box.Height()) / 2;
 
-    const Window w = canvas.CreateTopLevel({std::max(0, left), std::max(0, top), box.Width(),
-                                            box.Height()},
-                                           title,
-                                           ExposureMask | KeyPressMask | ButtonPressMask |
-                                               ButtonReleaseMask | StructureNotifyMask);
+    const Window w = canvas.CreateTopLevel(
+        {std::max(0, left), std::max(0, top), box.Width(), box.Height()}, title,
+        ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | StructureNotifyMask);
     x.SetTransientForHint(display, w, owner);
     const Atom atom = x.InternAtom(display, "ATOM", False);
     const Atom dialog = x.InternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);

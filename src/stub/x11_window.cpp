@@ -1,6 +1,7 @@
 #include "stub/x11_window.h"
 
 #include <X11/keysym.h>
+#include <algorithm>
 #include <clocale>
 #include <cstddef>
 
@@ -70,10 +71,10 @@ public:
     MainWindow(const X11Api& x, Display* display, const std::string& ownPath)
         : x_(x), display_(display), canvas_(x, display), ownPath_(ownPath)
     {
-        window_ = canvas_.CreateTopLevel(WindowArea, WindowTitle,
-                                         ExposureMask | KeyPressMask | ButtonPressMask |
-                                             ButtonReleaseMask | StructureNotifyMask |
-                                             FocusChangeMask);
+        window_ =
+            canvas_.CreateTopLevel(WindowArea, WindowTitle,
+                                   ExposureMask | KeyPressMask | ButtonPressMask |
+                                       ButtonReleaseMask | StructureNotifyMask | FocusChangeMask);
         OpenInputMethod();
         x_.MapWindow(display_, window_);
     }
@@ -133,6 +134,9 @@ private:
 
     void Handle(XEvent& event)
     {
+        // Late events of a closed message box are not ours.
+        if (event.xany.window != window_)
+            return;
         switch (event.type) {
         case Expose:
             if (event.xexpose.count == 0)
@@ -210,8 +214,9 @@ private:
                 break;
             [[fallthrough]];
         default:
-            if (focus_ == Focus::Edit && length > 0 && static_cast<unsigned char>(typed[0]) >= 0x20 &&
-                typed[0] != 0x7F && length_ + static_cast<std::size_t>(length) <= EditCapacity) {
+            if (focus_ == Focus::Edit && length > 0 &&
+                static_cast<unsigned char>(typed[0]) >= 0x20 && typed[0] != 0x7F &&
+                length_ + static_cast<std::size_t>(length) <= EditCapacity) {
                 for (int i = 0; i < length; ++i)
                     text_[length_++] = typed[i];
             }
@@ -248,7 +253,10 @@ private:
     void Paint()
     {
         canvas_.Fill(window_, {0, 0, 2000, 2000}, Colour::Face);
-        canvas_.Text(window_, LabelArea.Left, LabelArea.Top, "Password:", Colour::Text);
+        // A wide font moves the label left rather than under the edit.
+        const int labelWidth = canvas_.TextWidth("Password:");
+        const int labelLeft = std::max(2, std::min(LabelArea.Left, EditArea.Left - 4 - labelWidth));
+        canvas_.Text(window_, labelLeft, LabelArea.Top, "Password:", Colour::Text);
 
         canvas_.Fill(window_, EditArea, Colour::Window);
         canvas_.SunkenEdge(window_, EditArea);
@@ -258,7 +266,8 @@ private:
         const std::size_t fits = static_cast<std::size_t>((EditArea.Width - 10) / MaskCell);
         const std::size_t shown = CharacterCount() < fits ? CharacterCount() : fits;
         for (std::size_t i = 0; i < shown; ++i)
-            canvas_.Dot(window_, textLeft + 1 + static_cast<int>(i) * MaskCell, dotTop, Colour::Text);
+            canvas_.Dot(window_, textLeft + 1 + static_cast<int>(i) * MaskCell, dotTop,
+                        Colour::Text);
         if (focus_ == Focus::Edit) {
             const int caret = textLeft + static_cast<int>(shown) * MaskCell;
             canvas_.Line(window_, caret, textTop, caret, textTop + canvas_.LineHeight() - 1,
@@ -272,7 +281,8 @@ private:
             canvas_.RaisedEdge(window_, ButtonArea);
         const int shift = pressed_ ? 1 : 0;
         canvas_.Text(window_,
-                     ButtonArea.Left + (ButtonArea.Width - canvas_.TextWidth("Decrypt")) / 2 + shift,
+                     ButtonArea.Left + (ButtonArea.Width - canvas_.TextWidth("Decrypt")) / 2 +
+                         shift,
                      ButtonArea.Top + (ButtonArea.Height - canvas_.LineHeight()) / 2 + shift,
                      "Decrypt", Colour::Text);
         if (focus_ == Focus::Button)

@@ -148,14 +148,15 @@ TEST(DecryptRoutine, ATakenOutputNameIsKeptAndReported)
 TEST(DecryptRoutine, AProgramWithoutAWholeStubCannotBeDecrypted)
 {
     const std::string stub = ReadBytes(CIPHRA_STUB_FILE);
-    for (const std::string& content : {std::string("#!/bin/sh\necho not a stub\n"),
-                                       stub.substr(0, stub.size() / 2)}) {
+    for (const std::string& content :
+         {std::string("#!/bin/sh\necho not a stub\n"), stub.substr(0, stub.size() / 2)}) {
         TempFolder folder;
         WriteBytes(folder / "report.exe", content);
         const RunResult run = Decrypt(folder / "report.exe", "pw");
         EXPECT_FALSE(run.Restored);
-        EXPECT_EQ(run.Shown, (std::vector<Message>{
-                                 {"CRC check", "Unable to decrypt file.\rFile might be corrupt."}}));
+        EXPECT_EQ(run.Shown,
+                  (std::vector<Message>{
+                      {"CRC check", "Unable to decrypt file.\rFile might be corrupt."}}));
         EXPECT_EQ(Snapshot(folder.Path()).size(), 1U);
     }
 }
@@ -185,8 +186,8 @@ TEST(DecryptRoutine, UnwritableFolderForAnOrdinaryUser)
     chmod(folder.Path().c_str(), 0755);
     EXPECT_FALSE(run.Restored);
     ASSERT_EQ(run.Shown.size(), 1U);
-    EXPECT_EQ(run.Shown[0].second, "Cannot write in the folder " + folder.Path().string() +
-                                       ".\rFile access denied");
+    EXPECT_EQ(run.Shown[0].second,
+              "Cannot write in the folder " + folder.Path().string() + ".\rFile access denied");
 }
 
 } // namespace

@@ -53,7 +53,8 @@ TEST(PayloadOffset, RefusesWhatIsNoWholeStub)
         {"plain text", std::string(200, 'x')},
         {"headers only", stub.substr(0, 64)},
         {"one byte short", stub.substr(0, stub.size() - 1)},
-        {"32-bit class", [&] {
+        {"32-bit class",
+         [&] {
              std::string other = stub;
              other[4] = 1; // ELFCLASS32
              return other;

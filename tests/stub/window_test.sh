@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The stub's window end to end under a virtual X server: an empty password
+# gets its box, Enter in the edit does nothing, the right (UTF-8) password
+# typed and "Decrypt" clicked restores the file and shows "File decrypted!",
+# and closing the window ends the program.
+# Usage: window_test.sh SFDSTUB CIPHRA2K-CLI [SCREENSHOT.png]
+set -euo pipefail
+stub=$1
+cli=$2
+screenshot=${3:-}
+
+for tool in Xvfb xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is not installed"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+xvfb_pid=""
+stub_pid=""
+cleanup() {
+  [[ -n $stub_pid ]] && kill "$stub_pid" 2>/dev/null || true
+  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Wait up to 10 s for a window of exactly this name and print its id.
+window_named() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    if [[ -n $id ]]; then
+      echo "$id"
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+no_window_named() {
+  ! xdotool search --name "^$1\$" >/dev/null 2>&1
+}
+
+# Click inside a window at a point relative to its top-left corner.
+click_at() {
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  sleep 0.2
+}
+
+# Press "OK" in a message box: the button sits centred near its bottom.
+press_ok() {
+  local WIDTH HEIGHT
+  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
+  click_at "$1" $((WIDTH / 2)) $((HEIGHT - 21))
+}
+
+# Xvfb picks a free display itself and writes its number to fd 3.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 100); do
+  [[ -s $work/display ]] && break
+  sleep 0.1
+done
+[[ -s $work/display ]] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n 1 "$work/display")"
+
+password='pässwörd€1'
+printf '%s' "$password" >"$work/pw"
+head -c 30000 /dev/urandom >"$work/photo.jpg"
+"$cli" sfx --password-file "$work/pw" --stub "$stub" "$work/photo.jpg" >/dev/null
+
+"$work/photo.exe" &
+stub_pid=$!
+main=$(window_named "Ciphra Self-Decrypting") || fail "no main window"
+
+# Edit at (60, 8, 149, 21), "Decrypt" at (216, 8, 75, 22).
+click_at "$main" 253 19
+box=$(window_named "Password check") || fail "an empty password gave no box"
+press_ok "$box"
+no_window_named "Password check" || fail "the box did not close"
+
+click_at "$main" 100 18
+xdotool type --delay 30 "$password"
+xdotool key Return
+sleep 0.5
+[[ ! -e $work/photo.dec ]] || fail "Enter in the edit decrypted"
+no_window_named "Ciphra SFD" || fail "Enter in the edit showed a box"
+
+[[ -z $screenshot ]] || import -window "$main" "$work/main.png"
+
+click_at "$main" 253 19
+box=$(window_named "Ciphra SFD") || fail "no box after Decrypt"
+if [[ -n $screenshot ]]; then
+  # The window with the typed password above the box it shows afterwards.
+  import -window "$box" "$work/box.png"
+  convert "$work/main.png" "$work/box.png" -bordercolor '#4a6a8a' -border 12 \
+    -background '#4a6a8a' -gravity center -append "$screenshot"
+fi
+cmp -s "$work/photo.jpg" "$work/photo.dec" || fail "the restored file differs"
+press_ok "$box"
+no_window_named "Ciphra SFD" || fail "the box did not close"
+
+xdotool windowclose "$main"
+for _ in $(seq 50); do
+  kill -0 "$stub_pid" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$stub_pid" 2>/dev/null && fail "closing the window did not end the program"
+wait "$stub_pid" || fail "the program ended with status $?"
+stub_pid=""
+echo "PASS"
