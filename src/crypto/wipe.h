@@ -8,7 +8,8 @@ namespace ciphra {
 
 void SecureWipe(void* data, std::size_t size) noexcept;
 
-template <typename T> void SecureWipeObject(T& object) noexcept
+template <typename T>
+void SecureWipeObject(T& object) noexcept
 {
     SecureWipe(&object, sizeof(T));
 }
