@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "cli/interrupt_cleanup.h"
 #include "crypto/twofish.h"
 #include "fileenc/cipher_stream.h"
 #include "fileenc/working_file.h"
@@ -19,6 +20,13 @@ struct Outcome {
     const char* Title = StubTitle;
     std::string Text;
     bool Restored = false;
+};
+
+// An interrupting signal removes the working file too.
+class InterruptCleanup final : public WorkingFileWatch {
+public:
+    void WorkingFileCreated(const std::string& path) override { cli::RememberTemporary(path); }
+    void WorkingFileGone() override { cli::ForgetTemporary(); }
 };
 
 class ContextWipe {
@@ -86,9 +94,10 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
 
     const std::string output = OutputPathFor(ownPath);
     const std::string folder = FolderOf(ownPath);
+    InterruptCleanup cleanup;
     std::optional<WorkingFile> work;
     try {
-        work.emplace(folder, NameOf(output));
+        work.emplace(folder, NameOf(output), &cleanup);
     } catch (const FileError& error) {
         return {StubTitle, "Cannot write in the folder " + folder + ".\r" + error.what()};
     }

@@ -1,58 +1,46 @@
 #include "stub/terminal_mode.h"
 
 #include <algorithm>
-#include <csignal>
 #include <cstdio>
 #include <string_view>
 #include <termios.h>
 #include <unistd.h>
 
+#include "cli/interrupt_cleanup.h"
 #include "crypto/wipe.h"
 #include "stub/decrypt_routine.h"
 
 namespace ciphra::stub {
 namespace {
 
-// The terminal settings to restore, also from a signal that arrives while
-// the echo is off.
-struct termios SavedTerminal;
-volatile std::sig_atomic_t SavedFd = -1;
-
-extern "C" void RestoreEchoAndDie(int signal)
-{
-    if (SavedFd >= 0)
-        tcsetattr(SavedFd, TCSANOW, &SavedTerminal);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-constexpr int EchoSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
-
 class EchoOff {
 public:
-    explicit EchoOff(int fd)
+    explicit EchoOff(int fd) : fd_(fd)
     {
-        if (!isatty(fd) || tcgetattr(fd, &SavedTerminal) != 0)
+        if (!isatty(fd) || tcgetattr(fd, &saved_) != 0) {
+            fd_ = -1;
             return;
-        struct termios quiet = SavedTerminal;
+        }
+        struct termios quiet = saved_;
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
-        SavedFd = fd;
-        for (int signal : EchoSignals)
-            std::signal(signal, RestoreEchoAndDie);
-        tcsetattr(fd, TCSAFLUSH, &quiet);
+        // An interrupting signal gives the terminal its echo back.
+        cli::RememberTerminal(fd_, saved_);
+        tcsetattr(fd_, TCSAFLUSH, &quiet);
     }
     ~EchoOff()
     {
-        if (SavedFd < 0)
+        if (fd_ < 0)
             return;
-        tcsetattr(SavedFd, TCSAFLUSH, &SavedTerminal);
-        SavedFd = -1;
-        for (int signal : EchoSignals)
-            std::signal(signal, SIG_DFL);
+        tcsetattr(fd_, TCSAFLUSH, &saved_);
+        cli::ForgetTerminal();
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;
+
+private:
+    int fd_;
+    struct termios saved_ {};
 };
 
 class TerminalMessages final : public MessageSink {

@@ -1,6 +1,7 @@
 // The real stub program end to end on the terminal: programs written by the
 // writer, run without a display, answered on standard input.
 
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -27,8 +28,10 @@ struct Result {
     std::string Output; // standard output and standard error together
 };
 
-// Runs `program` without DISPLAY, feeding `input` to its standard input.
-Result RunWithoutDisplay(const std::string& program, const std::string& input)
+// Runs `program` without DISPLAY, feeding `input` to its standard input;
+// with `interruptAfterMs`, sends SIGINT that long after the input.
+Result RunWithoutDisplay(const std::string& program, const std::string& input,
+                         int interruptAfterMs = -1)
 {
     std::vector<char*> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -54,6 +57,10 @@ Result RunWithoutDisplay(const std::string& program, const std::string& input)
     if (!input.empty() && write(toChild[1], input.data(), input.size()) < 0)
         ADD_FAILURE() << "cannot feed the program";
     close(toChild[1]);
+    if (interruptAfterMs >= 0) {
+        usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
+        kill(child, SIGINT);
+    }
     Result result{-1, {}};
     char buffer[4096];
     for (ssize_t n; (n = read(fromChild[0], buffer, sizeof buffer)) > 0;)
@@ -137,6 +144,18 @@ TEST(StubProgram, ASecondRunFindsTheNameTaken)
                              "The decrypted file was saved as report (2).dec.\n");
     EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
     EXPECT_EQ(ReadBytes(folder / "report (2).dec"), plain);
+}
+
+// Interrupted while it decrypts, the program leaves no working file behind
+// (whether the signal came mid-way or after the end).
+TEST(StubProgram, AnInterruptLeavesNoWorkingFile)
+{
+    TempFolder folder;
+    const std::string program = WriteProgram(folder, PatternBytes(48 << 20), "pw");
+    const Result result = RunWithoutDisplay(program, "pw\n", 150);
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+    EXPECT_TRUE(result.ExitCode == 128 + SIGINT || result.ExitCode == 0) << result.ExitCode;
 }
 
 } // namespace
