@@ -27,16 +27,6 @@ constexpr std::size_t EditCapacity = 256;
 
 enum class Focus { Edit, Button };
 
-// Keysyms without a Latin-1 or direct Unicode form give no text.
-unsigned KeysymToCodePoint(KeySym key)
-{
-    if ((key >= 0x20 && key <= 0x7E) || (key >= 0xA0 && key <= 0xFF))
-        return static_cast<unsigned>(key);
-    if ((key & 0xFF000000UL) == 0x01000000UL)
-        return static_cast<unsigned>(key & 0x00FFFFFFUL);
-    return 0;
-}
-
 int EncodeUtf8(unsigned code, char* out)
 {
     if (code < 0x80) {
@@ -189,8 +179,12 @@ private:
             if (status != XLookupChars && status != XLookupBoth)
                 length = 0;
         } else {
-            x_.LookupString(&key, typed, sizeof typed, &keysym, nullptr);
-            const unsigned code = KeysymToCodePoint(keysym);
+            // Without an input method: the Latin-1 text of the key, or the
+            // character of a keysym that names a Unicode code point.
+            const int latin1 = x_.LookupString(&key, typed, sizeof typed, &keysym, nullptr);
+            unsigned code = latin1 == 1 ? static_cast<unsigned char>(typed[0]) : 0;
+            if ((keysym & 0xFF000000UL) == 0x01000000UL)
+                code = static_cast<unsigned>(keysym & 0x00FFFFFFUL);
             length = code != 0 ? EncodeUtf8(code, typed) : 0;
         }
         switch (keysym) {
