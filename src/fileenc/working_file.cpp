@@ -8,22 +8,26 @@ namespace {
 // Leaves room for the dots and the random part within the 255-byte limit.
 constexpr std::size_t StemLimit = 200;
 
-// Cuts a long stem at a UTF-8 character boundary.
-std::string ShortStem(const std::string& stem)
+// "." + stem + ".", with a long stem cut at a UTF-8 character boundary.
+std::string HiddenPrefix(const std::string& stem)
 {
-    if (stem.size() <= StemLimit)
-        return stem;
-    std::size_t cut = StemLimit;
-    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
-        --cut;
-    return stem.substr(0, cut);
+    std::size_t cut = stem.size();
+    if (cut > StemLimit) {
+        cut = StemLimit;
+        while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80)
+            --cut;
+    }
+    std::string prefix(1, '.');
+    prefix.append(stem, 0, cut);
+    prefix.push_back('.');
+    return prefix;
 }
 
 } // namespace
 
 WorkingFile::WorkingFile(const std::string& folder, const std::string& stem,
                          WorkingFileWatch* watch)
-    : file_(File::CreateUnique(folder, "." + ShortStem(stem) + ".", path_)), watch_(watch)
+    : file_(File::CreateUnique(folder, HiddenPrefix(stem), path_)), watch_(watch)
 {
     if (watch_ != nullptr)
         watch_->WorkingFileCreated(path_);

@@ -58,6 +58,22 @@ TEST(SfxWriter, ProgramIsTheStubFollowedByTheRawKeyPayload)
     }
 }
 
+// Working files carry the program's name: near the 255-byte limit it is cut,
+// at a character boundary, and the program still appears.
+TEST(SfxWriter, NamesNearTheLengthLimit)
+{
+    std::string accents;
+    for (int i = 0; i < 120; ++i)
+        accents += "\xC3\xA9"; // U+00E9, two bytes
+    for (const std::string& stem : {std::string(250, 'a'), accents}) {
+        TempFolder folder;
+        WriteBytes(folder / (stem + ".doc"), "payload");
+        EXPECT_EQ(WriteSelfDecryptingProgram(folder / (stem + ".doc"), "pw", CIPHRA_STUB_FILE),
+                  folder / (stem + ".exe"));
+        EXPECT_EQ(Snapshot(folder.Path()).size(), 2U);
+    }
+}
+
 TEST(SfxWriter, ProgramNames)
 {
     EXPECT_EQ(SelfDecryptingProgramPath("/d/report.doc"), "/d/report.exe");
