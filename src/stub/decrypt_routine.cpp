@@ -86,7 +86,8 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
     TTwofishContext ctx;
     ContextWipe wipe(ctx);
     try {
-        const auto length = static_cast<std::int32_t>(password.size() > 33 ? 33 : password.size());
+        // Anything over 32 bytes is refused alike; 33 stands for them all.
+        const auto length = static_cast<std::int32_t>(password.size() > 32 ? 33 : password.size());
         PrepareCipherRun(ctx, password.data(), length);
     } catch (const Exception& error) {
         return {StubTitle, error.what()};

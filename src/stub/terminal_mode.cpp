@@ -45,11 +45,11 @@ private:
 
 class TerminalMessages final : public MessageSink {
 public:
-    void ShowMessage(const char* title, const std::string& text) override
+    // The terminal shows the text alone, without the box's title.
+    void ShowMessage(const char* /*title*/, const std::string& text) override
     {
         std::string lines = text;
         std::replace(lines.begin(), lines.end(), '\r', '\n');
-        (void)title; // the terminal shows the text alone
         std::FILE* stream = text == DecryptedText ? stdout : stderr;
         std::fputs(lines.c_str(), stream);
         std::fputc('\n', stream);

@@ -35,7 +35,7 @@ fail() {
 window_named() {
   local id
   for _ in $(seq 100); do
-    id=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
     if [[ -n $id ]]; then
       echo "$id"
       return 0
@@ -45,8 +45,13 @@ window_named() {
   return 1
 }
 
+# Wait up to 5 s for no window of this name to be left.
 no_window_named() {
-  ! xdotool search --name "^$1\$" >/dev/null 2>&1
+  for _ in $(seq 50); do
+    xdotool search --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
 }
 
 # Click inside a window at a point relative to its top-left corner.
