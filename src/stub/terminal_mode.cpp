@@ -13,6 +13,19 @@
 namespace ciphra::stub {
 namespace {
 
+// Longest password line kept; longer lines still count their full length, so
+// that the key setup refuses them.
+constexpr std::size_t PasswordLineCapacity = 1024;
+
+struct PasswordLine {
+    char Bytes[PasswordLineCapacity];
+    std::size_t Length = 0; // bytes of the line; may exceed the capacity
+    PasswordLine() = default;
+    PasswordLine(const PasswordLine&) = delete;
+    PasswordLine& operator=(const PasswordLine&) = delete;
+    ~PasswordLine() { SecureWipe(Bytes, sizeof Bytes); }
+};
+
 class EchoOff {
 public:
     explicit EchoOff(int fd) : fd_(fd)
@@ -56,16 +69,13 @@ public:
     }
 };
 
-} // namespace
-
-PasswordLine::~PasswordLine()
+void ReadPasswordLine(int fd, const char* prompt, PasswordLine& line)
 {
-    SecureWipe(Bytes, sizeof Bytes);
-}
-
-void ReadPasswordLine(int fd, PasswordLine& line)
-{
+    // The echo goes off before the prompt shows, so that nothing typed in
+    // answer to it is ever echoed.
     EchoOff echo(fd);
+    std::fputs(prompt, stdout);
+    std::fflush(stdout);
     line.Length = 0;
     char byte = 0;
     while (read(fd, &byte, 1) == 1 && byte != '\n') {
@@ -79,12 +89,12 @@ void ReadPasswordLine(int fd, PasswordLine& line)
     byte = 0;
 }
 
+} // namespace
+
 int RunTerminal(const std::string& ownPath)
 {
-    std::fputs("Password: ", stdout);
-    std::fflush(stdout);
     PasswordLine line;
-    ReadPasswordLine(STDIN_FILENO, line);
+    ReadPasswordLine(STDIN_FILENO, "Password: ", line);
     if (!isatty(STDIN_FILENO))
         std::fputc('\n', stdout);
     std::fflush(stdout); // before any message goes to standard error

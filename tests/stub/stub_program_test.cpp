@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -72,6 +73,33 @@ Result RunWithoutDisplay(const std::string& program, const std::string& input,
     return result;
 }
 
+// Runs `program` without DISPLAY on a new pseudo-terminal, types `line` once
+// the prompt is there, and returns all that appeared on the terminal.
+std::string RunOnTerminal(const std::string& program, const std::string& line)
+{
+    int master = -1;
+    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+    if (child < 0)
+        throw std::runtime_error("forkpty");
+    if (child == 0) {
+        unsetenv("DISPLAY");
+        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string screen;
+    char buffer[4096];
+    bool typed = false;
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
+        screen.append(buffer, static_cast<std::size_t>(n));
+        if (!typed && screen.find("Password: ") != std::string::npos) {
+            typed = write(master, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+        }
+    }
+    close(master);
+    waitpid(child, nullptr, 0);
+    return screen;
+}
+
 std::string WriteProgram(const TempFolder& folder, const std::string& plain,
                          const std::string& password)
 {
@@ -119,6 +147,18 @@ TEST(StubProgram, AnswersOnTheTerminal)
         EXPECT_EQ(result.Output, c.Output);
         EXPECT_EQ(std::filesystem::exists(folder.Path() / "report.dec"), c.Restored);
     }
+}
+
+// On a terminal the password is read with the echo off: only the line end
+// shows.
+TEST(StubProgram, ThePasswordIsNotEchoedOnATerminal)
+{
+    TempFolder folder;
+    const std::string plain = PatternBytes(300);
+    const std::string screen =
+        RunOnTerminal(WriteProgram(folder, plain, "hidden pw"), "hidden pw\n");
+    EXPECT_EQ(screen, "Password: \r\nFile decrypted!\r\n");
+    EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
 }
 
 TEST(StubProgram, AWrongPasswordGivesOtherBytesOfTheRightLength)
