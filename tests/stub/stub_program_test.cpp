@@ -29,16 +29,20 @@ struct Result {
     std::string Output; // standard output and standard error together
 };
 
-// Runs `program` without DISPLAY, feeding `input` to its standard input;
-// with `interruptAfterMs`, sends SIGINT that long after the input.
+// Runs `program` without DISPLAY (or with `display`, when given), feeding
+// `input` to its standard input; with `interruptAfterMs`, sends SIGINT that
+// long after the input.
 Result RunWithoutDisplay(const std::string& program, const std::string& input,
-                         int interruptAfterMs = -1)
+                         int interruptAfterMs = -1, const char* display = nullptr)
 {
     std::vector<char*> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         if (std::strncmp(*entry, "DISPLAY=", 8) != 0)
             environment.push_back(*entry);
     }
+    std::string displayEntry = display != nullptr ? std::string("DISPLAY=") + display : "";
+    if (display != nullptr)
+        environment.push_back(displayEntry.data());
     environment.push_back(nullptr);
 
     int toChild[2], fromChild[2];
@@ -159,6 +163,19 @@ TEST(StubProgram, ThePasswordIsNotEchoedOnATerminal)
         RunOnTerminal(WriteProgram(folder, plain, "hidden pw"), "hidden pw\n");
     EXPECT_EQ(screen, "Password: \r\nFile decrypted!\r\n");
     EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
+}
+
+// A display that cannot be opened sends the stub to the terminal as well.
+TEST(StubProgram, AnUnreachableDisplayFallsBackToTheTerminal)
+{
+    for (const char* display : {"", ":9999"}) {
+        SCOPED_TRACE(display);
+        TempFolder folder;
+        const Result result =
+            RunWithoutDisplay(WriteProgram(folder, PatternBytes(40), "pw"), "pw\n", -1, display);
+        EXPECT_EQ(result.ExitCode, 0);
+        EXPECT_EQ(result.Output, "Password: \nFile decrypted!\n");
+    }
 }
 
 TEST(StubProgram, AWrongPasswordGivesOtherBytesOfTheRightLength)
