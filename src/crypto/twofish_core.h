@@ -2,7 +2,6 @@
 // The Twofish round function over words, shared by the single-block and the
 // chaining operations. Internal to the engine.
 
-#include "crypto/bitops.h"
 #include "crypto/twofish.h"
 
 #include <bit>

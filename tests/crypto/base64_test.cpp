@@ -15,8 +15,12 @@ using ciphra::Base64EncodeText;
 TEST(Base64, Rfc4648Vectors)
 {
     const std::pair<std::string, std::string> cases[] = {
-        {"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},
-        {"foo", "Zm9v"},    {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
+        {"", ""},
+        {"f", "Zg=="},
+        {"fo", "Zm8="},
+        {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="},
+        {"fooba", "Zm9vYmE="},
         {"foobar", "Zm9vYmFy"},
     };
     for (const auto& [plain, text] : cases) {

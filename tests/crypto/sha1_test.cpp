@@ -53,8 +53,8 @@ TEST(Sha1, AnySplitGivesSameDigest)
     }
     const std::string expected = DigestOf(message);
     for (std::size_t first = 0; first <= message.size(); ++first) {
-        for (const std::size_t second : {std::size_t{0}, std::size_t{1}, std::size_t{63},
-                                         std::size_t{64}, std::size_t{65}}) {
+        for (const std::size_t second :
+             {std::size_t{0}, std::size_t{1}, std::size_t{63}, std::size_t{64}, std::size_t{65}}) {
             if (first + second > message.size()) {
                 continue;
             }

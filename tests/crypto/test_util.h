@@ -42,8 +42,7 @@ inline std::string ToHex(const std::vector<std::uint8_t>& v)
     return ToHex(v.data(), v.size());
 }
 
-template <typename T>
-bool AllZero(const T& object)
+template <typename T> bool AllZero(const T& object)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(&object);
     for (std::size_t i = 0; i < sizeof(T); ++i) {

@@ -92,6 +92,7 @@ TEST_P(TwofishKnownAnswer, EveryEntryEncryptsAndDecrypts)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(PublishedTables, TwofishKnownAnswer, testing::Values("ECB_TBL.TXT"));
+INSTANTIATE_TEST_SUITE_P(PublishedTables, TwofishKnownAnswer,
+                         testing::Values("ECB_TBL.TXT", "ECB_VK.TXT"));
 
 } // namespace
