@@ -51,6 +51,21 @@ void InstallHandlers() noexcept
 
 } // namespace
 
+InterruptsHeld::InterruptsHeld() noexcept
+{
+    sigset_t held;
+    sigemptyset(&held);
+    for (const int signal : CaughtSignals) {
+        sigaddset(&held, signal);
+    }
+    ::sigprocmask(SIG_BLOCK, &held, &previous_);
+}
+
+InterruptsHeld::~InterruptsHeld()
+{
+    ::sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
 void RememberTemporary(const std::string& path)
 {
     InstallHandlers();

@@ -4,10 +4,24 @@
 // terminal whose echo was turned off gets its settings back. One of each at a
 // time; the tool is single-threaded.
 
+#include <csignal>
 #include <string>
 #include <termios.h>
 
 namespace ciphra::cli {
+
+// Holds the interrupting signals back while it lives, so that none arrives
+// between creating a file and remembering it, or removing it and forgetting it.
+class InterruptsHeld {
+public:
+    InterruptsHeld() noexcept;
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+    ~InterruptsHeld();
+
+private:
+    sigset_t previous_;
+};
 
 void RememberTemporary(const std::string& path);
 void ForgetTemporary() noexcept;

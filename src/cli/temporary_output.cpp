@@ -6,16 +6,23 @@
 
 namespace ciphra::cli {
 
-TemporaryOutput::TemporaryOutput(const std::string& finalPath)
-    : finalPath_(finalPath),
-      file_(File::CreateUnique(FolderOf(finalPath), "." + NameOf(finalPath) + ".part-",
-                               temporaryPath_))
+File TemporaryOutput::CreateRemembered(const std::string& finalPath, std::string& temporaryPath)
 {
-    RememberTemporary(temporaryPath_);
+    InterruptsHeld held;
+    File file =
+        File::CreateUnique(FolderOf(finalPath), "." + NameOf(finalPath) + ".part-", temporaryPath);
+    RememberTemporary(temporaryPath);
+    return file;
+}
+
+TemporaryOutput::TemporaryOutput(const std::string& finalPath)
+    : finalPath_(finalPath), file_(CreateRemembered(finalPath, temporaryPath_))
+{
 }
 
 TemporaryOutput::~TemporaryOutput()
 {
+    InterruptsHeld held;
     if (!committed_) {
         try {
             file_.Close();

@@ -29,6 +29,7 @@ public:
     void CommitReplacing(mode_t permissions);
 
 private:
+    static File CreateRemembered(const std::string& finalPath, std::string& temporaryPath);
     void Finish(mode_t permissions);
 
     std::string finalPath_;
