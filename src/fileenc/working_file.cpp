@@ -1,6 +1,7 @@
 #include "fileenc/working_file.h"
 
 #include <cerrno>
+#include <csignal>
 
 namespace ciphra {
 namespace {
@@ -23,14 +24,43 @@ std::string HiddenPrefix(const std::string& stem)
     return prefix;
 }
 
+// Holds the interrupting signals back, so that none arrives between the
+// file's creation and the watch hearing of it.
+class InterruptsHeld {
+public:
+    InterruptsHeld() noexcept
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+            sigaddset(&held, signal);
+        sigprocmask(SIG_BLOCK, &held, &previous_);
+    }
+    ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+File CreateAnnounced(const std::string& folder, const std::string& stem, std::string& path,
+                     WorkingFileWatch* watch)
+{
+    if (watch == nullptr)
+        return File::CreateUnique(folder, HiddenPrefix(stem), path);
+    InterruptsHeld held;
+    File file = File::CreateUnique(folder, HiddenPrefix(stem), path);
+    watch->WorkingFileCreated(path);
+    return file;
+}
+
 } // namespace
 
 WorkingFile::WorkingFile(const std::string& folder, const std::string& stem,
                          WorkingFileWatch* watch)
-    : file_(File::CreateUnique(folder, HiddenPrefix(stem), path_)), watch_(watch)
+    : file_(CreateAnnounced(folder, stem, path_, watch)), watch_(watch)
 {
-    if (watch_ != nullptr)
-        watch_->WorkingFileCreated(path_);
 }
 
 WorkingFile::~WorkingFile()
