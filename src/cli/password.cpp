@@ -1,5 +1,6 @@
 #include "cli/password.h"
 
+#include <algorithm>
 #include <cstring>
 #include <termios.h>
 

@@ -150,7 +150,7 @@ TEST_F(CliTest, SeveralFilesWithOnePassword)
     WriteBytes(In("one"), "first file");
     WriteBytes(In("two.txt"), "second file");
     const std::string password = PasswordFile("shared");
-    const CliResult result = Run({"encrypt", "--password-file", password, "one", "two.txt"});
+    const CliResult result = Run({"encrypt", "--password-file=" + password, "one", "two.txt"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, "one.CPH\ntwo.txt.CPH\n");
     EXPECT_EQ(ReadBytes(In("two.txt.CPH")), StreamEncrypt("second file", "shared", false));
