@@ -1,5 +1,6 @@
 #include "cli/password.h"
 
+#include <algorithm>
 #include <cstring>
 #include <termios.h>
 
@@ -45,17 +46,18 @@ void ReadPasswordFile(const std::string& path, SecretText& password)
     if (IsDirectory(path)) {
         throw Exception(path + ": is a folder, not a file");
     }
+    char piece[256];
     try {
         File file = File::Open(path, OpenMode::ReadOnly);
-        char piece[256];
         std::size_t n = 0;
         while ((n = file.Read(piece, sizeof piece)) > 0) {
             password.Append(piece, n);
         }
-        SecureWipeObject(piece);
     } catch (const FileError& error) {
+        SecureWipeObject(piece);
         throw Exception(path + ": " + error.what());
     }
+    SecureWipeObject(piece);
     if (!password.Empty() && password.View().back() == '\n') {
         password.RemoveLast();
     }

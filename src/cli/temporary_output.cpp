@@ -49,7 +49,7 @@ void TemporaryOutput::CommitNew(mode_t permissions)
         if (error == EEXIST) {
             throw FileError(error, finalPath_ + ": file exists, not replaced");
         }
-        throw FileError(error, finalPath_ + ": " + IoErrorText(error));
+        throw FileError(error);
     }
     committed_ = true;
 }

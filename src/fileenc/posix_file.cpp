@@ -1,8 +1,7 @@
 #include "fileenc/posix_file.h"
 
 #include <cerrno>
-#include <climits>
-#include <cstdio>
+#include <cstdio> // renameat2
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>

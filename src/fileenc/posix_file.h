@@ -106,7 +106,8 @@ bool PathExists(const std::string& path) noexcept;
 bool IsDirectory(const std::string& path) noexcept; // follows links
 // The absolute path with every link resolved (the file must exist). Throws FileError.
 std::string ResolvePath(const std::string& path);
-// `permissions` as a newly created file would get them under the process's umask.
+// `permissions` as a newly created file would get them under the process's
+// umask (read by setting it and back, so not while other threads create files).
 mode_t MaskedPermissions(mode_t permissions) noexcept;
 
 // The folder part of a path (up to, not including, the last "/"; "." for a
