@@ -6,6 +6,7 @@
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"
 
+#include <QCursor>
 #include <QDialog>
 #include <QLineEdit>
 #include <QTest>

@@ -1,0 +1,28 @@
+#include "ui/app/startup.h"
+
+#include "ui/shells/shells.h"
+#include "ui/windows/about_window.h"
+#include "ui/windows/color_legend.h"
+
+namespace ciphra::ui {
+
+ProgramWindows::ProgramWindows() : main_(std::make_unique<TForm1>())
+{
+    others_.legend = new TForm2();
+    others_.hash = new TForm3(main_.get());
+    others_.password = new TForm4(main_.get());
+    others_.wipeProgress = new TForm5(main_.get());
+    others_.viewer = new TForm6(main_.get());
+    others_.about = new TForm7(main_.get());
+    others_.stringEncryption = new TForm8(main_.get());
+    main_->AttachWindows(others_);
+}
+
+ProgramWindows::~ProgramWindows()
+{
+    // The legend is a top-level tool window of its own, so that it stays
+    // above the main window without being its child.
+    delete others_.legend;
+}
+
+} // namespace ciphra::ui
