@@ -135,6 +135,12 @@ std::vector<QString> ComputerEntries()
 
 EntryOrder::EntryOrder()
 {
+    // The C locale collates by code points only, without a numeric mode; its
+    // users get the English rules instead.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    collator_ = QCollator(locale);
     collator_.setCaseSensitivity(Qt::CaseInsensitive);
     collator_.setNumericMode(true);
 }
@@ -188,12 +194,12 @@ void DetailFetcher::FetchDetails(TShellItem& entry, const ItemId& folder)
     const QString path = ConcatId(folder, entry.Name);
     const QByteArray native = QFile::encodeName(path);
     struct stat info {};
-    bool known = ::stat(native.constData(), &info) == 0 || ::lstat(native.constData(), &info) == 0;
-    if (known) {
+    const bool target = ::stat(native.constData(), &info) == 0;
+    if (target || ::lstat(native.constData(), &info) == 0) {
         entry.SizeKB = SizeKBOf(static_cast<std::uint64_t>(info.st_size));
         entry.Modified = ModifiedText(info.st_mtime, locale_);
         std::uint8_t attributes = 0;
-        if (::access(native.constData(), W_OK) != 0)
+        if (target && ::access(native.constData(), W_OK) != 0)
             attributes |= kAttrReadOnly;
         if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
             attributes |= kAttrSystem;
