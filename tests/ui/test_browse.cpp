@@ -264,11 +264,11 @@ private slots:
             QCOMPARE(SizeText(entry), QString(expected[i].size));
             QCOMPARE(AttributeLetters(entry.Attributes), QString(expected[i].attributes));
             if (expected[i].type != nullptr)
-                QCOMPARE(entry.FileType, QString(expected[i].type));
+                QCOMPARE(details.FileType(entry), QString(expected[i].type));
             QVERIFY(entry.IconIndex >= 0);
         }
         // A dangling link has its own find data (the link itself) but no target.
-        QVERIFY(!entries[3].Modified.isEmpty());
+        QVERIFY(!details.Modified(entries[3]).isEmpty());
     }
 
     void readOnlyEntry()

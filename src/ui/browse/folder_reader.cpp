@@ -185,7 +185,7 @@ void EntryOrder::Sort(std::vector<TShellItem>& entries) const
     entries.swap(sorted);
 }
 
-DetailFetcher::DetailFetcher() = default;
+DetailFetcher::DetailFetcher() : typeNames_{QString(), QStringLiteral("Folder")} {}
 
 void DetailFetcher::FetchDetails(TShellItem& entry, const ItemId& folder)
 {
@@ -197,7 +197,7 @@ void DetailFetcher::FetchDetails(TShellItem& entry, const ItemId& folder)
     const bool target = ::stat(native.constData(), &info) == 0;
     if (target || ::lstat(native.constData(), &info) == 0) {
         entry.SizeKB = SizeKBOf(static_cast<std::uint64_t>(info.st_size));
-        entry.Modified = ModifiedText(info.st_mtime, locale_);
+        entry.LastWrite = static_cast<std::int64_t>(info.st_mtime);
         std::uint8_t attributes = 0;
         if (target && ::access(native.constData(), W_OK) != 0)
             attributes |= kAttrReadOnly;
@@ -211,18 +211,29 @@ void DetailFetcher::FetchDetails(TShellItem& entry, const ItemId& folder)
         entry.Attributes |= kAttrHidden;
 
     if (entry.IsFolder) {
-        static const QString folderType = QStringLiteral("Folder");
-        entry.FileType = folderType;
+        entry.TypeIndex = 1;
         entry.IconIndex = IconIndexFor(QStringLiteral("folder"), QString(), true);
     } else {
         const QMimeType type = mimes_.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-        auto found = typeNames_.constFind(type.name());
-        if (found == typeNames_.constEnd())
-            found = typeNames_.insert(type.name(), type.comment().left(80));
-        entry.FileType = *found;
+        auto found = typeIds_.constFind(type.name());
+        if (found == typeIds_.constEnd() && typeNames_.size() < 0xFFFF) {
+            typeNames_.push_back(type.comment().left(80));
+            found = typeIds_.insert(type.name(), static_cast<std::uint16_t>(typeNames_.size() - 1));
+        }
+        entry.TypeIndex = found == typeIds_.constEnd() ? 0 : *found;
         entry.IconIndex = IconIndexFor(type.iconName(), type.genericIconName(), false);
     }
     entry.DetailsPending = false;
+}
+
+const QString& DetailFetcher::FileType(const TShellItem& entry) const
+{
+    return typeNames_.at(entry.TypeIndex);
+}
+
+QString DetailFetcher::Modified(const TShellItem& entry) const
+{
+    return ModifiedText(static_cast<std::time_t>(entry.LastWrite), locale_);
 }
 
 const QIcon& DetailFetcher::Icon(std::int32_t index) const

@@ -50,9 +50,15 @@ private:
 class DetailFetcher {
 public:
     DetailFetcher();
+    DetailFetcher(const DetailFetcher&) = delete;
+    DetailFetcher& operator=(const DetailFetcher&) = delete;
 
     void FetchDetails(TShellItem& entry, const ItemId& folder);
     const QIcon& Icon(std::int32_t index) const;
+    // The type description of a fetched entry ("Folder" for folders).
+    const QString& FileType(const TShellItem& entry) const;
+    // The Modified column of a fetched entry.
+    QString Modified(const TShellItem& entry) const;
 
 private:
     std::int32_t IconIndexFor(const QString& iconName, const QString& genericName, bool isFolder);
@@ -60,7 +66,8 @@ private:
     QMimeDatabase mimes_;
     QFileIconProvider iconProvider_;
     QLocale locale_;
-    QHash<QString, QString> typeNames_;    // MIME name -> description
+    QHash<QString, std::uint16_t> typeIds_; // MIME name -> index into typeNames_
+    std::vector<QString> typeNames_;        // [0] unknown, [1] "Folder"
     QHash<QString, std::int32_t> iconIds_; // icon name -> index into icons_
     std::vector<QIcon> icons_;
 };

@@ -16,11 +16,14 @@ namespace ciphra::ui {
 enum : std::uint8_t { kAttrReadOnly = 0x1, kAttrHidden = 0x2, kAttrSystem = 0x4 };
 
 struct TShellItem {
-    QString Name;     // caption, and the identifier relative to the listed folder
-    QString FileType; // type description, shared between entries of one type
-    QString Modified; // last-write time as text; empty when unknown
+    // 100,000 entries must fit in well under 200 bytes each, view included:
+    // the type is an index into the fetcher's table of descriptions, and the
+    // last-write time is kept as a number and formatted when it is drawn.
+    QString Name;               // caption, and the identifier relative to the listed folder
+    std::int64_t LastWrite = 0; // seconds since the epoch; 0 when unknown
     std::uint32_t SizeKB = 0;
     std::int32_t IconIndex = -1; // index into the folder reader's icon table
+    std::uint16_t TypeIndex = 0; // index into the fetcher's type descriptions
     std::uint8_t Attributes = 0;
     bool DetailsPending = true;
     bool IsFolder = false; // known from the enumeration, no extra call needed

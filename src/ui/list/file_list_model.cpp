@@ -150,9 +150,9 @@ QVariant FileListModel::ListViewData(int row, int column) const
     case kSize:
         return SizeText(entry);
     case kType:
-        return entry.FileType;
+        return details_.FileType(entry);
     case kModified:
-        return entry.Modified;
+        return details_.Modified(entry);
     case kAttributes:
         return AttributeLetters(entry.Attributes);
     default:
