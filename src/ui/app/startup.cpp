@@ -8,7 +8,7 @@ namespace ciphra::ui {
 
 ProgramWindows::ProgramWindows() : main_(std::make_unique<TForm1>())
 {
-    others_.legend = new TForm2();
+    others_.legend = new TForm2(main_.get());
     others_.hash = new TForm3(main_.get());
     others_.password = new TForm4(main_.get());
     others_.wipeProgress = new TForm5(main_.get());
@@ -18,11 +18,6 @@ ProgramWindows::ProgramWindows() : main_(std::make_unique<TForm1>())
     main_->AttachWindows(others_);
 }
 
-ProgramWindows::~ProgramWindows()
-{
-    // The legend is a top-level tool window of its own, so that it stays
-    // above the main window without being its child.
-    delete others_.legend;
-}
+ProgramWindows::~ProgramWindows() = default;
 
 } // namespace ciphra::ui

@@ -1,6 +1,7 @@
 #pragma once
 // Creation of the program's eight windows, in their fixed order, one
-// instance each; they live as long as this object.
+// instance each; they live as long as this object. The other seven are
+// owned by the main window.
 
 #include "ui/main/main_window.h"
 

@@ -68,7 +68,7 @@ private:
     QLocale locale_;
     QHash<QString, std::uint16_t> typeIds_; // MIME name -> index into typeNames_
     std::vector<QString> typeNames_;        // [0] unknown, [1] "Folder"
-    QHash<QString, std::int32_t> iconIds_; // icon name -> index into icons_
+    QHash<QString, std::int32_t> iconIds_;  // icon name -> index into icons_
     std::vector<QIcon> icons_;
 };
 

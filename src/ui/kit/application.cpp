@@ -2,6 +2,7 @@
 
 #include "ui/kit/message_boxes.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
 #include <exception>
@@ -9,11 +10,12 @@
 namespace ciphra::ui {
 namespace {
 
-// An application-wide hourglass set by the failed handler would otherwise stay.
-void RestoreCursors()
+void ReportUnhandled(const char* message)
 {
+    // An application-wide hourglass set by the failed handler would otherwise stay.
     while (QGuiApplication::overrideCursor() != nullptr)
         QGuiApplication::restoreOverrideCursor();
+    ErrorReportBox(QString::fromUtf8(message));
 }
 
 } // namespace
@@ -26,23 +28,12 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {
-    bool handled = false;
-    ReportFailures([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
-}
-
-bool ReportFailures(const std::function<void()>& fn)
-{
-    QString message;
     try {
-        fn();
-        return true;
+        return QApplication::notify(receiver, event);
     } catch (const std::exception& failure) {
         // ciphra::Exception derives from std::runtime_error: one path for both.
-        message = QString::fromUtf8(failure.what());
+        ReportUnhandled(failure.what());
     }
-    RestoreCursors();
-    ErrorReportBox(message);
     return false;
 }
 

@@ -6,8 +6,6 @@
 
 #include <QApplication>
 
-#include <functional>
-
 namespace ciphra::ui {
 
 class Application : public QApplication {
@@ -16,10 +14,5 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 };
-
-// Runs fn and shows any ciphra::Exception or std::exception it throws in the
-// error report box. Returns false when it reported a failure. Used by the
-// event dispatch and by code that runs outside it (start-up).
-bool ReportFailures(const std::function<void()>& fn);
 
 } // namespace ciphra::ui

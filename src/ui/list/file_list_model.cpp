@@ -57,13 +57,18 @@ void FileListModel::FetchDetails(int first, int last)
 {
     if (first < 0 || last >= EntryCount() || first > last)
         return;
-    for (int row = first; row <= last; ++row) {
-        TShellItem& entry = entries_[static_cast<std::size_t>(row)];
-        if (entry.DetailsPending) {
-            details_.FetchDetails(entry, folder_);
-            ++fetched_;
-        }
+    for (int row = first; row <= last; ++row)
+        Fetched(row);
+}
+
+const TShellItem& FileListModel::Fetched(int row) const
+{
+    TShellItem& entry = entries_[static_cast<std::size_t>(row)];
+    if (entry.DetailsPending) {
+        details_.FetchDetails(entry, folder_);
+        ++fetched_;
     }
+    return entry;
 }
 
 bool FileListModel::IsFolderEntry(int row) const
@@ -110,19 +115,16 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     case Qt::DecorationRole:
         if (column != kName)
             return QVariant();
-        const_cast<FileListModel*>(this)->FetchDetails(row, row);
-        return details_.Icon(Entry(row).IconIndex);
+        return details_.Icon(Fetched(row).IconIndex);
     case Qt::ForegroundRole:
         // Only the name carries the markings; the other columns are drawn
         // in the window-text colour whatever the row is.
         if (column != kName)
             return QGuiApplication::palette().brush(QPalette::Active, QPalette::WindowText);
-        const_cast<FileListModel*>(this)->FetchDetails(row, row);
-        return NameForeground(Entry(row));
+        return NameForeground(Fetched(row));
     case Qt::FontRole:
         if (column == kName) {
-            const_cast<FileListModel*>(this)->FetchDetails(row, row);
-            if (Entry(row).Attributes & kAttrHidden) {
+            if (Fetched(row).Attributes & kAttrHidden) {
                 QFont underlined;
                 underlined.setUnderline(true);
                 return underlined;
@@ -144,8 +146,7 @@ QVariant FileListModel::ListViewData(int row, int column) const
 {
     if (column == kName)
         return Entry(row).Name;
-    const_cast<FileListModel*>(this)->FetchDetails(row, row);
-    const TShellItem& entry = Entry(row);
+    const TShellItem& entry = Fetched(row);
     switch (column) {
     case kSize:
         return SizeText(entry);

@@ -53,12 +53,15 @@ public:
 private:
     QVariant ListViewData(int row, int column) const;
     QVariant NameForeground(const TShellItem& entry) const;
+    // The entry of row with its details fetched.
+    const TShellItem& Fetched(int row) const;
 
     ItemId folder_;
-    std::vector<TShellItem> entries_;
+    // Details are filled in while views read rows, hence mutable.
+    mutable std::vector<TShellItem> entries_;
     EntryOrder order_;
-    DetailFetcher details_;
-    int fetched_ = 0;
+    mutable DetailFetcher details_;
+    mutable int fetched_ = 0;
 };
 
 } // namespace ciphra::ui

@@ -9,17 +9,15 @@
 namespace ciphra::ui {
 
 TForm7::TForm7(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Label1(new QLabel(this)),
-      OpenAddress([](const QUrl& url) { QDesktopServices::openUrl(url); })
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Image1(new QLabel(this)),
+      Label1(new QLabel(this)), OpenAddress([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("About Ciphra 2K"));
     setFixedSize(293, 249);
 
-    auto* picture = new QLabel(this);
-    picture->setObjectName(QStringLiteral("Image1"));
-    picture->setGeometry(0, 0, 293, 249);
-    picture->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(0, 0, 293, 249);
 
     const QString address = QString::fromLatin1(kProjectAddress);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -34,6 +32,14 @@ TForm7::TForm7(QWidget* parent)
     Label1->setFont(font);
     Label1->setCursor(Qt::PointingHandCursor);
     Label1->installEventFilter(this);
+}
+
+void TForm7::showEvent(QShowEvent* event)
+{
+    // Drawn on first show rather than at start-up, where every millisecond counts.
+    if (Image1->pixmap().isNull())
+        Image1->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
+    QDialog::showEvent(event);
 }
 
 void TForm7::Label1Click()

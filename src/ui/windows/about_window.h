@@ -20,6 +20,7 @@ class TForm7 : public QDialog {
 public:
     explicit TForm7(QWidget* parent = nullptr);
 
+    QLabel* Image1;
     QLabel* Label1;
     // Opens an address in the browser; replaced in tests.
     std::function<void(const QUrl&)> OpenAddress;
@@ -28,6 +29,7 @@ public:
     void Label1Click();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
