@@ -5,20 +5,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 
-#include <exception>
-
 namespace ciphra::ui {
-namespace {
-
-void ReportUnhandled(const char* message)
-{
-    // An application-wide hourglass set by the failed handler would otherwise stay.
-    while (QGuiApplication::overrideCursor() != nullptr)
-        QGuiApplication::restoreOverrideCursor();
-    ErrorReportBox(QString::fromUtf8(message));
-}
-
-} // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -31,10 +18,17 @@ bool Application::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& failure) {
-        // ciphra::Exception derives from std::runtime_error: one path for both.
-        ReportUnhandled(failure.what());
+        ReportUnhandled(failure);
     }
     return false;
+}
+
+void ReportUnhandled(const std::exception& failure)
+{
+    // An application-wide hourglass set by the failed handler would otherwise stay.
+    while (QGuiApplication::overrideCursor() != nullptr)
+        QGuiApplication::restoreOverrideCursor();
+    ErrorReportBox(QString::fromUtf8(failure.what()));
 }
 
 } // namespace ciphra::ui

@@ -1,5 +1,6 @@
 #include "ui/main/command_table.h"
 
+#include "ui/kit/application.h"
 #include "ui/main/main_window.h"
 
 #include <QActionGroup>
@@ -28,7 +29,8 @@ QAction* MenuItem(TForm1& window, QMenu* menu, const char* name, const char* cap
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
     if (handler != nullptr)
-        QObject::connect(action, &QAction::triggered, &window, handler);
+        QObject::connect(action, &QAction::triggered, &window,
+                         Guarded([&window, handler] { (window.*handler)(); }));
     return action;
 }
 
@@ -50,7 +52,8 @@ QAction* Button(TForm1& window, QToolBar* bar, const char* name, const char* hin
     action->setToolTip(QString::fromLatin1(hint));
     bar->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
     if (handler != nullptr)
-        QObject::connect(action, &QAction::triggered, &window, handler);
+        QObject::connect(action, &QAction::triggered, &window,
+                         Guarded([&window, handler] { (window.*handler)(); }));
     return action;
 }
 
@@ -157,7 +160,8 @@ CommandTable BuildCommandTable(TForm1& w)
         style->setCheckable(true);
         style->setData(tag);
         t.viewStyles->addAction(style);
-        QObject::connect(style, &QAction::triggered, &w, [&w, tag] { w.btnLargeIconsClick(tag); });
+        QObject::connect(style, &QAction::triggered, &w,
+                         Guarded([&w, tag] { w.btnLargeIconsClick(tag); }));
         *styles[tag] = style;
     }
     tb->addSeparator();

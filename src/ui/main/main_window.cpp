@@ -1,5 +1,6 @@
 #include "ui/main/main_window.h"
 
+#include "ui/kit/application.h"
 #include "ui/list/file_list_view.h"
 #include "ui/main/placement.h"
 #include "ui/tree/drive_view.h"
@@ -89,18 +90,27 @@ void TForm1::BuildLayout()
     status->setFixedHeight(19);
     setStatusBar(status);
 
-    ListView->SetHooks({[this](Qt::MouseButton b) { ListViewMouseUp(b); },
-                        [this](QKeyEvent* e) { return ListViewKeyDown(e); },
-                        [this] { ListViewDblClick(); }});
+    // Every entry point is guarded: a failure ends the handler and reaches
+    // the error report. A key whose handler failed counts as consumed.
+    ListView->SetHooks({
+        [this](Qt::MouseButton b) { RunGuarded([&] { ListViewMouseUp(b); }); },
+        [this](QKeyEvent* e) {
+            bool consumed = true;
+            RunGuarded([&] { consumed = ListViewKeyDown(e); });
+            return consumed;
+        },
+        [this] { RunGuarded([&] { ListViewDblClick(); }); },
+    });
     // Keys reach the combo box first; it hands them on to its line edit.
     cbPath->installEventFilter(this);
-    connect(cbPath, &QComboBox::activated, this, [this] { cbPathClick(); });
-    connect(DriveView1, &DriveView::Click, this, &TForm1::DriveView1Click);
-    connect(DriveView1, &DriveView::KeyDown, this, &TForm1::DriveView1KeyDown);
-    connect(DriveView1, &DriveView::Change, this, &TForm1::DriveView1Change);
+    connect(cbPath, &QComboBox::activated, this, Guarded([this] { cbPathClick(); }));
+    connect(DriveView1, &DriveView::Click, this, Guarded([this] { DriveView1Click(); }));
+    connect(DriveView1, &DriveView::KeyDown, this,
+            [this](int key) { RunGuarded([&] { DriveView1KeyDown(key); }); });
+    connect(DriveView1, &DriveView::Change, this, Guarded([this] { DriveView1Change(); }));
     // F5 anywhere in the window, before the focused control sees it.
     auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    connect(refresh, &QShortcut::activated, this, &TForm1::ToolButton10Click);
+    connect(refresh, &QShortcut::activated, this, Guarded([this] { ToolButton10Click(); }));
 }
 
 void TForm1::RestorePlacement()
@@ -186,8 +196,11 @@ bool TForm1::ListViewKeyDown(QKeyEvent* event)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == cbPath && event->type() == QEvent::KeyPress)
-        return cbPathKeyDown(static_cast<QKeyEvent*>(event));
+    if (watched == cbPath && event->type() == QEvent::KeyPress) {
+        bool consumed = true;
+        RunGuarded([&] { consumed = cbPathKeyDown(static_cast<QKeyEvent*>(event)); });
+        return consumed;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -50,7 +50,7 @@ TForm2::TForm2(QWidget* parent)
 
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setGeometry(144, 56, 41, 17);
-    connect(Button1, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
 void TForm2::ShowLegend()
