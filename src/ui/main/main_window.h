@@ -12,7 +12,6 @@
 
 class QComboBox;
 class QKeyEvent;
-class QSplitter;
 
 namespace ciphra::ui {
 
