@@ -44,6 +44,51 @@ QByteArray ReadStart(File& file, qsizetype limit, bool& truncated)
     return bytes;
 }
 
+// A paragraph of a million characters takes the text box seconds to lay out
+// and draw, so a line longer than kLongLine is shown as several: cut after its
+// last space in the second half of the limit, else at the limit.
+constexpr qsizetype kLongLine = TForm6::kLongLine;
+
+qsizetype LineEnd(const QString& text, qsizetype from)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r'))
+            return i;
+    }
+    return text.size();
+}
+
+QString BreakLongLines(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size() + text.size() / kLongLine + 1);
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype end = LineEnd(text, start);
+        while (end - start > kLongLine) {
+            qsizetype cut = text.lastIndexOf(QLatin1Char(' '), start + kLongLine - 1) + 1;
+            if (cut <= start + kLongLine / 2)
+                cut = start + kLongLine;
+            if (text[cut - 1].isHighSurrogate())
+                --cut; // keep a character outside the basic plane whole
+            shown.append(QStringView(text).mid(start, cut - start));
+            shown.append(QLatin1Char('\n'));
+            start = cut;
+        }
+        const qsizetype next = std::min(end + 1, text.size());
+        shown.append(QStringView(text).mid(start, next - start));
+        start = next;
+    }
+    return shown;
+}
+
+// The system's fixed-width font, 12 pixels high.
+QFont ViewerFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(12);
+    return font;
+}
+
 } // namespace
 
 TForm6::TForm6(QWidget* parent) : QDialog(parent)
@@ -68,9 +113,7 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent)
     RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(12);
-    RichEdit1->setFont(font);
+    RichEdit1->setFont(ViewerFont());
 
     Button1 = new QPushButton(QStringLiteral("This is invisible"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -110,7 +153,7 @@ void TForm6::LoadFile(const QString& path)
     const QByteArray bytes = ReadStart(*file, kShownBytes, truncated);
     QString text = TextFromBytes(bytes);
     text.replace(QChar(0), QChar(0x2400));
-    RichEdit1->setPlainText(text);
+    RichEdit1->setPlainText(BreakLongLines(text));
     Label1->setVisible(truncated);
 }
 

@@ -40,6 +40,10 @@ public:
     void DecryptClipboard();
     static void EmptyClipboard();
 
+    // The work text as the operations take it: every character as typed
+    // (non-breaking spaces included), each line break as "\n".
+    QString WorkText() const;
+
     BannerStrip* Panel1;
     QPlainTextEdit* Memo1;
     QPushButton* Button1; // "&Encrypt"
