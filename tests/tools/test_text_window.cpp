@@ -4,6 +4,7 @@
 
 #include "crypto/base64.h"
 #include "fileenc/password_dialog.h"
+#include "run_as_handler.h"
 #include "tools/text_bytes.h"
 #include "tools/text_cipher.h"
 #include "tools/text_window.h"
@@ -19,6 +20,7 @@
 #include <QTest>
 
 using namespace ciphra::ui;
+using ciphra::test::RunAsHandler;
 
 namespace {
 
@@ -62,8 +64,7 @@ class TestTextWindow : public QObject {
     TForm4* dialog = nullptr;
     TForm8* window = nullptr;
 
-    // Clicks a button the way the user does, through the event dispatch that
-    // reports failures.
+    // Clicks a button the way the user does.
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
 
 private slots:
@@ -229,7 +230,8 @@ private slots:
     }
 
     // A line break breaks the length rule: the error report shows the format
-    // error with its ".", and the text and the typed password stay.
+    // error with its ".", and the text and the typed password stay. The
+    // Decrypt handler runs under the event dispatch as a click would.
     void brokenBase64IsReported()
     {
         MessageBoxScript boxes;
@@ -238,7 +240,7 @@ private slots:
         broken.insert(8, QLatin1Char('\n'));
         window->Memo1->setPlainText(broken);
         script.Queue(Answer(*dialog, "pw"));
-        Click(window->Button2);
+        RunAsHandler([&] { window->Button2Click(); });
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
         QCOMPARE(boxes.Boxes()[0].text, QString("Base64: Incorrect string format."));
@@ -377,7 +379,7 @@ private slots:
         ModalScript script;
         script.Queue(confirm ? Answer(*dialog, "pw") : Cancel(*dialog, "pw"));
         // As the main window runs it: a failure goes to the error report.
-        ReportFailures([&] { decrypt ? window->DecryptClipboard() : window->EncryptClipboard(); });
+        RunAsHandler([&] { decrypt ? window->DecryptClipboard() : window->EncryptClipboard(); });
         QCOMPARE(script.Shown().size(), std::size_t(1));
         QCOMPARE(Clipboard().text(), afterwards);
         QVERIFY(window->WorkText().isEmpty());
