@@ -5,6 +5,7 @@
 #include "tools/text_bytes.h"
 #include "ui/kit/modal.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -22,7 +23,7 @@ namespace {
 
 [[noreturn]] void ThrowCannotOpen(const QString& path)
 {
-    throw Exception("Cannot open file " + path.toStdString());
+    throw Exception("Cannot open file " + path.toUtf8().toStdString());
 }
 
 // Reads at most limit bytes from the start of the file; sets truncated when
@@ -146,7 +147,8 @@ void TForm6::LoadFile(const QString& path)
     // and a device or a folder has no contents to show.
     if (!QFileInfo(path).isFile())
         ThrowCannotOpen(path);
-    std::optional<File> file = File::TryOpen(path.toStdString(), OpenMode::ReadOnly);
+    std::optional<File> file =
+        File::TryOpen(QFile::encodeName(path).toStdString(), OpenMode::ReadOnly);
     if (!file)
         ThrowCannotOpen(path);
     bool truncated = false;
