@@ -1,6 +1,9 @@
 // The main window: start-up, settings, the command table and the rule that
 // enables the file commands; the colour legend, About and Help.
 
+#include "fileenc/password_dialog.h"
+#include "tools/file_viewer.h"
+#include "tools/text_window.h"
 #include "ui/app/startup.h"
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"

@@ -18,32 +18,11 @@ public:
     QLineEdit* HashFile;
 };
 
-// The password dialog.
-class TForm4 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm4(QWidget* parent = nullptr);
-};
-
 // The wipe progress window.
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm5(QWidget* parent = nullptr);
-};
-
-// The file viewer.
-class TForm6 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm6(QWidget* parent = nullptr);
-};
-
-// The string and clipboard encryption window.
-class TForm8 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm8(QWidget* parent = nullptr);
 };
 
 } // namespace ciphra::ui
