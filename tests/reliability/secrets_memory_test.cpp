@@ -10,6 +10,7 @@
 #include <malloc.h>
 #include <new>
 #include <sstream>
+#include <thread>
 
 #include "cli/cli.h"
 #include "cli/password.h"
@@ -36,7 +37,9 @@ std::size_t markerCount = 0;
 std::atomic<bool> searchingFreedBlocks{false};
 std::atomic<int> freedBlockHit{-1};
 
-__attribute__((no_sanitize("address"))) int FindMarker(const unsigned char* area, std::size_t size)
+// The first marker found in `area` and where (at *offset), or -1.
+__attribute__((no_sanitize("address"))) int FindMarker(const unsigned char* area, std::size_t size,
+                                                       std::size_t* offset = nullptr)
 {
     for (std::size_t m = 0; m < markerCount; ++m) {
         const Marker& marker = markers[m];
@@ -46,6 +49,9 @@ __attribute__((no_sanitize("address"))) int FindMarker(const unsigned char* area
                 ++j;
             }
             if (j == marker.Size) {
+                if (offset != nullptr) {
+                    *offset = i;
+                }
                 return static_cast<int>(m);
             }
         }
@@ -90,10 +96,14 @@ __attribute__((noinline)) void ClearStackBelow()
     ciphra::SecureWipe(area, sizeof area);
 }
 
-__attribute__((noinline, no_sanitize("address"))) int StackHit()
+// Searches the stack below the caller; *depth tells how far down a find is.
+__attribute__((noinline, no_sanitize("address"))) int StackHit(std::size_t* depth)
 {
     const auto* top = static_cast<const unsigned char*>(__builtin_frame_address(0));
-    return FindMarker(top - StackSpan, StackSpan);
+    std::size_t offset = 0;
+    const int hit = FindMarker(top - StackSpan, StackSpan, &offset);
+    *depth = StackSpan - offset;
+    return hit;
 }
 
 class NoPrompt final : public ciphra::cli::PasswordPrompt {
@@ -127,15 +137,17 @@ TEST_P(SecretsInMemoryTest, NothingOfTheSecretStaysBehind)
     NoPrompt prompt;
     ciphra::cli::CliIo io{in, out, err, prompt};
 
-    MakeMarkers();
+    std::thread(MakeMarkers).join(); // its leftovers stay on its own stack
     ClearStackBelow();
     searchingFreedBlocks = true;
     const int code = ciphra::cli::RunCli(args, io);
     searchingFreedBlocks = false;
-    const int onStack = StackHit();
+    std::size_t depth = 0;
+    const int onStack = StackHit(&depth);
 
     ASSERT_EQ(code, 0) << err.str();
-    EXPECT_EQ(onStack, -1) << "on the stack: " << markers[onStack < 0 ? 0 : onStack].Name;
+    EXPECT_EQ(onStack, -1) << "on the stack, " << depth
+                           << " bytes down: " << markers[onStack < 0 ? 0 : onStack].Name;
     const int freed = freedBlockHit.exchange(-1);
     EXPECT_EQ(freed, -1) << "in a freed block: " << markers[freed < 0 ? 0 : freed].Name;
 }
@@ -153,10 +165,9 @@ INSTANTIATE_TEST_SUITE_P(
         Operation{"Sfx", {"sfx", "--password-file", "PW", "--stub", CIPHRA_STUB_FILE, "FILE"}, ""}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-} // namespace
-
 // Every block freed while a command runs is searched before it goes back.
-void* operator new(std::size_t size)
+// (Out of line, so that the compiler does not pair malloc with delete.)
+__attribute__((noinline)) void* AcquireBlock(std::size_t size)
 {
     if (void* block = std::malloc(size == 0 ? 1 : size)) {
         return block;
@@ -164,12 +175,7 @@ void* operator new(std::size_t size)
     throw std::bad_alloc();
 }
 
-void* operator new[](std::size_t size)
-{
-    return operator new(size);
-}
-
-void operator delete(void* block) noexcept
+__attribute__((noinline)) void ReleaseBlock(void* block) noexcept
 {
     if (block != nullptr && searchingFreedBlocks) {
         const int hit =
@@ -181,17 +187,34 @@ void operator delete(void* block) noexcept
     std::free(block);
 }
 
+} // namespace
+
+void* operator new(std::size_t size)
+{
+    return AcquireBlock(size);
+}
+
+void* operator new[](std::size_t size)
+{
+    return AcquireBlock(size);
+}
+
+void operator delete(void* block) noexcept
+{
+    ReleaseBlock(block);
+}
+
 void operator delete[](void* block) noexcept
 {
-    operator delete(block);
+    ReleaseBlock(block);
 }
 
 void operator delete(void* block, std::size_t) noexcept
 {
-    operator delete(block);
+    ReleaseBlock(block);
 }
 
 void operator delete[](void* block, std::size_t) noexcept
 {
-    operator delete(block);
+    ReleaseBlock(block);
 }
