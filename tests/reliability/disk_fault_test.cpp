@@ -37,7 +37,7 @@ TEST_P(DiskFaultTest, FailsCleanlyAndKeepsThePlainFile)
     case Fault::ReadError:
         run.Preload = true;
         run.Environment = {{"CIPHRA_FAULT_READ_PATH", "plain.bin"},
-                           {"CIPHRA_FAULT_READ_AFTER", std::to_string(PlainSize / 2)}};
+                           {"CIPHRA_FAULT_READ_FROM", std::to_string(PlainSize / 2)}};
         break;
     case Fault::FlushFails:
         run.Preload = true;

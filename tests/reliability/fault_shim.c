@@ -3,7 +3,7 @@
  * driven by the environment:
  *
  *   CIPHRA_FAULT_READ_PATH   reads of a file whose path ends with this text...
- *   CIPHRA_FAULT_READ_AFTER  ...fail with EIO once this many bytes were read
+ *   CIPHRA_FAULT_READ_FROM   ...fail with EIO from this offset on (a bad sector)
  *   CIPHRA_FAULT_FSYNC       when set, every fsync and fdatasync fails with EIO
  *   CIPHRA_FAULT_LOG         every file created (open with O_CREAT, mkstemp,
  *                            mkostemp) is logged there as "<mode in octal> <path>",
@@ -22,24 +22,13 @@
 
 #define MOST_FDS 4096
 
-static long long readSoFar[MOST_FDS]; /* -1: not a faulty file */
-static int initialised;
-
+static char faulty[MOST_FDS]; /* reads of this descriptor may fail */
 /* The next definition of `name` (libc's, or a sanitizer's in front of it). */
 #define NEXT(function, name)                                                                       \
     do {                                                                                           \
         void* found_ = dlsym(RTLD_NEXT, name);                                                     \
         memcpy(&(function), &found_, sizeof(function));                                            \
     } while (0)
-
-static void Initialise(void)
-{
-    if (!initialised) {
-        for (int i = 0; i < MOST_FDS; ++i)
-            readSoFar[i] = -1;
-        initialised = 1;
-    }
-}
 
 static int EndsWith(const char* text, const char* end)
 {
@@ -68,10 +57,9 @@ static void LogCreated(int fd, const char* path)
 
 static int Opened(int fd, const char* path, int flags)
 {
-    Initialise();
     if (fd >= 0 && fd < MOST_FDS) {
-        const char* faulty = getenv("CIPHRA_FAULT_READ_PATH");
-        readSoFar[fd] = faulty != NULL && EndsWith(path, faulty) ? 0 : -1;
+        const char* name = getenv("CIPHRA_FAULT_READ_PATH");
+        faulty[fd] = name != NULL && EndsWith(path, name);
     }
     if (fd >= 0 && (flags & O_CREAT))
         LogCreated(fd, path);
@@ -137,56 +125,46 @@ int mkstemp(char* pattern)
 
 int close(int fd)
 {
-    Initialise();
     if (fd >= 0 && fd < MOST_FDS)
-        readSoFar[fd] = -1;
+        faulty[fd] = 0;
     int (*real)(int);
     NEXT(real, "close");
     return real(fd);
 }
 
-/* How many of `n` bytes a read may fetch; -1 (with errno EIO) once the
- * allowance of a faulty file is used up. */
-static ssize_t Allowed(int fd, size_t n)
+/* How many of `n` bytes a read at `offset` may fetch; -1 (with errno EIO)
+ * when it starts in the bad part of a faulty file. */
+static ssize_t Allowed(int fd, size_t n, off_t offset)
 {
-    Initialise();
-    if (fd < 0 || fd >= MOST_FDS || readSoFar[fd] < 0)
+    if (fd < 0 || fd >= MOST_FDS || !faulty[fd])
         return (ssize_t)n;
-    const char* after = getenv("CIPHRA_FAULT_READ_AFTER");
-    const long long limit = after != NULL ? atoll(after) : 0;
-    if (readSoFar[fd] >= limit) {
+    const char* from = getenv("CIPHRA_FAULT_READ_FROM");
+    const long long bad = from != NULL ? atoll(from) : 0;
+    if (offset >= bad) {
         errno = EIO;
         return -1;
     }
-    const long long left = limit - readSoFar[fd];
-    return (long long)n < left ? (ssize_t)n : (ssize_t)left;
-}
-
-static ssize_t Counted(int fd, ssize_t got)
-{
-    if (got > 0 && fd >= 0 && fd < MOST_FDS && readSoFar[fd] >= 0)
-        readSoFar[fd] += got;
-    return got;
+    return (long long)n < bad - offset ? (ssize_t)n : (ssize_t)(bad - offset);
 }
 
 ssize_t read(int fd, void* buffer, size_t n)
 {
-    const ssize_t allowed = Allowed(fd, n);
+    const ssize_t allowed = Allowed(fd, n, lseek(fd, 0, SEEK_CUR));
     if (allowed < 0)
         return -1;
     ssize_t (*real)(int, void*, size_t);
     NEXT(real, "read");
-    return Counted(fd, real(fd, buffer, (size_t)allowed));
+    return real(fd, buffer, (size_t)allowed);
 }
 
 ssize_t pread(int fd, void* buffer, size_t n, off_t offset)
 {
-    const ssize_t allowed = Allowed(fd, n);
+    const ssize_t allowed = Allowed(fd, n, offset);
     if (allowed < 0)
         return -1;
     ssize_t (*real)(int, void*, size_t, off_t);
     NEXT(real, "pread");
-    return Counted(fd, real(fd, buffer, (size_t)allowed, offset));
+    return real(fd, buffer, (size_t)allowed, offset);
 }
 
 ssize_t pread64(int fd, void* buffer, size_t n, off_t offset)

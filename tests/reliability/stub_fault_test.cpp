@@ -40,7 +40,7 @@ TEST_P(StubFaultTest, FailsWithAMessageAndLeavesNothingBehind)
         run.Preload = true;
         run.Environment = {
             {"CIPHRA_FAULT_READ_PATH", "plain.exe"},
-            {"CIPHRA_FAULT_READ_AFTER", std::to_string(programBytes.size() - PlainSize / 2)}};
+            {"CIPHRA_FAULT_READ_FROM", std::to_string(programBytes.size() - PlainSize / 2)}};
         break;
     case StubFault::SizeLimit:
         run.FileSizeLimit = PlainSize / 2;
