@@ -21,7 +21,7 @@ namespace {
 using ciphra::File;
 using ciphra::OpenMode;
 
-constexpr std::size_t LongestFile = 4 * ciphra::StreamChunkSize + 100;
+constexpr std::size_t LongestFile = 2 * ciphra::StreamChunkSize + 100; // two chunk boundaries
 
 void Check(bool condition)
 {
