@@ -3,6 +3,7 @@
 // (after "--"); paths around and beyond PATH_MAX either work or fail with a
 // message, never half way.
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -56,7 +57,15 @@ INSTANTIATE_TEST_SUITE_P(Cli, NameTest,
                          ::testing::Values("-rf", "--in-place", "-", "line\nbreak.txt",
                                            " lead and trail ", "\xff\xfe invalid.bin",
                                            "caf\xc3\xa9.txt", "*?[x] $HOME;.txt", "back\\slash",
-                                           "..dots.."));
+                                           "..dots.."),
+                         [](const auto& info) {
+                             // Test names take letters and digits only.
+                             std::string label = "Name" + std::to_string(info.index) + "_";
+                             for (const char c : std::string(info.param)) {
+                                 label += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return label;
+                         });
 
 // Without "--" a name that looks like an option is refused as one (or taken
 // as the option it spells), and nothing is written.
