@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Ciphra2k from nothing and runs the whole test
 # suite through CTest: once as a normal release build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and once as clang libFuzzer
+# builds whose fuzz targets each run for a bounded time (about a minute in all;
+# CIPHRA_FUZZ_SECONDS in the test-fuzz preset's cache sets each target's share).
+# Any failure, crash, leak or sanitizer report fails the script.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$root/scripts/setup.sh"
 export QT_QPA_PLATFORM=offscreen
-for config in release asan; do
+for config in release asan fuzz; do
   dir="$root/build-test-$config"  # the presets' binaryDir
   echo "=== $config build ==="
   (cd "$root" && cmake --preset "test-$config")

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include "stub/terminal_mode.h"
@@ -30,6 +31,9 @@ std::string OwnPath(const char* argument0)
 int main(int, char** argv)
 {
     using namespace ciphra::stub;
+    // The password is held from the prompt to the end: no core dump may carry
+    // it, and no process of the same user may attach to read it.
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     try {
         const std::string ownPath = OwnPath(argv[0]);
         const char* displayName = std::getenv("DISPLAY");

@@ -1,0 +1,144 @@
+// The command-line tool in process, with fuzzed arguments, password file and
+// standard input. The input is split at NUL bytes: the password file's
+// content, the standard input, then the arguments. Every "/" in an argument
+// becomes "_", so that the tool only ever sees names inside its own scratch
+// folder, which holds a few files and a folder the seeds name.
+//
+// Whatever the arguments: the exit status is 0, 1 or 2; a failure always says
+// why on standard error and success says nothing there; no working or
+// temporary file is ever left behind. The password file gives exactly its
+// content less one trailing newline, and an empty password is refused.
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/password.h"
+#include "crypto/exception.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t MostArguments = 12;
+const std::vector<std::string> FixedFiles = {"a.txt", "b.CPH", "empty", "pw"};
+
+void Check(bool condition)
+{
+    if (!condition) {
+        std::abort();
+    }
+}
+
+class FixedPrompt final : public ciphra::cli::PasswordPrompt {
+public:
+    void Ask(ciphra::cli::SecretText& password) override { password.Append("prompted", 8); }
+};
+
+void Write(const std::string& name, std::string_view bytes)
+{
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A scratch folder of its own as the current folder, for the whole run.
+struct ScratchFolder {
+    std::string Path;
+    ScratchFolder()
+    {
+        const char* base = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        Path = std::string(base) + "/ciphra-cli-fuzz-XXXXXX";
+        Check(::mkdtemp(Path.data()) != nullptr);
+        Check(::chdir(Path.c_str()) == 0);
+    }
+    ~ScratchFolder() { std::system(("rm -rf '" + Path + "'").c_str()); }
+};
+
+void EnterScratchFolder()
+{
+    static const ScratchFolder folder;
+}
+
+// Puts the folder back to the fixed files (the password file with `password`).
+void ResetFolder(std::string_view password)
+{
+    for (const auto& entry : fs::directory_iterator(".")) {
+        fs::remove_all(entry.path());
+    }
+    Write("a.txt", "plain text of a\n");
+    Write("b.CPH", std::string(40, '\x5a'));
+    Write("empty", "");
+    Write("pw", password);
+    fs::create_directory("folder");
+}
+
+bool LeftWorkingFiles()
+{
+    for (const auto& entry : fs::directory_iterator(".")) {
+        if (entry.path().filename().string().starts_with(".")) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CheckPasswordFile(std::string_view content)
+{
+    FixedPrompt prompt;
+    ciphra::cli::SecretText password;
+    bool refused = false;
+    try {
+        ciphra::cli::ObtainPassword(std::string("pw"), prompt, password);
+    } catch (const ciphra::Exception&) {
+        refused = true;
+    }
+    std::string_view expected = content;
+    if (expected.ends_with('\n')) {
+        expected.remove_suffix(1);
+    }
+    Check(refused == expected.empty());
+    Check(refused || password.View() == expected);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            parts.emplace_back();
+        } else {
+            parts.back() += data[i] == '/' ? '_' : static_cast<char>(data[i]);
+        }
+    }
+    if (parts.size() < 2 || parts.size() > 2 + MostArguments) {
+        return 0; // too few or too many parts to be a command line
+    }
+    EnterScratchFolder();
+    ResetFolder(parts[0]);
+    CheckPasswordFile(parts[0]);
+
+    std::istringstream in(parts[1]);
+    std::ostringstream out;
+    std::ostringstream err;
+    FixedPrompt prompt;
+    ciphra::cli::CliIo io{in, out, err, prompt};
+    const int code =
+        ciphra::cli::RunCli(ciphra::cli::Arguments(parts.begin() + 2, parts.end()), io);
+
+    Check(code == ciphra::cli::ExitOk || code == ciphra::cli::ExitFailed ||
+          code == ciphra::cli::ExitUsage);
+    const std::string said = err.str();
+    Check((code == ciphra::cli::ExitOk) == said.empty());
+    Check(code == ciphra::cli::ExitOk || said.starts_with("ciphra2k-cli: "));
+    Check(!LeftWorkingFiles());
+    return 0;
+}

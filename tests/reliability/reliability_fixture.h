@@ -1,0 +1,47 @@
+#pragma once
+// A scratch layout for the fault tests: a folder "work" holding the plain file
+// "plain.bin", and a password file beside that folder, all reachable by the
+// other user that permission tests run the program as.
+
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+
+#include "fileenc/test_files.h"
+#include "reliability/commands.h"
+#include "reliability/run_program.h"
+
+namespace ciphra::test {
+
+class ReliabilityTest : public ::testing::Test {
+protected:
+    static constexpr std::size_t PlainSize = 100000;
+
+    ReliabilityTest();
+    ~ReliabilityTest() override;
+
+    std::string Work() const { return root_ / "work"; }
+    std::string Plain() const { return Work() + "/plain.bin"; }
+    std::string PasswordFile() const { return root_ / "password"; }
+    std::string Root() const { return root_.Path().string(); }
+    std::map<std::string, std::string> WorkSnapshot() const { return Snapshot(Work()); }
+
+    // Mounts a tmpfs of `kilobytes` on the work folder (before the plain file
+    // is written again). False when this system does not let the test mount.
+    bool MountSmallWorkFolder(unsigned kilobytes);
+    void WritePlain(const std::string& bytes) const;
+
+    ProgramRun CliRun(Command command) const;
+
+    // A failed run: exit 1, the reason on standard error, the work folder as it was.
+    void ExpectCleanFailure(const ProgramResult& result, const std::string& reason,
+                            const std::map<std::string, std::string>& before) const;
+
+    const std::string plain_;
+
+private:
+    TempFolder root_;
+    bool mounted_ = false;
+};
+
+} // namespace ciphra::test
