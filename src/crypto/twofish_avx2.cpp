@@ -1,0 +1,162 @@
+// Eight Twofish decryptions side by side: word j of the eight blocks sits in
+// one 256-bit register, and every S-box lookup of a round is one vpgatherdd.
+
+#include "crypto/twofish_avx2.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+#include <immintrin.h>
+
+#define CIPHRA_AVX2 __attribute__((target("avx2"), always_inline)) inline
+
+namespace ciphra::twofish_detail {
+
+namespace {
+
+constexpr int GroupsAtOnce = 2;
+
+CIPHRA_AVX2 __m256i Rotl(__m256i x, int n)
+{
+    return _mm256_or_si256(_mm256_slli_epi32(x, n), _mm256_srli_epi32(x, 32 - n));
+}
+
+CIPHRA_AVX2 __m256i Lookup(const std::uint32_t* box, __m256i x, int shift)
+{
+    const __m256i index = _mm256_and_si256(_mm256_srli_epi32(x, shift), _mm256_set1_epi32(0xFF));
+    return _mm256_i32gather_epi32(reinterpret_cast<const int*>(box), index, 4);
+}
+
+// The keyed boxes are stored one after another: box j at words 256*j.
+CIPHRA_AVX2 __m256i G0(const std::uint32_t* s, __m256i x)
+{
+    return _mm256_xor_si256(_mm256_xor_si256(Lookup(s, x, 0), Lookup(s + 256, x, 8)),
+                            _mm256_xor_si256(Lookup(s + 512, x, 16), Lookup(s + 768, x, 24)));
+}
+
+// G0 of x rotated left by 8.
+CIPHRA_AVX2 __m256i G1(const std::uint32_t* s, __m256i x)
+{
+    return _mm256_xor_si256(_mm256_xor_si256(Lookup(s, x, 24), Lookup(s + 256, x, 0)),
+                            _mm256_xor_si256(Lookup(s + 512, x, 8), Lookup(s + 768, x, 16)));
+}
+
+CIPHRA_AVX2 __m256i Key(const std::uint32_t* k, int i)
+{
+    return _mm256_set1_epi32(static_cast<int>(k[i]));
+}
+
+// Four registers of two blocks each become four registers of one word of
+// eight blocks each (block order 0,2,4,6 | 1,3,5,7); the same steps turn them
+// back.
+CIPHRA_AVX2 void Transpose(__m256i& a, __m256i& b, __m256i& c, __m256i& d)
+{
+    const __m256i t0 = _mm256_unpacklo_epi32(a, b);
+    const __m256i t1 = _mm256_unpackhi_epi32(a, b);
+    const __m256i t2 = _mm256_unpacklo_epi32(c, d);
+    const __m256i t3 = _mm256_unpackhi_epi32(c, d);
+    a = _mm256_unpacklo_epi64(t0, t2);
+    b = _mm256_unpackhi_epi64(t0, t2);
+    c = _mm256_unpacklo_epi64(t1, t3);
+    d = _mm256_unpackhi_epi64(t1, t3);
+}
+
+CIPHRA_AVX2 __m256i Load(const std::uint8_t* p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// N groups of eight blocks (128 bytes each) decrypted together, so that the
+// gathers of one group run while another waits for its loads.
+template <int N>
+CIPHRA_AVX2 __m128i DecryptGroups(const TTwofishContext& ctx, const std::uint8_t* in,
+                                  std::uint8_t* out, __m128i chain)
+{
+    const std::uint32_t* k = ctx.RoundKeys;
+    const std::uint32_t* s = ctx.KeyedSBoxes;
+    // All input is read before any output is written, so in place works.
+    __m256i c[N][4];
+    __m256i xa[N], xb[N], xc[N], xd[N];
+    for (int g = 0; g < N; ++g) {
+        for (int j = 0; j < 4; ++j) {
+            c[g][j] = Load(in + 128 * g + 32 * j);
+        }
+        __m256i p = c[g][0];
+        __m256i q = c[g][1];
+        __m256i r = c[g][2];
+        __m256i t = c[g][3];
+        Transpose(p, q, r, t);
+        // Encryption's naming as in the scalar code: (c, d, a, b).
+        xc[g] = _mm256_xor_si256(p, Key(k, 4));
+        xd[g] = _mm256_xor_si256(q, Key(k, 5));
+        xa[g] = _mm256_xor_si256(r, Key(k, 6));
+        xb[g] = _mm256_xor_si256(t, Key(k, 7));
+    }
+    for (int step = 7; step >= 0; --step) {
+        const std::uint32_t* rk = k + 8 + 4 * step;
+        for (int g = 0; g < N; ++g) {
+            const __m256i t0 = G0(s, xc[g]);
+            const __m256i t1 = G1(s, xd[g]);
+            const __m256i f0 = _mm256_add_epi32(_mm256_add_epi32(t0, t1), Key(rk, 2));
+            const __m256i f1 =
+                _mm256_add_epi32(_mm256_add_epi32(t0, _mm256_add_epi32(t1, t1)), Key(rk, 3));
+            xa[g] = _mm256_xor_si256(Rotl(xa[g], 1), f0);
+            xb[g] = Rotl(_mm256_xor_si256(xb[g], f1), 31);
+        }
+        for (int g = 0; g < N; ++g) {
+            const __m256i t0 = G0(s, xa[g]);
+            const __m256i t1 = G1(s, xb[g]);
+            const __m256i f0 = _mm256_add_epi32(_mm256_add_epi32(t0, t1), Key(rk, 0));
+            const __m256i f1 =
+                _mm256_add_epi32(_mm256_add_epi32(t0, _mm256_add_epi32(t1, t1)), Key(rk, 1));
+            xc[g] = _mm256_xor_si256(Rotl(xc[g], 1), f0);
+            xd[g] = Rotl(_mm256_xor_si256(xd[g], f1), 31);
+        }
+    }
+    for (int g = 0; g < N; ++g) {
+        __m256i p = _mm256_xor_si256(xa[g], Key(k, 0));
+        __m256i q = _mm256_xor_si256(xb[g], Key(k, 1));
+        __m256i r = _mm256_xor_si256(xc[g], Key(k, 2));
+        __m256i t = _mm256_xor_si256(xd[g], Key(k, 3));
+        Transpose(p, q, r, t);
+        // Each plaintext block is its decryption XOR the ciphertext before it.
+        const __m256i* cg = c[g];
+        std::uint8_t* o = out + 128 * g;
+        const __m256i prev01 = _mm256_inserti128_si256(_mm256_castsi128_si256(chain),
+                                                       _mm256_castsi256_si128(cg[0]), 1);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm256_xor_si256(p, prev01));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 32),
+                            _mm256_xor_si256(q, _mm256_permute2x128_si256(cg[0], cg[1], 0x21)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 64),
+                            _mm256_xor_si256(r, _mm256_permute2x128_si256(cg[1], cg[2], 0x21)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(o + 96),
+                            _mm256_xor_si256(t, _mm256_permute2x128_si256(cg[2], cg[3], 0x21)));
+        chain = _mm256_extracti128_si256(cg[3], 1);
+    }
+    return chain;
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) std::size_t CbcDecryptBlocksAvx2(TTwofishContext& ctx,
+                                                                 const std::uint8_t* in,
+                                                                 std::uint8_t* out,
+                                                                 std::size_t blocks) noexcept
+{
+    __m128i chain = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ctx.ChainVector));
+    const std::size_t done = blocks / 8 * 8;
+    std::size_t i = 0;
+    for (; i + GroupsAtOnce * 8 <= done; i += GroupsAtOnce * 8) {
+        chain = DecryptGroups<GroupsAtOnce>(ctx, in + 16 * i, out + 16 * i, chain);
+    }
+    for (; i < done; i += 8) {
+        chain = DecryptGroups<1>(ctx, in + 16 * i, out + 16 * i, chain);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(ctx.ChainVector), chain);
+    return done;
+}
+
+} // namespace ciphra::twofish_detail
+
+#undef CIPHRA_AVX2
+
+#endif
