@@ -7,6 +7,11 @@
 #include "crypto/twofish_tables.h"
 #include "crypto/wipe.h"
 
+#ifndef CIPHRA_STUB_BUILD
+#include "crypto/cpu_features.h"
+#include "crypto/twofish_avx2.h"
+#endif
+
 #include <cstring>
 
 namespace ciphra {
@@ -131,6 +136,23 @@ void Schedule(TTwofishContext& ctx, const std::uint32_t* even, const std::uint32
         }
     }
 }
+
+// The same with AVX2 where this process uses it; false when it does not.
+bool ScheduleWithVectors(TTwofishContext& ctx, const std::uint32_t* even,
+                         const std::uint32_t* odd) noexcept
+{
+#if defined(__x86_64__) || defined(__i386__)
+    if (ActiveCpuFeatures().Avx2) {
+        RoundKeysAvx2(ctx, even, odd);
+        BuildKeyedSBoxesAvx2(ctx);
+        return true;
+    }
+#endif
+    static_cast<void>(ctx);
+    static_cast<void>(even);
+    static_cast<void>(odd);
+    return false;
+}
 #endif
 
 } // namespace
@@ -192,12 +214,14 @@ void TwofishSetKey(TTwofishContext& ctx, const void* key, std::int32_t length,
         }
     }
 #else
-    if (k == 2) {
-        Schedule<2>(ctx, material.even, material.odd);
-    } else if (k == 3) {
-        Schedule<3>(ctx, material.even, material.odd);
-    } else {
-        Schedule<4>(ctx, material.even, material.odd);
+    if (!ScheduleWithVectors(ctx, material.even, material.odd)) {
+        if (k == 2) {
+            Schedule<2>(ctx, material.even, material.odd);
+        } else if (k == 3) {
+            Schedule<3>(ctx, material.even, material.odd);
+        } else {
+            Schedule<4>(ctx, material.even, material.odd);
+        }
     }
 #endif
 

@@ -3,6 +3,9 @@
 
 #include "crypto/twofish_avx2.h"
 
+#include "crypto/twofish_tables.h"
+#include "crypto/wipe.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 
 #include <immintrin.h>
@@ -135,6 +138,51 @@ CIPHRA_AVX2 __m128i DecryptGroups(const TTwofishContext& ctx, const std::uint8_t
     return chain;
 }
 
+// A q permutation on 32 bytes at once, from its 4-bit halves: every nibble
+// table lookup is one vpshufb.
+struct QNibbleTables {
+    __m256i t[4];
+    __m256i rotated; // ROR4(b, 1)
+    __m256i times9;  // a ^ (8a mod 16)
+};
+
+CIPHRA_AVX2 __m256i Broadcast16(const std::array<std::uint8_t, 16>& bytes)
+{
+    return _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data())));
+}
+
+CIPHRA_AVX2 QNibbleTables MakeQNibbleTables(const Nibbles& t)
+{
+    std::array<std::uint8_t, 16> rotated{};
+    std::array<std::uint8_t, 16> times9{};
+    for (unsigned v = 0; v < 16; ++v) {
+        rotated[v] = RotateNibbleRight(static_cast<std::uint8_t>(v));
+        times9[v] = static_cast<std::uint8_t>(v ^ ((8 * v) & 15));
+    }
+    return {{Broadcast16(t[0]), Broadcast16(t[1]), Broadcast16(t[2]), Broadcast16(t[3])},
+            Broadcast16(rotated),
+            Broadcast16(times9)};
+}
+
+CIPHRA_AVX2 __m256i ApplyQ(const QNibbleTables& q, __m256i x)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    const __m256i a0 = _mm256_and_si256(_mm256_srli_epi16(x, 4), low);
+    const __m256i b0 = _mm256_and_si256(x, low);
+    const __m256i a1 = _mm256_xor_si256(a0, b0);
+    const __m256i b1 =
+        _mm256_xor_si256(_mm256_shuffle_epi8(q.times9, a0), _mm256_shuffle_epi8(q.rotated, b0));
+    const __m256i a2 = _mm256_shuffle_epi8(q.t[0], a1);
+    const __m256i b2 = _mm256_shuffle_epi8(q.t[1], b1);
+    const __m256i a3 = _mm256_xor_si256(a2, b2);
+    const __m256i b3 =
+        _mm256_xor_si256(_mm256_shuffle_epi8(q.times9, a2), _mm256_shuffle_epi8(q.rotated, b2));
+    const __m256i a4 = _mm256_shuffle_epi8(q.t[2], a3);
+    const __m256i b4 = _mm256_shuffle_epi8(q.t[3], b3);
+    return _mm256_or_si256(_mm256_slli_epi16(b4, 4), a4);
+}
+
 } // namespace
 
 __attribute__((target("avx2"))) std::size_t CbcDecryptBlocksAvx2(TTwofishContext& ctx,
@@ -153,6 +201,98 @@ __attribute__((target("avx2"))) std::size_t CbcDecryptBlocksAvx2(TTwofishContext
     }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(ctx.ChainVector), chain);
     return done;
+}
+
+namespace {
+
+// The bytes 0..31 plus `first`.
+CIPHRA_AVX2 __m256i ByteRun(unsigned first)
+{
+    return _mm256_add_epi8(_mm256_set1_epi8(static_cast<char>(first)),
+                           _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
+                                            16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
+                                            30, 31));
+}
+
+// The byte stages of h at one position, for k key words whose bytes at this
+// position are broadcast in key[0..k-1].
+CIPHRA_AVX2 __m256i Chain(const QNibbleTables& q0, const QNibbleTables& q1, unsigned k,
+                          unsigned pos, __m256i y, const __m256i* key)
+{
+    if (k == 4) {
+        y = _mm256_xor_si256(ApplyQ(pos == 0 || pos == 3 ? q1 : q0, y), key[3]);
+    }
+    if (k >= 3) {
+        y = _mm256_xor_si256(ApplyQ(pos <= 1 ? q1 : q0, y), key[2]);
+    }
+    y = _mm256_xor_si256(ApplyQ((pos & 1) != 0 ? q1 : q0, y), key[1]);
+    return _mm256_xor_si256(ApplyQ(pos <= 1 ? q0 : q1, y), key[0]);
+}
+
+} // namespace
+
+__attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
+                                                   const std::uint32_t* odd) noexcept
+{
+    const QNibbleTables q0 = MakeQNibbleTables(Q0Nibbles);
+    const QNibbleTables q1 = MakeQNibbleTables(Q1Nibbles);
+    const unsigned k = ctx.KeyBits / 64;
+    // h(2i) takes the even words, h(2i+1) the odd ones: bytes 0..39 go through
+    // the chain together with the two words' bytes alternating.
+    alignas(32) std::uint8_t bytes[4][64];
+    for (unsigned pos = 0; pos < 4; ++pos) {
+        __m256i key[4];
+        for (unsigned w = 0; w < k; ++w) {
+            const unsigned pair =
+                ((odd[w] >> (8 * pos)) & 0xFF) << 8 | ((even[w] >> (8 * pos)) & 0xFF);
+            key[w] = _mm256_set1_epi16(static_cast<short>(pair));
+        }
+        for (unsigned x = 0; x < 64; x += 32) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(bytes[pos] + x),
+                               Chain(q0, q1, k, pos, ByteRun(x), key));
+        }
+        SecureWipe(key, sizeof key);
+    }
+    for (unsigned i = 0; i < 20; ++i) {
+        std::uint32_t a = 0;
+        std::uint32_t b = 0;
+        for (unsigned pos = 0; pos < 4; ++pos) {
+            a ^= TwofishTables[pos][bytes[pos][2 * i]];
+            b ^= TwofishTables[pos][bytes[pos][2 * i + 1]];
+        }
+        b = (b << 8) | (b >> 24);
+        ctx.RoundKeys[2 * i] = a + b;
+        const std::uint32_t c = a + 2 * b;
+        ctx.RoundKeys[2 * i + 1] = (c << 9) | (c >> 23);
+    }
+    SecureWipe(bytes, sizeof bytes);
+}
+
+__attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept
+{
+    const QNibbleTables q0 = MakeQNibbleTables(Q0Nibbles);
+    const QNibbleTables q1 = MakeQNibbleTables(Q1Nibbles);
+    const unsigned k = ctx.KeyBits / 64;
+    const std::uint32_t* list = ctx.SBoxKeys;
+    alignas(32) std::uint8_t bytes[256];
+    for (unsigned pos = 0; pos < 4; ++pos) {
+        __m256i key[4];
+        for (unsigned w = 0; w < k; ++w) {
+            key[w] = _mm256_set1_epi8(static_cast<char>(list[w] >> (8 * pos)));
+        }
+        for (unsigned x = 0; x < 256; x += 32) {
+            _mm256_store_si256(reinterpret_cast<__m256i*>(bytes + x),
+                               Chain(q0, q1, k, pos, ByteRun(x), key));
+        }
+        SecureWipe(key, sizeof key);
+        const std::uint32_t* mds = TwofishTables[pos].data();
+        std::uint32_t* out = ctx.KeyedSBoxes + 256 * pos;
+        for (unsigned x = 0; x < 256; ++x) {
+            out[x] = mds[bytes[x]];
+        }
+    }
+    // The bytes are the last key-dependent stage before the MDS step.
+    SecureWipe(bytes, sizeof bytes);
 }
 
 } // namespace ciphra::twofish_detail

@@ -1,7 +1,7 @@
 #pragma once
-// Twofish CBC decryption of eight blocks at a time with AVX2 vector gathers.
-// Internal to the engine; the chaining code calls it when ActiveCpuFeatures()
-// reports AVX2.
+// Twofish with AVX2: CBC decryption of eight blocks at a time with vector
+// gathers, and the keyed S-boxes of the key setup. Internal to the engine; the chaining code calls
+// it when ActiveCpuFeatures() reports AVX2.
 
 #include "crypto/twofish.h"
 
@@ -14,6 +14,15 @@ namespace ciphra::twofish_detail {
 // ctx.ChainVector; returns how many blocks it did. In place is allowed.
 std::size_t CbcDecryptBlocksAvx2(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
                                  std::size_t blocks) noexcept;
+
+// ctx.KeyedSBoxes from ctx.SBoxKeys and ctx.KeyBits, the byte stages done
+// 32 bytes at a time with vpshufb on the q permutations' 4-bit tables.
+void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept;
+
+// ctx.RoundKeys from the key's even and odd words (ctx.KeyBits / 64 each),
+// the same way.
+void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
+                   const std::uint32_t* odd) noexcept;
 #endif
 
 } // namespace ciphra::twofish_detail
