@@ -1,7 +1,8 @@
 #!/bin/sh
 # Times the command-line tool's encrypt, decrypt and hash on whole files in
 # the page cache against cp, openssl sha1, sha1sum and gpg, in alternation,
-# and prints the median of ROUNDS runs per command. Then records peak RSS of
+# and prints the median wall time and the median CPU time (user + system) of
+# ROUNDS runs per command. Then records peak RSS of
 # our commands for a small and a large file.
 #
 #   bench/files.sh BUILD_DIR [SIZES_MIB] [ROUNDS] [RSS_SIZES_MIB]
@@ -28,14 +29,20 @@ exec gpg --homedir "$work/gnupg" --batch --yes --quiet --pinentry-mode loopback 
 GPG
 chmod +x "$gpg_run"
 
-# Wall seconds of one command, its output discarded.
-seconds() {
-    /usr/bin/time -f %e -o "$work/t" "$@" > /dev/null 2>&1
-    cat "$work/t"
+# Runs a command, its output discarded, and appends "wall cpu" seconds to
+# $work/NAME.times.
+timed() {
+    name=$1
+    shift
+    /usr/bin/time -f '%e %U %S' -o "$work/t" "$@" > /dev/null 2>&1
+    awk '{printf "%s %.2f\n", $1, $2 + $3}' "$work/t" >> "$work/$name.times"
 }
 
-median() {
-    tr ' ' '\n' | grep . | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
+# "wall cpu" medians of NAME's runs.
+medians() {
+    w=$(cut -d' ' -f1 "$work/$1.times" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+    c=$(cut -d' ' -f2 "$work/$1.times" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+    echo "wall $w  cpu $c"
 }
 
 for mib in $sizes; do
@@ -48,31 +55,26 @@ for mib in $sizes; do
     enc=$work/enc/$(basename "$enc")
     "$gpg_run" --symmetric --cipher-algo TWOFISH --compress-algo none -o "$work/f.gpg" "$f"
 
-    cp_t="" ossl_t="" sum_t="" gpge_t="" gpgd_t="" ours_e="" ours_d="" ours_h=""
+    rm -f "$work/"*.times
     for r in $(seq "$rounds"); do
-        cp_t="$cp_t $(seconds cp "$f" "$work/copy")"; rm -f "$work/copy"
-        ossl_t="$ossl_t $(seconds openssl sha1 "$f")"
-        sum_t="$sum_t $(seconds sha1sum "$f")"
-        ours_h="$ours_h $(seconds "$cli" hash "$f")"
-        ours_e="$ours_e $(seconds "$cli" encrypt --password-file "$work/pw" "$f")"
-        mv "$work/plain/$(basename "$enc")" "$work/enc/again"; rm -f "$work/enc/again"
-        gpge_t="$gpge_t $(seconds "$gpg_run" --symmetric --cipher-algo TWOFISH --compress-algo none -o "$work/g.gpg" "$f")"
+        timed cp cp "$f" "$work/copy"; rm -f "$work/copy"
+        timed openssl openssl sha1 "$f"
+        timed sha1sum sha1sum "$f"
+        timed ours_hash "$cli" hash "$f"
+        timed ours_encrypt "$cli" encrypt --password-file "$work/pw" "$f"
+        rm -f "$work/plain/$(basename "$enc")"
+        timed gpg_encrypt "$gpg_run" --symmetric --cipher-algo TWOFISH --compress-algo none -o "$work/g.gpg" "$f"
         rm -f "$work/g.gpg"
         cp "$enc" "$work/dec/"
-        ours_d="$ours_d $(seconds "$cli" decrypt --password-file "$work/pw" "$work/dec/$(basename "$enc")")"
+        timed ours_decrypt "$cli" decrypt --password-file "$work/pw" "$work/dec/$(basename "$enc")"
         rm -f "$work/dec/"*
-        gpgd_t="$gpgd_t $(seconds "$gpg_run" -o "$work/g.out" -d "$work/f.gpg")"
+        timed gpg_decrypt "$gpg_run" -o "$work/g.out" -d "$work/f.gpg"
         rm -f "$work/g.out"
     done
     echo "== $mib MiB, medians of $rounds rounds (s); load: $(cut -d' ' -f1-3 /proc/loadavg)"
-    echo "cp              $(echo "$cp_t" | median)"
-    echo "openssl sha1    $(echo "$ossl_t" | median)"
-    echo "sha1sum         $(echo "$sum_t" | median)"
-    echo "gpg encrypt     $(echo "$gpge_t" | median)"
-    echo "gpg decrypt     $(echo "$gpgd_t" | median)"
-    echo "ours hash       $(echo "$ours_h" | median)"
-    echo "ours encrypt    $(echo "$ours_e" | median)"
-    echo "ours decrypt    $(echo "$ours_d" | median)"
+    for name in cp openssl sha1sum gpg_encrypt gpg_decrypt ours_hash ours_encrypt ours_decrypt; do
+        printf '%-14s %s\n' "$name" "$(medians $name)"
+    done
     rm -f "$f" "$enc" "$work/f.gpg"
 done
 

@@ -268,31 +268,87 @@ __attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const s
     SecureWipe(bytes, sizeof bytes);
 }
 
+namespace {
+
+template <std::uint32_t (*Multiply)(std::uint32_t)>
+constexpr std::array<std::uint8_t, 16> NibbleProducts(unsigned shift) noexcept
+{
+    std::array<std::uint8_t, 16> t{};
+    for (unsigned n = 0; n < 16; ++n) {
+        t[n] = static_cast<std::uint8_t>(Multiply(n << shift));
+    }
+    return t;
+}
+
+// Multiplication of 32 bytes by a constant of the MDS field: the product is
+// linear, so it is the XOR of the products of the two nibbles.
+CIPHRA_AVX2 __m256i MultiplyBytes(const __m256i* tables, __m256i x)
+{
+    const __m256i low = _mm256_set1_epi8(0x0F);
+    return _mm256_xor_si256(
+        _mm256_shuffle_epi8(tables[0], _mm256_and_si256(x, low)),
+        _mm256_shuffle_epi8(tables[1], _mm256_and_si256(_mm256_srli_epi16(x, 4), low)));
+}
+
+// Four registers of bytes become eight-word runs: word x of the 32 is byte
+// x of b0 | b1 << 8 | b2 << 16 | b3 << 24.
+CIPHRA_AVX2 void StoreWords(__m256i* out, __m256i b0, __m256i b1, __m256i b2, __m256i b3)
+{
+    const __m256i lo01 = _mm256_unpacklo_epi8(b0, b1);
+    const __m256i hi01 = _mm256_unpackhi_epi8(b0, b1);
+    const __m256i lo23 = _mm256_unpacklo_epi8(b2, b3);
+    const __m256i hi23 = _mm256_unpackhi_epi8(b2, b3);
+    const __m256i d0 = _mm256_unpacklo_epi16(lo01, lo23); // x0..3 | x16..19
+    const __m256i d1 = _mm256_unpackhi_epi16(lo01, lo23); // x4..7 | x20..23
+    const __m256i d2 = _mm256_unpacklo_epi16(hi01, hi23); // x8..11 | x24..27
+    const __m256i d3 = _mm256_unpackhi_epi16(hi01, hi23); // x12..15 | x28..31
+    _mm256_storeu_si256(out, _mm256_permute2x128_si256(d0, d1, 0x20));
+    _mm256_storeu_si256(out + 1, _mm256_permute2x128_si256(d2, d3, 0x20));
+    _mm256_storeu_si256(out + 2, _mm256_permute2x128_si256(d0, d1, 0x31));
+    _mm256_storeu_si256(out + 3, _mm256_permute2x128_si256(d2, d3, 0x31));
+}
+
+} // namespace
+
 __attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept
 {
     const QNibbleTables q0 = MakeQNibbleTables(Q0Nibbles);
     const QNibbleTables q1 = MakeQNibbleTables(Q1Nibbles);
+    const __m256i times5B[2] = {Broadcast16(NibbleProducts<Mul5B>(0)),
+                                Broadcast16(NibbleProducts<Mul5B>(4))};
+    const __m256i timesEF[2] = {Broadcast16(NibbleProducts<MulEF>(0)),
+                                Broadcast16(NibbleProducts<MulEF>(4))};
     const unsigned k = ctx.KeyBits / 64;
     const std::uint32_t* list = ctx.SBoxKeys;
-    alignas(32) std::uint8_t bytes[256];
     for (unsigned pos = 0; pos < 4; ++pos) {
         __m256i key[4];
         for (unsigned w = 0; w < k; ++w) {
             key[w] = _mm256_set1_epi8(static_cast<char>(list[w] >> (8 * pos)));
         }
-        for (unsigned x = 0; x < 256; x += 32) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(bytes + x),
-                               Chain(q0, q1, k, pos, ByteRun(x), key));
+        auto* out = reinterpret_cast<__m256i*>(ctx.KeyedSBoxes + 256 * pos);
+        for (unsigned x = 0; x < 256; x += 32, out += 4) {
+            // The last q stage and MDS column `pos`, as in TwofishTables.
+            const __m256i y =
+                ApplyQ((pos & 1) == 0 ? q1 : q0, Chain(q0, q1, k, pos, ByteRun(x), key));
+            const __m256i y5B = MultiplyBytes(times5B, y);
+            const __m256i yEF = MultiplyBytes(timesEF, y);
+            switch (pos) {
+            case 0:
+                StoreWords(out, y, y5B, yEF, yEF);
+                break;
+            case 1:
+                StoreWords(out, yEF, yEF, y5B, y);
+                break;
+            case 2:
+                StoreWords(out, y5B, yEF, y, yEF);
+                break;
+            default:
+                StoreWords(out, y5B, y, yEF, y5B);
+                break;
+            }
         }
         SecureWipe(key, sizeof key);
-        const std::uint32_t* mds = TwofishTables[pos].data();
-        std::uint32_t* out = ctx.KeyedSBoxes + 256 * pos;
-        for (unsigned x = 0; x < 256; ++x) {
-            out[x] = mds[bytes[x]];
-        }
     }
-    // The bytes are the last key-dependent stage before the MDS step.
-    SecureWipe(bytes, sizeof bytes);
 }
 
 } // namespace ciphra::twofish_detail
