@@ -231,43 +231,6 @@ CIPHRA_AVX2 __m256i Chain(const QNibbleTables& q0, const QNibbleTables& q1, unsi
 
 } // namespace
 
-__attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
-                                                   const std::uint32_t* odd) noexcept
-{
-    const QNibbleTables q0 = MakeQNibbleTables(Q0Nibbles);
-    const QNibbleTables q1 = MakeQNibbleTables(Q1Nibbles);
-    const unsigned k = ctx.KeyBits / 64;
-    // h(2i) takes the even words, h(2i+1) the odd ones: bytes 0..39 go through
-    // the chain together with the two words' bytes alternating.
-    alignas(32) std::uint8_t bytes[4][64];
-    for (unsigned pos = 0; pos < 4; ++pos) {
-        __m256i key[4];
-        for (unsigned w = 0; w < k; ++w) {
-            const unsigned pair =
-                ((odd[w] >> (8 * pos)) & 0xFF) << 8 | ((even[w] >> (8 * pos)) & 0xFF);
-            key[w] = _mm256_set1_epi16(static_cast<short>(pair));
-        }
-        for (unsigned x = 0; x < 64; x += 32) {
-            _mm256_store_si256(reinterpret_cast<__m256i*>(bytes[pos] + x),
-                               Chain(q0, q1, k, pos, ByteRun(x), key));
-        }
-        SecureWipe(key, sizeof key);
-    }
-    for (unsigned i = 0; i < 20; ++i) {
-        std::uint32_t a = 0;
-        std::uint32_t b = 0;
-        for (unsigned pos = 0; pos < 4; ++pos) {
-            a ^= TwofishTables[pos][bytes[pos][2 * i]];
-            b ^= TwofishTables[pos][bytes[pos][2 * i + 1]];
-        }
-        b = (b << 8) | (b >> 24);
-        ctx.RoundKeys[2 * i] = a + b;
-        const std::uint32_t c = a + 2 * b;
-        ctx.RoundKeys[2 * i + 1] = (c << 9) | (c >> 23);
-    }
-    SecureWipe(bytes, sizeof bytes);
-}
-
 namespace {
 
 template <std::uint32_t (*Multiply)(std::uint32_t)>
@@ -308,16 +271,47 @@ CIPHRA_AVX2 void StoreWords(__m256i* out, __m256i b0, __m256i b1, __m256i b2, __
     _mm256_storeu_si256(out + 3, _mm256_permute2x128_si256(d2, d3, 0x31));
 }
 
+struct StageTables {
+    QNibbleTables q0, q1;
+    __m256i times5B[2], timesEF[2];
+};
+
+CIPHRA_AVX2 StageTables MakeStageTables()
+{
+    return {MakeQNibbleTables(Q0Nibbles),
+            MakeQNibbleTables(Q1Nibbles),
+            {Broadcast16(NibbleProducts<Mul5B>(0)), Broadcast16(NibbleProducts<Mul5B>(4))},
+            {Broadcast16(NibbleProducts<MulEF>(0)), Broadcast16(NibbleProducts<MulEF>(4))}};
+}
+
+// The last q stage and MDS column `pos` (as in TwofishTables) of 32 bytes,
+// stored as 32 words.
+CIPHRA_AVX2 void FinalStageWords(const StageTables& t, unsigned pos, __m256i chained, __m256i* out)
+{
+    const __m256i y = ApplyQ((pos & 1) == 0 ? t.q1 : t.q0, chained);
+    const __m256i y5B = MultiplyBytes(t.times5B, y);
+    const __m256i yEF = MultiplyBytes(t.timesEF, y);
+    switch (pos) {
+    case 0:
+        StoreWords(out, y, y5B, yEF, yEF);
+        break;
+    case 1:
+        StoreWords(out, yEF, yEF, y5B, y);
+        break;
+    case 2:
+        StoreWords(out, y5B, yEF, y, yEF);
+        break;
+    default:
+        StoreWords(out, y5B, y, yEF, y5B);
+        break;
+    }
+}
+
 } // namespace
 
 __attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept
 {
-    const QNibbleTables q0 = MakeQNibbleTables(Q0Nibbles);
-    const QNibbleTables q1 = MakeQNibbleTables(Q1Nibbles);
-    const __m256i times5B[2] = {Broadcast16(NibbleProducts<Mul5B>(0)),
-                                Broadcast16(NibbleProducts<Mul5B>(4))};
-    const __m256i timesEF[2] = {Broadcast16(NibbleProducts<MulEF>(0)),
-                                Broadcast16(NibbleProducts<MulEF>(4))};
+    const StageTables tables = MakeStageTables();
     const unsigned k = ctx.KeyBits / 64;
     const std::uint32_t* list = ctx.SBoxKeys;
     for (unsigned pos = 0; pos < 4; ++pos) {
@@ -327,28 +321,44 @@ __attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) 
         }
         auto* out = reinterpret_cast<__m256i*>(ctx.KeyedSBoxes + 256 * pos);
         for (unsigned x = 0; x < 256; x += 32, out += 4) {
-            // The last q stage and MDS column `pos`, as in TwofishTables.
-            const __m256i y =
-                ApplyQ((pos & 1) == 0 ? q1 : q0, Chain(q0, q1, k, pos, ByteRun(x), key));
-            const __m256i y5B = MultiplyBytes(times5B, y);
-            const __m256i yEF = MultiplyBytes(timesEF, y);
-            switch (pos) {
-            case 0:
-                StoreWords(out, y, y5B, yEF, yEF);
-                break;
-            case 1:
-                StoreWords(out, yEF, yEF, y5B, y);
-                break;
-            case 2:
-                StoreWords(out, y5B, yEF, y, yEF);
-                break;
-            default:
-                StoreWords(out, y5B, y, yEF, y5B);
-                break;
-            }
+            FinalStageWords(tables, pos, Chain(tables.q0, tables.q1, k, pos, ByteRun(x), key), out);
         }
         SecureWipe(key, sizeof key);
     }
+}
+
+__attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
+                                                   const std::uint32_t* odd) noexcept
+{
+    const StageTables tables = MakeStageTables();
+    const unsigned k = ctx.KeyBits / 64;
+    // h(2i) takes the even words, h(2i+1) the odd ones: bytes 0..63 go through
+    // h together with the two words' bytes alternating (0..39 are used).
+    alignas(32) std::uint32_t words[4][64];
+    for (unsigned pos = 0; pos < 4; ++pos) {
+        __m256i key[4];
+        for (unsigned w = 0; w < k; ++w) {
+            const unsigned pair =
+                ((odd[w] >> (8 * pos)) & 0xFF) << 8 | ((even[w] >> (8 * pos)) & 0xFF);
+            key[w] = _mm256_set1_epi16(static_cast<short>(pair));
+        }
+        for (unsigned x = 0; x < 64; x += 32) {
+            FinalStageWords(tables, pos, Chain(tables.q0, tables.q1, k, pos, ByteRun(x), key),
+                            reinterpret_cast<__m256i*>(words[pos] + x));
+        }
+        SecureWipe(key, sizeof key);
+    }
+    for (unsigned i = 0; i < 20; ++i) {
+        const std::uint32_t a =
+            words[0][2 * i] ^ words[1][2 * i] ^ words[2][2 * i] ^ words[3][2 * i];
+        std::uint32_t b =
+            words[0][2 * i + 1] ^ words[1][2 * i + 1] ^ words[2][2 * i + 1] ^ words[3][2 * i + 1];
+        b = (b << 8) | (b >> 24);
+        ctx.RoundKeys[2 * i] = a + b;
+        const std::uint32_t c = a + 2 * b;
+        ctx.RoundKeys[2 * i + 1] = (c << 9) | (c >> 23);
+    }
+    SecureWipe(words, sizeof words);
 }
 
 } // namespace ciphra::twofish_detail
