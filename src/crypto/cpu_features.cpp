@@ -32,6 +32,7 @@ CpuFeatures ChooseFeatures() noexcept
         const std::string_view list(setting);
         features.Avx2 = features.Avx2 && ListAllows(list, "avx2");
         features.Sha = features.Sha && ListAllows(list, "sha");
+        features.Avx512 = features.Avx512 && ListAllows(list, "avx512");
     }
     return features;
 }
@@ -46,6 +47,8 @@ CpuFeatures DetectedCpuFeatures() noexcept
     features.Avx2 = __builtin_cpu_supports("avx2");
     features.Sha = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
                    __builtin_cpu_supports("ssse3");
+    features.Avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                      __builtin_cpu_supports("avx512vbmi");
 #endif
     return features;
 }

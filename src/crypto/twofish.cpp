@@ -10,6 +10,7 @@
 #ifndef CIPHRA_STUB_BUILD
 #include "crypto/cpu_features.h"
 #include "crypto/twofish_avx2.h"
+#include "crypto/twofish_avx512.h"
 #endif
 
 #include <cstring>
@@ -137,11 +138,16 @@ void Schedule(TTwofishContext& ctx, const std::uint32_t* even, const std::uint32
     }
 }
 
-// The same with AVX2 where this process uses it; false when it does not.
+// The same with AVX-512 or AVX2 where this process uses them; false when it
+// uses neither.
 bool ScheduleWithVectors(TTwofishContext& ctx, const std::uint32_t* even,
                          const std::uint32_t* odd) noexcept
 {
 #if defined(__x86_64__) || defined(__i386__)
+    if (ActiveCpuFeatures().Avx512) {
+        ScheduleAvx512(ctx, even, odd);
+        return true;
+    }
     if (ActiveCpuFeatures().Avx2) {
         RoundKeysAvx2(ctx, even, odd);
         BuildKeyedSBoxesAvx2(ctx);

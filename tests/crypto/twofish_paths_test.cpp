@@ -36,12 +36,15 @@ TEST(CpuPaths, EnvironmentForcesPath)
     if (setting == nullptr) {
         EXPECT_EQ(active.Avx2, detected.Avx2);
         EXPECT_EQ(active.Sha, detected.Sha);
+        EXPECT_EQ(active.Avx512, detected.Avx512);
         return;
     }
     const std::string_view forced(setting);
     EXPECT_EQ(active.Avx2, detected.Avx2 && forced == "avx2");
     EXPECT_EQ(active.Sha, detected.Sha && forced == "sha");
-    if ((forced == "avx2" && !detected.Avx2) || (forced == "sha" && !detected.Sha)) {
+    EXPECT_EQ(active.Avx512, detected.Avx512 && forced == "avx512");
+    if ((forced == "avx2" && !detected.Avx2) || (forced == "sha" && !detected.Sha) ||
+        (forced == "avx512" && !detected.Avx512)) {
         GTEST_SKIP() << "this CPU lacks " << forced << "; the portable code ran instead";
     }
 }
