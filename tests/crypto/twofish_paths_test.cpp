@@ -6,11 +6,14 @@
 #include "crypto/sha1_compress.h"
 #include "crypto/twofish.h"
 #include "crypto/twofish_avx2.h"
+#include "crypto/twofish_avx512.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -90,6 +93,57 @@ TEST(CpuPaths, VectorCbcDecryptMatchesScalar)
             ciphra::TwofishWipe(scalar);
             ciphra::TwofishWipe(vector);
         }
+    }
+}
+
+// The vector key schedules rebuild exactly the round keys and S-boxes the
+// key setup of this process made (the portable one when the suite runs with
+// CIPHRA_CPU_FEATURES=portable), for every key length.
+TEST(CpuPaths, VectorKeySchedulesMatchKeySetup)
+{
+    const ciphra::CpuFeatures detected = ciphra::DetectedCpuFeatures();
+    if (!detected.Avx2 && !detected.Avx512) {
+        GTEST_SKIP() << "no AVX2 or AVX-512";
+    }
+    for (std::int32_t length = 1; length <= 32; ++length) {
+        SCOPED_TRACE(length);
+        const auto key = Noise(32, static_cast<std::uint32_t>(length) * 77);
+        ciphra::TTwofishContext expected;
+        ciphra::TwofishSetKey(expected, key.data(), length, nullptr);
+
+        // The key's even and odd words, zero-padded as the key setup pads it.
+        std::uint8_t padded[32] = {};
+        std::copy(key.begin(), key.begin() + length, padded);
+        std::uint32_t even[4];
+        std::uint32_t odd[4];
+        for (int i = 0; i < 4; ++i) {
+            std::memcpy(&even[i], padded + 8 * i, 4);
+            std::memcpy(&odd[i], padded + 8 * i + 4, 4);
+        }
+        const auto check = [&](const char* path, auto schedule) {
+            ciphra::TTwofishContext rebuilt = expected;
+            std::fill(std::begin(rebuilt.RoundKeys), std::end(rebuilt.RoundKeys), 0U);
+            std::fill(std::begin(rebuilt.KeyedSBoxes), std::end(rebuilt.KeyedSBoxes), 0U);
+            schedule(rebuilt);
+            EXPECT_EQ(0,
+                      std::memcmp(rebuilt.RoundKeys, expected.RoundKeys, sizeof rebuilt.RoundKeys))
+                << path;
+            EXPECT_EQ(0, std::memcmp(rebuilt.KeyedSBoxes, expected.KeyedSBoxes,
+                                     sizeof rebuilt.KeyedSBoxes))
+                << path;
+        };
+        if (detected.Avx2) {
+            check("avx2", [&](ciphra::TTwofishContext& ctx) {
+                ciphra::twofish_detail::RoundKeysAvx2(ctx, even, odd);
+                ciphra::twofish_detail::BuildKeyedSBoxesAvx2(ctx);
+            });
+        }
+        if (detected.Avx512) {
+            check("avx512", [&](ciphra::TTwofishContext& ctx) {
+                ciphra::twofish_detail::ScheduleAvx512(ctx, even, odd);
+            });
+        }
+        ciphra::TwofishWipe(expected);
     }
 }
 
