@@ -1,5 +1,6 @@
 // Eight Twofish decryptions side by side: word j of the eight blocks sits in
 // one 256-bit register, and every S-box lookup of a round is one vpgatherdd.
+// Also the key schedule's byte stages, 32 bytes per register.
 
 #include "crypto/twofish_avx2.h"
 

@@ -1,7 +1,8 @@
 #pragma once
-// Twofish with AVX2: CBC decryption of eight blocks at a time with vector
-// gathers, and the keyed S-boxes of the key setup. Internal to the engine; the chaining code calls
-// it when ActiveCpuFeatures() reports AVX2.
+// Twofish with AVX2: CBC decryption of eight or sixteen blocks at a time
+// with vector gathers, and the key schedule with byte shuffles. Internal to
+// the engine; the chaining code and the key setup call it when
+// ActiveCpuFeatures() reports AVX2.
 
 #include "crypto/twofish.h"
 
