@@ -2,7 +2,8 @@
 
 #include "crypto/sha1.h"
 
-#include "crypto/bitops.h"
+#include "crypto/cpu_features.h"
+#include "crypto/sha1_compress.h"
 #include "crypto/wipe.h"
 
 #include <cstring>
@@ -10,12 +11,6 @@
 namespace ciphra {
 
 namespace {
-
-std::uint32_t LoadBE32(const std::uint8_t* p) noexcept
-{
-    return (static_cast<std::uint32_t>(p[0]) << 24) | (static_cast<std::uint32_t>(p[1]) << 16) |
-           (static_cast<std::uint32_t>(p[2]) << 8) | static_cast<std::uint32_t>(p[3]);
-}
 
 void StoreBE32(std::uint8_t* p, std::uint32_t v) noexcept
 {
@@ -25,55 +20,16 @@ void StoreBE32(std::uint8_t* p, std::uint32_t v) noexcept
     p[3] = static_cast<std::uint8_t>(v);
 }
 
-// Compresses one 64-byte block into the chaining words. The expanded words
-// are kept as a rolling window of 16 and wiped before returning.
-void Compress(std::uint32_t h[5], const std::uint8_t* block) noexcept
+// Compression over whole blocks on the path this process uses.
+void Compress(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks = 1) noexcept
 {
-    std::uint32_t w[16];
-    for (int t = 0; t < 16; ++t) {
-        w[t] = LoadBE32(block + 4 * t);
+#if defined(__x86_64__) || defined(__i386__)
+    if (ActiveCpuFeatures().Sha) {
+        sha1_detail::CompressShaExtensions(h, data, blocks);
+        return;
     }
-    std::uint32_t a = h[0];
-    std::uint32_t b = h[1];
-    std::uint32_t c = h[2];
-    std::uint32_t d = h[3];
-    std::uint32_t e = h[4];
-    for (int t = 0; t < 80; ++t) {
-        std::uint32_t wt;
-        if (t < 16) {
-            wt = w[t];
-        } else {
-            wt = RotateLeft32(w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ w[t & 15], 1);
-            w[t & 15] = wt;
-        }
-        std::uint32_t f;
-        std::uint32_t k;
-        if (t < 20) {
-            f = (b & c) | (~b & d);
-            k = 0x5A827999;
-        } else if (t < 40) {
-            f = b ^ c ^ d;
-            k = 0x6ED9EBA1;
-        } else if (t < 60) {
-            f = (b & c) | (d & (b | c));
-            k = 0x8F1BBCDC;
-        } else {
-            f = b ^ c ^ d;
-            k = 0xCA62C1D6;
-        }
-        const std::uint32_t temp = RotateLeft32(a, 5) + f + e + wt + k;
-        e = d;
-        d = c;
-        c = RotateLeft32(b, 30);
-        b = a;
-        a = temp;
-    }
-    h[0] += a;
-    h[1] += b;
-    h[2] += c;
-    h[3] += d;
-    h[4] += e;
-    SecureWipe(w, sizeof w);
+#endif
+    sha1_detail::CompressPortable(h, data, blocks);
 }
 
 void CompressStateBlock(TSha1State& state) noexcept
@@ -118,8 +74,10 @@ void Sha1Add(TSha1State& state, const void* bytes, std::size_t count) noexcept
         CompressStateBlock(state);
     }
     // Whole blocks are compressed straight from the caller's buffer.
-    for (; count >= 64; count -= 64, src += 64) {
-        Compress(state.HashWords, src);
+    if (count >= 64) {
+        Compress(state.HashWords, src, count / 64);
+        src += count / 64 * 64;
+        count %= 64;
     }
     std::memcpy(state.Block, src, count);
     state.BlockFill = static_cast<std::uint32_t>(count);

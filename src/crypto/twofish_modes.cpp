@@ -4,6 +4,10 @@
 #include "crypto/twofish.h"
 
 #include "crypto/twofish_core.h"
+#ifndef CIPHRA_STUB_BUILD
+#include "crypto/cpu_features.h"
+#include "crypto/twofish_avx2.h"
+#endif
 #include "crypto/wipe.h"
 
 #include <cstring>
@@ -62,6 +66,16 @@ void TwofishCBCDecryptBlocks(TTwofishContext& ctx, const void* in, void* out,
 {
     const auto* src = static_cast<const std::uint8_t*>(in);
     auto* dst = static_cast<std::uint8_t*>(out);
+#if !defined(CIPHRA_STUB_BUILD) && (defined(__x86_64__) || defined(__i386__))
+    // Runs of eight blocks go to the vector code where the CPU has it; the
+    // stub keeps to the scalar code to stay small.
+    if (blocks >= 8 && ActiveCpuFeatures().Avx2) {
+        const std::size_t done = CbcDecryptBlocksAvx2(ctx, src, dst, blocks);
+        src += done * TwofishBlockSize;
+        dst += done * TwofishBlockSize;
+        blocks -= done;
+    }
+#endif
     Block chain = LoadBlock(ctx.ChainVector);
     // Every ciphertext block is read before its output is written, so the
     // run works in place. Pairs of blocks are independent and go together.
@@ -89,22 +103,28 @@ void TwofishCBCDecryptBlocks(TTwofishContext& ctx, const void* in, void* out,
 namespace {
 
 // One byte of 8-bit CFB: the register's encryption gives the key byte; the
-// ciphertext byte then enters the register from the right.
+// ciphertext byte then enters the register from the right. The register is
+// kept as four little-endian words, so shifting it by a byte is a word
+// shift with the neighbour's low byte carried in at the top.
 template <bool Decrypt>
 void Cfb8(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
 {
     const auto* src = static_cast<const std::uint8_t*>(in);
     auto* dst = static_cast<std::uint8_t*>(out);
-    std::uint8_t keystream[TwofishBlockSize];
+    Block reg = LoadBlock(ctx.ChainVector);
+    Block keystream{};
     for (std::int32_t i = 0; i < n; ++i) {
-        TwofishEncryptBlock(ctx, ctx.ChainVector, keystream);
+        keystream = EncryptWords(ctx, reg);
         const std::uint8_t inByte = src[i];
-        const auto outByte = static_cast<std::uint8_t>(inByte ^ keystream[0]);
+        const auto outByte = static_cast<std::uint8_t>(inByte ^ keystream.w[0]);
         dst[i] = outByte;
-        std::memmove(ctx.ChainVector, ctx.ChainVector + 1, TwofishBlockSize - 1);
-        ctx.ChainVector[TwofishBlockSize - 1] = Decrypt ? inByte : outByte;
+        const std::uint32_t fed = Decrypt ? inByte : outByte;
+        reg = {{(reg.w[0] >> 8) | (reg.w[1] << 24), (reg.w[1] >> 8) | (reg.w[2] << 24),
+                (reg.w[2] >> 8) | (reg.w[3] << 24), (reg.w[3] >> 8) | (fed << 24)}};
     }
-    SecureWipe(keystream, sizeof keystream);
+    StoreBlock(ctx.ChainVector, reg);
+    SecureWipeObject(keystream);
+    SecureWipeObject(reg);
 }
 
 } // namespace

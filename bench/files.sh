@@ -1,0 +1,96 @@
+#!/bin/sh
+# Times the command-line tool's encrypt, decrypt and hash on whole files in
+# the page cache against cp, openssl sha1, sha1sum and gpg, in alternation,
+# and prints the median wall time and the median CPU time (user + system) of
+# ROUNDS runs per command. Then records peak RSS of
+# our commands for a small and a large file.
+#
+#   bench/files.sh BUILD_DIR [SIZES_MIB] [ROUNDS] [RSS_SIZES_MIB]
+#   bench/files.sh build-bench "512 1024" 5 "16 1024"
+#
+# Files live under $TMPDIR (default /tmp) and are removed at the end.
+set -eu
+
+build=${1:?build folder holding ciphra2k-cli}
+sizes=${2:-512 1024}
+rounds=${3:-5}
+rss_sizes=${4:-16 1024}
+cli=$(cd "$build" && pwd)/ciphra2k-cli
+work=$(mktemp -d "${TMPDIR:-/tmp}/ciphra-files.XXXXXX")
+trap 'rm -rf "$work"' EXIT INT TERM
+
+printf 'bench-passphrase\n' > "$work/pw"
+mkdir -m 700 "$work/gnupg" "$work/plain" "$work/enc" "$work/dec"
+gpg_run=$work/gpg.sh
+cat > "$gpg_run" <<GPG
+#!/bin/sh
+exec gpg --homedir "$work/gnupg" --batch --yes --quiet --pinentry-mode loopback \\
+    --passphrase-file "$work/pw" "\$@"
+GPG
+chmod +x "$gpg_run"
+
+# Runs a command, its output discarded, and appends "wall cpu" seconds to
+# $work/NAME.times.
+timed() {
+    name=$1
+    shift
+    /usr/bin/time -f '%e %U %S' -o "$work/t" "$@" > /dev/null 2>&1
+    awk '{printf "%s %.2f\n", $1, $2 + $3}' "$work/t" >> "$work/$name.times"
+}
+
+# "wall cpu" medians of NAME's runs.
+medians() {
+    w=$(cut -d' ' -f1 "$work/$1.times" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+    c=$(cut -d' ' -f2 "$work/$1.times" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
+    echo "wall $w  cpu $c"
+}
+
+for mib in $sizes; do
+    f=$work/plain/f$mib
+    head -c "${mib}M" /dev/urandom > "$f"
+    cat "$f" > /dev/null
+    # Our encryption beside the file names its output; find it once.
+    enc=$("$cli" encrypt --password-file "$work/pw" "$f")
+    mv "$enc" "$work/enc/"
+    enc=$work/enc/$(basename "$enc")
+    "$gpg_run" --symmetric --cipher-algo TWOFISH --compress-algo none -o "$work/f.gpg" "$f"
+
+    rm -f "$work/"*.times
+    for r in $(seq "$rounds"); do
+        timed cp cp "$f" "$work/copy"; rm -f "$work/copy"
+        timed openssl openssl sha1 "$f"
+        timed sha1sum sha1sum "$f"
+        timed ours_hash "$cli" hash "$f"
+        timed ours_encrypt "$cli" encrypt --password-file "$work/pw" "$f"
+        rm -f "$work/plain/$(basename "$enc")"
+        timed gpg_encrypt "$gpg_run" --symmetric --cipher-algo TWOFISH --compress-algo none -o "$work/g.gpg" "$f"
+        rm -f "$work/g.gpg"
+        cp "$enc" "$work/dec/"
+        timed ours_decrypt "$cli" decrypt --password-file "$work/pw" "$work/dec/$(basename "$enc")"
+        rm -f "$work/dec/"*
+        timed gpg_decrypt "$gpg_run" -o "$work/g.out" -d "$work/f.gpg"
+        rm -f "$work/g.out"
+    done
+    echo "== $mib MiB, medians of $rounds rounds (s); load: $(cut -d' ' -f1-3 /proc/loadavg)"
+    for name in cp openssl sha1sum gpg_encrypt gpg_decrypt ours_hash ours_encrypt ours_decrypt; do
+        printf '%-14s %s\n' "$name" "$(medians $name)"
+    done
+    rm -f "$f" "$enc" "$work/f.gpg"
+done
+
+# Peak resident set size (KiB) of each command on each size.
+for mib in $rss_sizes; do
+    f=$work/plain/r$mib
+    head -c "${mib}M" /dev/urandom > "$f"
+    rss() {
+        /usr/bin/time -f %M -o "$work/t" "$@" > "$work/out" 2>/dev/null
+        cat "$work/t"
+    }
+    h=$(rss "$cli" hash "$f")
+    e=$(rss "$cli" encrypt --password-file "$work/pw" "$f")
+    enc=$(cat "$work/out")
+    mv "$enc" "$work/enc/"
+    d=$(rss "$cli" decrypt --password-file "$work/pw" "$work/enc/$(basename "$enc")")
+    echo "== peak RSS (KiB), $mib MiB: hash $h, encrypt $e, decrypt $d"
+    rm -f "$f" "$work/enc/"* "$work/dec/"*
+done

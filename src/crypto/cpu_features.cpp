@@ -1,0 +1,62 @@
+// Run-time selection of the vector and SHA code paths.
+
+#include "crypto/cpu_features.h"
+
+#include <cstdlib>
+#include <string_view>
+
+namespace ciphra {
+
+namespace {
+
+bool ListAllows(std::string_view list, std::string_view name) noexcept
+{
+    while (!list.empty()) {
+        const auto comma = list.find(',');
+        if (list.substr(0, comma) == name) {
+            return true;
+        }
+        if (comma == std::string_view::npos) {
+            break;
+        }
+        list.remove_prefix(comma + 1);
+    }
+    return false;
+}
+
+CpuFeatures ChooseFeatures() noexcept
+{
+    CpuFeatures features = DetectedCpuFeatures();
+    const char* setting = std::getenv("CIPHRA_CPU_FEATURES");
+    if (setting != nullptr) {
+        const std::string_view list(setting);
+        features.Avx2 = features.Avx2 && ListAllows(list, "avx2");
+        features.Sha = features.Sha && ListAllows(list, "sha");
+        features.Avx512 = features.Avx512 && ListAllows(list, "avx512");
+    }
+    return features;
+}
+
+} // namespace
+
+CpuFeatures DetectedCpuFeatures() noexcept
+{
+    CpuFeatures features;
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_cpu_init();
+    features.Avx2 = __builtin_cpu_supports("avx2");
+    features.Sha = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
+                   __builtin_cpu_supports("ssse3");
+    features.Avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                      __builtin_cpu_supports("avx512vbmi");
+#endif
+    return features;
+}
+
+const CpuFeatures& ActiveCpuFeatures() noexcept
+{
+    static const CpuFeatures features = ChooseFeatures();
+    return features;
+}
+
+} // namespace ciphra
