@@ -8,9 +8,12 @@ namespace ciphra::cli {
 
 File TemporaryOutput::CreateRemembered(const std::string& finalPath, std::string& temporaryPath)
 {
+    // Built with append: GCC 12 at -O3 misreads "." + name + ".part-" as an
+    // overlapping copy (-Wrestrict).
+    std::string prefix(".");
+    prefix.append(NameOf(finalPath)).append(".part-");
     InterruptsHeld held;
-    File file =
-        File::CreateUnique(FolderOf(finalPath), "." + NameOf(finalPath) + ".part-", temporaryPath);
+    File file = File::CreateUnique(FolderOf(finalPath), prefix, temporaryPath);
     RememberTemporary(temporaryPath);
     return file;
 }
