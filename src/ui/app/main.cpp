@@ -1,10 +1,15 @@
 // ciphra2k: the windowed program.
 
+#include <sys/prctl.h>
+
 #include "ui/app/startup.h"
 #include "ui/kit/application.h"
 
 int main(int argc, char** argv)
 {
+    // Passwords and keys pass through this process: keep it out of core dumps
+    // and away from debuggers of the same user.
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
     ciphra::ui::Application app(argc, argv);
     ciphra::ui::ProgramWindows windows;
     windows.Main().show();
