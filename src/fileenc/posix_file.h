@@ -6,6 +6,7 @@
 // general error report shows: "File not found" (ENOENT), "File access denied"
 // (EACCES, EPERM), "Read beyond end of file" (a short read where bytes were
 // required), "Disk full" (ENOSPC), otherwise "I/O error %d" with errno.
+// Opening a folder as a file fails with EISDIR in every mode.
 
 #include <cstddef>
 #include <cstdint>
@@ -29,6 +30,8 @@ private:
 
 // The general error report's text for an errno value.
 std::string IoErrorText(int errnum);
+
+inline constexpr const char* ReadBeyondEndMessage = "Read beyond end of file";
 
 enum class OpenMode {
     ReadOnly,        // existing file, reading
@@ -55,6 +58,8 @@ public:
     // Reads up to n bytes at the current position, retrying short reads;
     // returns fewer than n only at the end of the file.
     std::size_t Read(void* buffer, std::size_t n);
+    // Reads exactly n bytes or throws FileError(0, ReadBeyondEndMessage).
+    void ReadExact(void* buffer, std::size_t n);
     // Writes all n bytes at the current position or throws.
     void WriteAll(const void* buffer, std::size_t n);
     // Positioned forms; they leave the current position alone.
@@ -65,8 +70,15 @@ public:
     std::uint64_t Position() const;
     std::uint64_t Size() const;
     void Truncate(std::uint64_t length);
-    void Sync();  // fsync
-    void Close(); // throws when the close reports an error
+    void Sync();                             // fsync
+    mode_t Permissions() const;              // the permission bits (07777) of the open file
+    void SetPermissions(mode_t permissions); // fchmod
+    void Close();                            // throws when the close reports an error
+
+    // Creates a new file with a unique name "<folder>/<prefix>XXXXXX", owner-only
+    // (0600), and stores its path in `path`. Throws FileError.
+    static File CreateUnique(const std::string& folder, const std::string& prefix,
+                             std::string& path);
 
     bool IsOpen() const noexcept { return fd_ >= 0; }
     int Descriptor() const noexcept { return fd_; }
@@ -81,13 +93,24 @@ private:
 // Returns false and stores errno in *error on failure (EEXIST when taken).
 bool RenameNoReplace(const std::string& from, const std::string& to, int* error = nullptr) noexcept;
 
+// Renames `from` to `to`, replacing `to` atomically when it exists. Only for
+// putting a finished rewrite of a file in the file's own place. Throws FileError.
+void ReplaceFile(const std::string& from, const std::string& to);
+
 // Throws FileError.
 void RemoveFile(const std::string& path);
+// Removes the name if it can, reporting nothing; safe inside a signal handler.
+void RemoveFileQuietly(const char* path) noexcept;
+// True when anything (a dangling link included) carries the name.
 bool PathExists(const std::string& path) noexcept;
-bool IsDirectory(const std::string& path) noexcept;
+bool IsDirectory(const std::string& path) noexcept; // follows links
+// The absolute path with every link resolved (the file must exist). Throws FileError.
+std::string ResolvePath(const std::string& path);
+// `permissions` as a newly created file would get them under the process's umask.
+mode_t MaskedPermissions(mode_t permissions) noexcept;
 
 // The folder part of a path (up to, not including, the last "/"; "." for a
-// bare name) and the name part.
+// bare name, "/" for a name directly under the root) and the name part.
 std::string FolderOf(const std::string& path);
 std::string NameOf(const std::string& path);
 // Replaces the extension of the last path component ("a.txt.CPH" -> "a.txt.dec",

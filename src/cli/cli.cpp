@@ -1,0 +1,75 @@
+#include "cli/cli.h"
+
+#include <ostream>
+#include <string_view>
+
+namespace ciphra::cli {
+
+namespace {
+
+struct Command {
+    std::string_view Name;
+    std::string_view Synopsis;
+    int (*Run)(const Arguments&, CliIo&);
+};
+
+constexpr Command Commands[] = {
+    {"encrypt", "encrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunEncryptCommand},
+    {"decrypt", "decrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunDecryptCommand},
+    {"hash", "hash [--base64] FILE", &RunHashCommand},
+    {"text", "text encrypt|decrypt [--password-file F]", &RunTextCommand},
+};
+
+constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";
+
+void PrintTopHelp(std::ostream& out)
+{
+    out << TopUsage << "\n\n"
+        << "Encrypts and decrypts files and text with Twofish, and hashes files with SHA-1.\n\n"
+        << "Commands:\n";
+    for (const Command& command : Commands) {
+        out << "  ciphra2k-cli " << command.Synopsis << '\n';
+    }
+    out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options.\n"
+        << "Passwords are read from --password-file or asked on the terminal, never\n"
+        << "taken from the command line or the environment.\n";
+}
+
+} // namespace
+
+int ReportFailure(CliIo& io, const std::string& message)
+{
+    std::string text = message;
+    for (char& c : text) {
+        if (c == '\r') { // the key-length message separates its lines with CR
+            c = '\n';
+        }
+    }
+    io.Err << "ciphra2k-cli: " << text << '\n';
+    return ExitFailed;
+}
+
+int ReportUsage(CliIo& io, const std::string& problem, const char* usage)
+{
+    io.Err << "ciphra2k-cli: " << problem << '\n' << usage << '\n';
+    return ExitUsage;
+}
+
+int RunCli(const Arguments& args, CliIo& io)
+{
+    if (args.empty()) {
+        return ReportUsage(io, "no command given", TopUsage);
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintTopHelp(io.Out);
+        return ExitOk;
+    }
+    for (const Command& command : Commands) {
+        if (args[0] == command.Name) {
+            return command.Run(Arguments(args.begin() + 1, args.end()), io);
+        }
+    }
+    return ReportUsage(io, "unknown command " + args[0], TopUsage);
+}
+
+} // namespace ciphra::cli

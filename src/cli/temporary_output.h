@@ -1,0 +1,40 @@
+#pragma once
+// An output file that appears under its name only when complete. It is
+// written under a unique temporary name in the output's folder (created
+// exclusively, owner-only), flushed to disk, given its final permissions, and
+// then renamed into place. Until then, however the run ends (an exception, an
+// interrupting signal), the temporary file is removed.
+
+#include <string>
+#include <sys/types.h>
+
+#include "fileenc/posix_file.h"
+
+namespace ciphra::cli {
+
+class TemporaryOutput {
+public:
+    // Throws FileError when the temporary file cannot be created.
+    explicit TemporaryOutput(const std::string& finalPath);
+    TemporaryOutput(const TemporaryOutput&) = delete;
+    TemporaryOutput& operator=(const TemporaryOutput&) = delete;
+    ~TemporaryOutput();
+
+    File& Output() noexcept { return file_; }
+
+    // Puts the output in place without replacing anything; an existing file
+    // of the final name throws FileError(EEXIST, "<name>: file exists, not replaced").
+    void CommitNew(mode_t permissions);
+    // Puts the output in place of the existing file of the final name.
+    void CommitReplacing(mode_t permissions);
+
+private:
+    void Finish(mode_t permissions);
+
+    std::string finalPath_;
+    std::string temporaryPath_;
+    File file_;
+    bool committed_ = false;
+};
+
+} // namespace ciphra::cli

@@ -1,0 +1,80 @@
+// "text encrypt|decrypt": the text window's operations on standard input.
+
+#include <istream>
+#include <iterator>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "cli/options.h"
+#include "cli/password.h"
+#include "crypto/base64.h"
+#include "crypto/exception.h"
+#include "tools/text_cipher.h"
+
+namespace ciphra::cli {
+
+namespace {
+
+constexpr const char* TextUsage = "Usage: ciphra2k-cli text encrypt|decrypt [--password-file F]";
+
+constexpr const char* TextHelp = R"(
+encrypt: reads standard input as bytes and prints the encrypted text, one line
+         of Base64 followed by a newline.
+decrypt: reads such a line from standard input (trailing CR and LF ignored)
+         and writes the decrypted bytes to standard output.
+The key is always the SHA-1 digest of the password; Twofish runs in 8-bit
+cipher feedback, so the ciphertext has as many bytes as the text. A wrong
+password is not detected: it gives other bytes.
+
+Options:
+  --password-file F   read the password from F, less one trailing newline;
+                      without it the password is asked on the terminal
+  --help              show this help
+
+Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
+)";
+
+} // namespace
+
+int RunTextCommand(const Arguments& args, CliIo& io)
+{
+    CommandLine line;
+    if (auto problem = ParseCommandLine(args, {}, true, line)) {
+        return ReportUsage(io, *problem, TextUsage);
+    }
+    if (line.Help) {
+        io.Out << TextUsage << '\n' << TextHelp;
+        return ExitOk;
+    }
+    if (line.Operands.size() != 1 ||
+        (line.Operands[0] != "encrypt" && line.Operands[0] != "decrypt")) {
+        return ReportUsage(io, "say encrypt or decrypt", TextUsage);
+    }
+    const bool encrypt = line.Operands[0] == "encrypt";
+    std::string text;
+    try {
+        text.assign(std::istreambuf_iterator<char>(io.In), std::istreambuf_iterator<char>());
+        if (!encrypt) {
+            const std::size_t end = text.find_last_not_of("\r\n");
+            text.resize(end == std::string::npos ? 0 : end + 1);
+            text = Base64DecodeText(text);
+        }
+        SecretText password;
+        ObtainPassword(line.PasswordFile, io.Prompt, password);
+        if (encrypt) {
+            EncryptTextWithPassword(password.View(), text);
+            io.Out << Base64EncodeText(text) << '\n';
+        } else {
+            DecryptTextWithPassword(password.View(), text);
+            io.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        }
+    } catch (const Exception& error) {
+        return ReportFailure(io, error.what());
+    }
+    if (!io.Out.flush()) {
+        return ReportFailure(io, "cannot write to standard output");
+    }
+    return ExitOk;
+}
+
+} // namespace ciphra::cli

@@ -1,0 +1,36 @@
+#pragma once
+// What the stub does when the user asks it to decrypt: restore the payload of
+// its own program file beside that file, under the program's name with the
+// extension ".dec", and report the outcome through a message.
+
+#include <string>
+#include <string_view>
+
+namespace ciphra::stub {
+
+// Where the routine's messages go: a modal box in the window, a line on the
+// terminal. `text` may hold "\r" as a line break.
+class MessageSink {
+public:
+    virtual void ShowMessage(const char* title, const std::string& text) = 0;
+
+protected:
+    ~MessageSink() = default;
+};
+
+inline constexpr const char* PasswordCheckTitle = "Password check";
+inline constexpr const char* PasswordRequiredText = "Password is required.";
+inline constexpr const char* CrcCheckTitle = "CRC check";
+inline constexpr const char* UnableToDecryptText = "Unable to decrypt file.\rFile might be corrupt.";
+inline constexpr const char* StubTitle = "Ciphra SFD";
+inline constexpr const char* DecryptedText = "File decrypted!";
+
+// The program's own path and its restored file's name.
+std::string OutputPathFor(const std::string& ownPath);
+
+// Runs the routine once with the password's bytes as the key. Every outcome,
+// failures included, ends in exactly one message. Returns true only when the
+// plain file was written under its final name. The caller wipes `password`.
+bool DecryptPayload(const std::string& ownPath, std::string_view password, MessageSink& messages);
+
+} // namespace ciphra::stub
