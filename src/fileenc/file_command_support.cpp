@@ -1,0 +1,80 @@
+#include "fileenc/file_command_support.h"
+
+#include <QByteArray>
+
+#include "crypto/wipe.h"
+#include "fileenc/cipher_stream.h"
+#include "ui/kit/modal.h"
+
+namespace ciphra::ui {
+
+PasswordEntry::~PasswordEntry()
+{
+    SecureWipe(Bytes.data(), Bytes.size());
+}
+
+bool AskPassword(TForm4& dialog, PasswordEntry& entry)
+{
+    if (ExecModal(dialog) != QDialog::Accepted)
+        return false;
+    QByteArray utf8 = dialog.Edit1->text().toUtf8();
+    entry.Bytes.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
+    entry.UseDigest = dialog.CheckBox2->isChecked();
+    return true;
+}
+
+std::string FullPath(const QString& folder, const QString& name)
+{
+    QString path = folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return (path + name).toStdString();
+}
+
+CipherRun::CipherRun(const void* keyMaterial, std::int32_t length)
+{
+    PrepareCipherRun(context_, keyMaterial, length);
+}
+
+void CipherRun::Wipe() noexcept
+{
+    TwofishWipe(context_);
+}
+
+namespace {
+
+bool SameFile(const std::string& a, const std::string& b)
+{
+    if (a == b)
+        return true;
+    try {
+        return PathExists(b) && ResolvePath(a) == ResolvePath(b);
+    } catch (const FileError&) {
+        return false; // a dangling link: creating it makes a new file
+    }
+}
+
+} // namespace
+
+std::optional<File> OutputBeside(const std::string& source, const std::string& path)
+{
+    if (SameFile(source, path))
+        return std::nullopt;
+    std::optional<File> created = File::TryOpen(path, OpenMode::CreateTruncate);
+    if (!created)
+        return std::nullopt;
+    try {
+        created->Close();
+    } catch (const FileError&) {
+        return std::nullopt;
+    }
+    return File::TryOpen(path, OpenMode::ReadWrite);
+}
+
+QString ToQString(const std::string& path)
+{
+    return QString::fromStdString(path);
+}
+
+} // namespace ciphra::ui
