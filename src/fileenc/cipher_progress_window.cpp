@@ -49,7 +49,6 @@ void ProgressRun::BytesDone(std::uint64_t done, std::uint64_t total)
             return;
         window_.setWindowTitle(caption_);
         window_.FileLabel->setText(fileName_);
-        window_.Bar->setValue(0);
         window_.show();
         lastRepaint_.invalidate();
     }
