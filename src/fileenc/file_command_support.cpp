@@ -1,10 +1,7 @@
 #include "fileenc/file_command_support.h"
 
-#include <QByteArray>
-
 #include "crypto/wipe.h"
 #include "fileenc/cipher_stream.h"
-#include "ui/kit/modal.h"
 
 namespace ciphra::ui {
 
@@ -15,12 +12,10 @@ PasswordEntry::~PasswordEntry()
 
 bool AskPassword(TForm4& dialog, PasswordEntry& entry)
 {
-    if (ExecModal(dialog) != QDialog::Accepted)
+    if (!dialog.AskPassword())
         return false;
-    QByteArray utf8 = dialog.Edit1->text().toUtf8();
-    entry.Bytes.assign(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-    SecureWipe(utf8.data(), static_cast<std::size_t>(utf8.size()));
-    entry.UseDigest = dialog.CheckBox2->isChecked();
+    entry.Bytes.assign(dialog.Password().View());
+    entry.UseDigest = dialog.UseDigest();
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "crypto/twofish.h"
+#include "fileenc/password_dialog.h"
 #include "fileenc/placeholder_windows.h"
 #include "fileenc/posix_file.h"
 

@@ -1,29 +1,10 @@
 #pragma once
-// Stand-ins for the password dialog and the file list's host interface until
-// their own headers are merged. Removed on merge.
+// Stand-in for the file list's host interface until its own header is
+// merged. Removed on merge.
 
-#include <QCheckBox>
-#include <QDialog>
-#include <QLineEdit>
 #include <QStringList>
 
 namespace ciphra::ui {
-
-class TForm4 : public QDialog {
-public:
-    explicit TForm4(QWidget* parent = nullptr)
-        : QDialog(parent), Edit1(new QLineEdit(this)), CheckBox2(new QCheckBox(this))
-    {
-        CheckBox2->setChecked(true);
-    }
-    void ClearPasswordField()
-    {
-        Edit1->setText(QStringLiteral("00000000000000000000000000000000"));
-        Edit1->clear();
-    }
-    QLineEdit* Edit1;
-    QCheckBox* CheckBox2;
-};
 
 class FileListHost {
 public:

@@ -1,6 +1,9 @@
 // The decrypt command driven offscreen: beside and in place, several files
 // with one password, replaced outputs, and its failures.
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <filesystem>
@@ -192,6 +195,34 @@ private slots:
         QVERIFY(bench.List.Calls.empty());
         QVERIFY(bench.Password.Edit1->text().isEmpty());
         QVERIFY(bench.HashFile.text().isEmpty());
+    }
+
+    // The dialog keeps what the user chose between commands; each command
+    // leaves its field blank, so that OK is disabled at the next opening.
+    void passwordDialogKeepsItsChoicesBetweenCommands()
+    {
+        CommandBench bench;
+        const std::string plain = PatternBytes(64, 50);
+        bench.AddFile("a.CPH", Encrypted(plain, "raw", false));
+        bench.AnswerPassword("raw", false);
+        bench.Password.CheckBox1->setChecked(true);
+        ui::RunDecryptCommand(bench.Windows(), false);
+        QVERIFY(bench.Password.Edit1->text().isEmpty());
+        QVERIFY(!bench.Password.Button1->isEnabled());
+
+        bench.List.Entries[0].Selected = true;
+        bench.Boxes.QueueAnswer(true);
+        bench.Dialogs.Queue([&](QDialog&) {
+            [&] { QVERIFY(!bench.Password.Button1->isEnabled()); }();
+            QTest::keyClicks(bench.Password.Edit1, "raw");
+            return int(QDialog::Accepted);
+        });
+        ui::RunDecryptCommand(bench.Windows(), true);
+
+        QCOMPARE(ReadBytes(bench.PathOf("a.CPH")), plain); // still keyed from the bytes
+        QVERIFY(!bench.Password.CheckBox2->isChecked());
+        QVERIFY(bench.Password.CheckBox1->isChecked());
+        QVERIFY(bench.Password.Edit1->text().isEmpty());
     }
 
     void overlongPasswordChangesNoFile()
