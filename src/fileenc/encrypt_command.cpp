@@ -45,12 +45,12 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
         w.Password.ClearPasswordField();
         return;
     }
-    w.HashFile.setText(ToQString(path));
+    w.HashFile.setText(QString::fromStdString(path));
     const std::string program = SelfDecryptingProgramPath(w.HashFile.text().toStdString());
     if (PathExists(program)) {
         w.Password.ClearPasswordField();
         w.HashFile.clear();
-        ErrorBox(w.Parent, DecryptorNameTakenText + ToQString(program));
+        ErrorBox(w.Parent, DecryptorNameTakenText + QString::fromStdString(program));
         return;
     }
     {
@@ -60,7 +60,7 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
     w.Password.ClearPasswordField();
     w.HashFile.clear();
     QApplication::beep();
-    PlainBox(w.Parent, DecryptorSpawnedText + ToQString(program));
+    PlainBox(w.Parent, DecryptorSpawnedText + QString::fromStdString(program));
 }
 
 } // namespace

@@ -67,9 +67,4 @@ std::optional<File> OutputBeside(const std::string& source, const std::string& p
     return File::TryOpen(path, OpenMode::ReadWrite);
 }
 
-QString ToQString(const std::string& path)
-{
-    return QString::fromStdString(path);
-}
-
 } // namespace ciphra::ui

@@ -70,6 +70,4 @@ private:
 // truncating would destroy.
 std::optional<File> OutputBeside(const std::string& source, const std::string& output);
 
-QString ToQString(const std::string& path);
-
 } // namespace ciphra::ui

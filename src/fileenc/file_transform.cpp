@@ -59,7 +59,7 @@ bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& r
         return false;
     }
     // The hash window's file name holds the path while the output is named.
-    w.HashFile.setText(ToQString(path));
+    w.HashFile.setText(QString::fromStdString(path));
     const std::string outputPath = OutputNameBeside(direction, w.HashFile.text().toStdString());
     std::optional<File> output = OutputBeside(path, outputPath);
     if (!output) {
@@ -76,7 +76,7 @@ bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& r
     w.Password.ClearPasswordField();
     w.HashFile.clear();
     InformationBox(w.Parent, (Encrypting(direction) ? EncryptedInText : DecryptedInText) +
-                                 ToQString(outputPath));
+                                 QString::fromStdString(outputPath));
     return true;
 }
 
