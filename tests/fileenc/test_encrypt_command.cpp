@@ -344,17 +344,22 @@ private slots:
         QTest::addColumn<bool>("selfDecrypting");
         QTest::addColumn<bool>("overwrite");
         QTest::addColumn<bool>("useDigest");
-        QTest::newRow("beside") << false << false << false;
-        QTest::newRow("in place") << false << true << false;
-        QTest::newRow("self-decrypting, digest chosen") << true << false << true;
+        QTest::addColumn<bool>("programExists");
+        QTest::newRow("beside") << false << false << false << false;
+        QTest::newRow("in place") << false << true << false << false;
+        QTest::newRow("self-decrypting, digest chosen") << true << false << true << false;
+        QTest::newRow("self-decrypting, name taken") << true << false << false << true;
     }
     void overlongPasswordChangesNoFile()
     {
         QFETCH(bool, selfDecrypting);
         QFETCH(bool, overwrite);
         QFETCH(bool, useDigest);
+        QFETCH(bool, programExists);
         CommandBench bench;
         bench.AddFile("a.txt", PatternBytes(3000, 6));
+        if (programExists)
+            WriteBytes(bench.PathOf("a.exe"), "taken");
         bench.AddFile("b.txt", PatternBytes(10, 7));
         const auto before = Snapshot(bench.Folder.Path());
         if (overwrite)
