@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <algorithm>
+
 namespace ciphra::ui {
 
 PasswordBytes::PasswordBytes(const QString& text) : bytes_(text.toUtf8()) {}
@@ -50,6 +52,11 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
     CheckBox1 = new QCheckBox(QStringLiteral("Show password"), this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(176, 72, 113, 17);
+
+    // The designed widths fit a small 8-point font; with the desktop's font a
+    // caption may need more, up to the next control.
+    CheckBox2->resize(std::clamp(CheckBox2->sizeHint().width(), 129, 168), 17);
+    CheckBox1->resize(std::clamp(CheckBox1->sizeHint().width(), 113, 124), 17);
 
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));

@@ -5,6 +5,7 @@
 #include "tools/text_bytes.h"
 #include "ui/kit/modal.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -22,7 +23,7 @@ namespace {
 
 [[noreturn]] void ThrowCannotOpen(const QString& path)
 {
-    throw Exception("Cannot open file " + path.toStdString());
+    throw Exception("Cannot open file " + path.toUtf8().toStdString());
 }
 
 // Reads at most limit bytes from the start of the file; sets truncated when
@@ -42,6 +43,51 @@ QByteArray ReadStart(File& file, qsizetype limit, bool& truncated)
     }
     truncated = bytes.size() == limit && file.Read(chunk, 1) == 1;
     return bytes;
+}
+
+// A paragraph of a million characters takes the text box seconds to lay out
+// and draw, so a line longer than kLongLine is shown as several: cut after its
+// last space in the second half of the limit, else at the limit.
+constexpr qsizetype kLongLine = TForm6::kLongLine;
+
+qsizetype LineEnd(const QString& text, qsizetype from)
+{
+    for (qsizetype i = from; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r'))
+            return i;
+    }
+    return text.size();
+}
+
+QString BreakLongLines(const QString& text)
+{
+    QString shown;
+    shown.reserve(text.size() + text.size() / kLongLine + 1);
+    for (qsizetype start = 0; start < text.size();) {
+        const qsizetype end = LineEnd(text, start);
+        while (end - start > kLongLine) {
+            qsizetype cut = text.lastIndexOf(QLatin1Char(' '), start + kLongLine - 1) + 1;
+            if (cut <= start + kLongLine / 2)
+                cut = start + kLongLine;
+            if (text[cut - 1].isHighSurrogate())
+                --cut; // keep a character outside the basic plane whole
+            shown.append(QStringView(text).mid(start, cut - start));
+            shown.append(QLatin1Char('\n'));
+            start = cut;
+        }
+        const qsizetype next = std::min(end + 1, text.size());
+        shown.append(QStringView(text).mid(start, next - start));
+        start = next;
+    }
+    return shown;
+}
+
+// The system's fixed-width font, 12 pixels high.
+QFont ViewerFont()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPixelSize(12);
+    return font;
 }
 
 } // namespace
@@ -68,9 +114,7 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent)
     RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setPixelSize(12);
-    RichEdit1->setFont(font);
+    RichEdit1->setFont(ViewerFont());
 
     Button1 = new QPushButton(QStringLiteral("This is invisible"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
@@ -103,14 +147,15 @@ void TForm6::LoadFile(const QString& path)
     // and a device or a folder has no contents to show.
     if (!QFileInfo(path).isFile())
         ThrowCannotOpen(path);
-    std::optional<File> file = File::TryOpen(path.toStdString(), OpenMode::ReadOnly);
+    std::optional<File> file =
+        File::TryOpen(QFile::encodeName(path).toStdString(), OpenMode::ReadOnly);
     if (!file)
         ThrowCannotOpen(path);
     bool truncated = false;
     const QByteArray bytes = ReadStart(*file, kShownBytes, truncated);
     QString text = TextFromBytes(bytes);
     text.replace(QChar(0), QChar(0x2400));
-    RichEdit1->setPlainText(text);
+    RichEdit1->setPlainText(BreakLongLines(text));
     Label1->setVisible(truncated);
 }
 

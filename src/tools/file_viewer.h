@@ -6,7 +6,9 @@
 // Bytes that are not valid UTF-8 are shown as their Latin-1 characters and
 // zero bytes as the visible symbol U+2400, so nothing is dropped. Only the
 // first kShownBytes of a larger file are read, with a note in the banner
-// strip, so that a huge file neither fills the memory nor stalls the window.
+// strip, and lines longer than a few thousand characters are shown broken
+// into several, so that a huge file neither fills the memory nor stalls the
+// window.
 
 #include <QDialog>
 
@@ -21,7 +23,8 @@ class BannerStrip;
 class TForm6 : public QDialog {
     Q_OBJECT
 public:
-    static constexpr qsizetype kShownBytes = qsizetype{4} << 20;
+    static constexpr qsizetype kShownBytes = qsizetype{2} << 20;
+    static constexpr qsizetype kLongLine = 4096; // longer lines are shown broken
 
     explicit TForm6(QWidget* parent = nullptr);
 

@@ -99,6 +99,17 @@ void TForm8::EmptyClipboard()
     QGuiApplication::clipboard()->clear();
 }
 
+QString TForm8::WorkText() const
+{
+    // toPlainText() would turn non-breaking spaces into spaces and so change
+    // the bytes that get encrypted; the raw text keeps them, and its block
+    // and line separators (Shift+Enter) become line breaks here.
+    QString text = Memo1->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
 void TForm8::RunClipboardCommand(void (TForm8::*transform)())
 {
     // Declared in this order so that leaving the scope, by any road, first
@@ -111,12 +122,12 @@ void TForm8::RunClipboardCommand(void (TForm8::*transform)())
         return;
     (this->*transform)();
     Memo1->selectAll();
-    QGuiApplication::clipboard()->setText(Memo1->toPlainText());
+    QGuiApplication::clipboard()->setText(WorkText());
 }
 
 void TForm8::EncryptWorkText()
 {
-    std::string bytes = WorkTextBytes(Memo1->toPlainText());
+    std::string bytes = WorkTextBytes(WorkText());
     {
         const PasswordBytes password = password_.Password();
         EncryptTextWithPassword(password.View(), bytes);
@@ -128,7 +139,7 @@ void TForm8::EncryptWorkText()
 void TForm8::DecryptWorkText()
 {
     // Decoding comes first: a format error leaves everything as it was.
-    std::string bytes = Base64DecodeText(WorkTextBytes(Memo1->toPlainText()));
+    std::string bytes = Base64DecodeText(WorkTextBytes(WorkText()));
     {
         const PasswordBytes password = password_.Password();
         DecryptTextWithPassword(password.View(), bytes);
@@ -154,7 +165,7 @@ void TForm8::Button2Click()
 void TForm8::Button3Click()
 {
     Memo1->selectAll();
-    QGuiApplication::clipboard()->setText(Memo1->toPlainText());
+    QGuiApplication::clipboard()->setText(WorkText());
 }
 
 void TForm8::Button4Click()

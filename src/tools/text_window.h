@@ -10,6 +10,9 @@
 // The work text Memo1 is the one text buffer: the window edits it, and the
 // clipboard commands use it as scratch without showing the window. It is
 // empty whenever the window is closed and after every clipboard command.
+// Its line breaks are "\n" (CR LF and lone CRs pasted in become "\n"), so a
+// clipboard text with CR LF comes back from encryption and decryption with
+// the platform's LF; the encrypted bytes carry CR LF (text_bytes.h).
 //
 // A Base64 format error is thrown as ciphra::Exception and reaches the general
 // error report; the work text and the clipboard are then left as they were.
@@ -39,6 +42,10 @@ public:
     void EncryptClipboard();
     void DecryptClipboard();
     static void EmptyClipboard();
+
+    // The work text as the operations take it: every character as typed
+    // (non-breaking spaces included), each line break as "\n".
+    QString WorkText() const;
 
     BannerStrip* Panel1;
     QPlainTextEdit* Memo1;
