@@ -15,14 +15,17 @@ constexpr std::size_t HashChunkSize = 8192;
 
 } // namespace
 
-std::optional<Sha1Digest> DigestOfFile(const std::string& path)
+std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError)
 {
+    int ignored = 0;
+    int& error = openError != nullptr ? *openError : ignored;
     // Checked first so that a FIFO or a device never blocks or runs forever.
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
+    std::error_code status;
+    if (!std::filesystem::is_regular_file(path, status)) {
+        error = status.value();
         return std::nullopt;
     }
-    std::optional<File> file = File::TryOpen(path, OpenMode::ReadOnly);
+    std::optional<File> file = File::TryOpen(path, OpenMode::ReadOnly, 0666, &error);
     if (!file) {
         return std::nullopt;
     }

@@ -16,8 +16,9 @@ using Sha1Digest = std::array<std::uint8_t, Sha1DigestSize>;
 
 // Reads the file, opened for reading only, in 8192-byte chunks. Returns
 // nothing when it is not a regular file (or a link to one) or cannot be
-// opened; a failure while reading throws FileError.
-std::optional<Sha1Digest> DigestOfFile(const std::string& path);
+// opened, and then stores the errno value in *openError (0 for an entry that
+// is not a regular file). A failure while reading throws FileError.
+std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError = nullptr);
 
 // "0x" and two upper-case hexadecimal digits per byte: 42 characters.
 std::string HexForm(const Sha1Digest& digest);

@@ -127,6 +127,9 @@ WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clock
 
 void AllowOwnerWrite(const std::string& path) noexcept
 {
+    if (!IsRegularFile(path)) {
+        return; // a folder or device keeps its permissions
+    }
     std::error_code error;
     std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::add, error);

@@ -55,8 +55,8 @@ using ClockText = std::function<std::string()>;
 WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clockText,
                      WipeObserver* observer = nullptr);
 
-// Gives the owner write permission (a read-only file becomes wipeable);
-// failures are not reported: the wipe's open then fails instead.
+// Gives a regular file the owner write permission (a read-only file becomes
+// wipeable); failures are not reported: the wipe's open then fails instead.
 void AllowOwnerWrite(const std::string& path) noexcept;
 
 } // namespace ciphra
