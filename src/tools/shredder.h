@@ -22,7 +22,7 @@ namespace ciphra {
 
 // 55 "a", a full stop, 7 "a".
 inline constexpr const char* WipeTemporaryName =
-    "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.aaaaaaa";
+    "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa.aaaaaaa";
 
 enum class WipeOutcome {
     Succeeded,  // overwritten and deleted
