@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 
 #include "fileenc/posix_file.h"
 #include "tools/date_time_text.h"
@@ -167,6 +168,12 @@ void TForm3::Button5Click()
 void TForm3::Button6Click()
 {
     reject();
+}
+
+void TForm3::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    move(screen()->availableGeometry().center() - rect().center());
 }
 
 void TForm3::done(int result)

@@ -49,6 +49,10 @@ public:
     QPushButton* Button5;
     QPushButton* Button6;
 
+protected:
+    // Centred on the screen, not over the main window.
+    void showEvent(QShowEvent* event) override;
+
 private:
     void FormClose();
 };

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QStyle>
 
 #include "tools/date_time_text.h"
@@ -15,6 +16,11 @@ namespace ciphra::ui {
 
 namespace {
 
+void CentreOnScreen(QWidget& window)
+{
+    window.move(window.screen()->availableGeometry().center() - window.rect().center());
+}
+
 // Moves the window's caption and bar with the wipe.
 class WindowProgress : public WipeObserver {
 public:
@@ -25,6 +31,7 @@ public:
         window_.setWindowTitle(QFile::decodeName(QByteArray::fromStdString(fileName)));
         window_.ProgressBar1->setMaximum(passes);
         window_.ProgressBar1->setValue(0);
+        CentreOnScreen(window_);
         window_.show();
         window_.repaint();
     }
