@@ -55,6 +55,7 @@ Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
 )";
 
 struct Job {
+    std::string Given;  // the name on the command line
     std::string Input;  // as given, or resolved to the link target in place
     std::string Output; // the beside output; Input itself in place
 };
@@ -77,6 +78,7 @@ Job CheckFile(Direction direction, bool inPlace, const std::string& path)
         throw Exception(path + ": is a folder, not a file");
     }
     Job job;
+    job.Given = path;
     try {
         File::Open(path, inPlace ? OpenMode::ReadWrite : OpenMode::ReadOnly).Close();
         job.Input = inPlace ? ResolvePath(path) : path;
@@ -124,7 +126,7 @@ void TransformFile(Direction direction, bool inPlace, const KeyMaterial& key, co
         if (error.ErrorNumber() == EEXIST) {
             throw; // already names the file
         }
-        throw Exception(DescribeFileError(job.Input, error));
+        throw Exception(DescribeFileError(job.Given, error));
     }
 }
 
@@ -157,7 +159,7 @@ int RunFileCipher(Direction direction, const Arguments& args, CliIo& io)
         }
         for (const Job& job : jobs) {
             TransformFile(direction, inPlace, key, job);
-            io.Out << job.Output << '\n';
+            io.Out << (inPlace ? job.Given : job.Output) << '\n';
         }
     } catch (const Exception& error) {
         return ReportFailure(io, error.what());

@@ -99,9 +99,11 @@ void TerminalPrompt::Ask(SecretText& password)
         throw Exception("no terminal to ask for the password on; use --password-file");
     }
     static constexpr char prompt[] = "Password: ";
-    terminal->WriteAll(prompt, sizeof prompt - 1);
     {
+        // Echo goes off before the prompt shows, so nothing typed is echoed
+        // or flushed away.
         EchoOff echoOff(terminal->Descriptor());
+        terminal->WriteAll(prompt, sizeof prompt - 1);
         char c = 0;
         while (terminal->Read(&c, 1) == 1 && c != '\n') {
             password.Append(&c, 1);

@@ -1,0 +1,42 @@
+#pragma once
+// A scratch folder in which the tests run the real ciphra2k-cli.
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+#include "fileenc/test_files.h"
+
+namespace ciphra::test {
+
+class CliTest : public ::testing::Test {
+protected:
+    TempFolder folder_;
+
+    std::string In(const std::string& name) const { return folder_ / name; }
+
+    CliResult Run(std::vector<std::string> args, std::string stdinBytes = {}) const
+    {
+        CliRun run;
+        run.Args = std::move(args);
+        run.Stdin = std::move(stdinBytes);
+        run.WorkingFolder = folder_.Path().string();
+        return RunCli(run);
+    }
+
+    // A password file outside the working folder, so that snapshots of the
+    // folder show only what the command did.
+    std::string PasswordFile(const std::string& content)
+    {
+        passwords_.push_back(std::make_unique<TempFolder>());
+        const std::string path = *passwords_.back() / "password";
+        WriteBytes(path, content);
+        return path;
+    }
+
+private:
+    std::vector<std::unique_ptr<TempFolder>> passwords_;
+};
+
+} // namespace ciphra::test

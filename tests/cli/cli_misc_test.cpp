@@ -1,0 +1,209 @@
+// Usage, help, hash, text and the terminal prompt, end to end on the built program.
+
+#include <filesystem>
+
+#include "cli/cli_fixture.h"
+#include "crypto/base64.h"
+#include "crypto/sha1.h"
+#include "fileenc/cipher_stream.h"
+#include "fileenc/key_material.h"
+#include "tools/text_cipher.h"
+
+namespace ciphra::test {
+namespace {
+
+TEST_F(CliTest, UsageErrorsExitWithTwo)
+{
+    WriteBytes(In("f"), "x");
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"encrypt"},
+        {"encrypt", "--bogus", "f"},
+        {"decrypt", "--password-file"},
+        {"encrypt", "-x", "f"},
+        {"hash"},
+        {"hash", "f", "f"},
+        {"hash", "--raw-key", "f"},
+        {"text"},
+        {"text", "scramble"},
+        {"text", "encrypt", "extra"},
+    };
+    const auto before = Snapshot(folder_.Path());
+    for (const auto& args : cases) {
+        SCOPED_TRACE(args.empty() ? "(nothing)" : args.front());
+        const CliResult result = Run(args);
+        EXPECT_EQ(result.ExitCode, 2);
+        EXPECT_NE(result.Err.find("Usage: ciphra2k-cli"), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Out, "");
+    }
+    EXPECT_EQ(Snapshot(folder_.Path()), before);
+}
+
+TEST_F(CliTest, HelpForTheToolAndEachCommand)
+{
+    const struct {
+        std::vector<std::string> Args;
+        const char* Starts;
+    } cases[] = {
+        {{"--help"}, "Usage: ciphra2k-cli COMMAND"},
+        {{"encrypt", "--help"}, "Usage: ciphra2k-cli encrypt [--in-place]"},
+        {{"decrypt", "--help"}, "Usage: ciphra2k-cli decrypt [--in-place]"},
+        {{"hash", "--help"}, "Usage: ciphra2k-cli hash [--base64] FILE"},
+        {{"text", "--help"}, "Usage: ciphra2k-cli text encrypt|decrypt"},
+        {{"encrypt", "f", "--help"}, "Usage: ciphra2k-cli encrypt"},
+    };
+    for (const auto& c : cases) {
+        const CliResult result = Run(c.Args);
+        EXPECT_EQ(result.ExitCode, 0);
+        EXPECT_TRUE(result.Out.starts_with(c.Starts)) << result.Out;
+        EXPECT_EQ(result.Err, "");
+    }
+}
+
+std::string Digest(const std::string& bytes)
+{
+    std::uint8_t digest[Sha1DigestSize];
+    Sha1OfText(bytes, digest);
+    return {reinterpret_cast<const char*>(digest), Sha1DigestSize};
+}
+
+TEST_F(CliTest, HashPrintsHexOrCharForm)
+{
+    // A content whose digest holds a zero byte, to see it left out.
+    std::string withZero;
+    for (int i = 0; Digest(withZero).find('\0') == std::string::npos; ++i) {
+        withZero = "zero " + std::to_string(i);
+    }
+    std::string withoutZeros = Digest(withZero);
+    std::erase(withoutZeros, '\0');
+    const std::string twoChunks = PatternBytes(2 * 8192, 3);
+    const struct {
+        std::string Content;
+        bool Base64;
+        std::string Expected;
+    } cases[] = {
+        {"abc", false, "0xA9993E364706816ABA3E25717850C26C9CD0D89D"},
+        {"", false, "0xDA39A3EE5E6B4B0D3255BFEF95601890AFD80709"},
+        {"abc", true, Base64EncodeText(Digest("abc"))},
+        {twoChunks, true, Base64EncodeText(Digest(twoChunks))},
+        {withZero, true, Base64EncodeText(withoutZeros)},
+    };
+    for (const auto& c : cases) {
+        WriteBytes(In("f"), c.Content);
+        std::filesystem::permissions(In("f"), std::filesystem::perms::owner_read);
+        const CliResult result = Run(c.Base64 ? std::vector<std::string>{"hash", "--base64", "f"}
+                                              : std::vector<std::string>{"hash", "f"});
+        EXPECT_EQ(result.ExitCode, 0) << result.Err;
+        EXPECT_EQ(result.Out, c.Expected + "\n");
+        std::filesystem::remove(In("f"));
+    }
+    EXPECT_EQ(Base64EncodeText(withoutZeros).size(), withoutZeros.size() == 19 ? 28U : 24U);
+}
+
+TEST_F(CliTest, HashOfAMissingFileOrAFolderFails)
+{
+    std::filesystem::create_directory(In("folder"));
+    const struct {
+        const char* Name;
+        const char* Message;
+    } cases[] = {{"missing", "missing: File not found"}, {"folder", "folder: is a folder"}};
+    for (const auto& c : cases) {
+        const CliResult result = Run({"hash", c.Name});
+        EXPECT_EQ(result.ExitCode, 1);
+        EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Out, "");
+    }
+}
+
+TEST_F(CliTest, TextRoundTripsAsOneLineOfBase64)
+{
+    const std::string password = "text password";
+    const std::string passwordFile = PasswordFile(password + "\n");
+    const std::string texts[] = {"", "a", "Line one\r\nLine two\ttabbed\r\n", PatternBytes(1000, 8),
+                                 std::string(5, '\0')};
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(text.size());
+        CliResult result = Run({"text", "encrypt", "--password-file", passwordFile}, text);
+        ASSERT_EQ(result.ExitCode, 0) << result.Err;
+        std::string expected = text;
+        EncryptTextWithPassword(password, expected);
+        EXPECT_EQ(result.Out, Base64EncodeText(expected) + "\n");
+        EXPECT_EQ(result.Out.size(), 4 * ((text.size() + 2) / 3) + 1);
+
+        for (const char* ending : {"", "\n", "\r\n", "\r\n\n"}) {
+            const std::string line = result.Out.substr(0, result.Out.size() - 1) + ending;
+            const CliResult back = Run({"text", "decrypt", "--password-file", passwordFile}, line);
+            ASSERT_EQ(back.ExitCode, 0) << back.Err;
+            EXPECT_EQ(back.Out, text);
+        }
+    }
+}
+
+TEST_F(CliTest, TextFailures)
+{
+    const std::string password = PasswordFile("pw");
+    const struct {
+        const char* Name;
+        std::vector<std::string> Args;
+        std::string Stdin;
+        const char* Message;
+    } cases[] = {
+        {"length not a multiple of 4",
+         {"text", "decrypt", "--password-file", password},
+         "abcde",
+         "Base64: Incorrect string format"},
+        {"a line break inside",
+         {"text", "decrypt", "--password-file", password},
+         "QUJD\nREVG\n",
+         "Base64: Incorrect string format"},
+        {"empty password", {"text", "encrypt", "--password-file", PasswordFile("")}, "x", "empty"},
+        {"no terminal", {"text", "encrypt"}, "x", "no terminal"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const CliResult result = Run(c.Args, c.Stdin);
+        EXPECT_EQ(result.ExitCode, 1);
+        EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
+        EXPECT_EQ(result.Out, "");
+    }
+}
+
+TEST_F(CliTest, TextWithAWrongPasswordGivesOtherBytes)
+{
+    const CliResult encrypted =
+        Run({"text", "encrypt", "--password-file", PasswordFile("right")}, "the message");
+    const CliResult decrypted =
+        Run({"text", "decrypt", "--password-file", PasswordFile("wrong")}, encrypted.Out);
+    EXPECT_EQ(decrypted.ExitCode, 0);
+    EXPECT_EQ(decrypted.Out.size(), std::string("the message").size());
+    EXPECT_NE(decrypted.Out, "the message");
+}
+
+// The password is asked once on the terminal, with echo off, for all files.
+TEST_F(CliTest, AsksForThePasswordOnTheTerminal)
+{
+    WriteBytes(In("one"), "first");
+    WriteBytes(In("two"), "second");
+    const CliResult result =
+        RunCliOnTerminal({"encrypt", "one", "two"}, "typed secret", folder_.Path().string());
+    ASSERT_EQ(result.ExitCode, 0) << result.Out;
+    EXPECT_EQ(result.Out.find("typed secret"), std::string::npos) << "echoed: " << result.Out;
+    std::size_t prompts = 0;
+    for (std::size_t at = 0; (at = result.Out.find("Password: ", at)) != std::string::npos; ++at) {
+        ++prompts;
+    }
+    EXPECT_EQ(prompts, 1U);
+    const std::string password = PasswordFile("typed secret");
+    for (const char* name : {"one", "two"}) {
+        std::filesystem::rename(In(name), In(std::string(name) + ".orig"));
+        const CliResult back =
+            Run({"decrypt", "--password-file", password, std::string(name) + ".CPH"});
+        ASSERT_EQ(back.ExitCode, 0) << back.Err;
+        EXPECT_EQ(ReadBytes(In(std::string(name) + ".dec")),
+                  ReadBytes(In(std::string(name) + ".orig")));
+    }
+}
+
+} // namespace
+} // namespace ciphra::test
