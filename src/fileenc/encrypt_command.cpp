@@ -39,7 +39,7 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
             static_cast<std::int32_t>(std::min<std::size_t>(entry.Bytes.size(), 33));
         CipherRun keyCheck(entry.Bytes.data(), length);
     }
-    const std::string path = FullPath(w.List.FolderPath(), names.front());
+    const std::string path = EntryPath(w.List.FolderPath(), names.front()).toStdString();
     if (!File::TryOpen(path, OpenMode::ReadOnly)) {
         InformationBox(w.Parent, CannotOpenText);
         w.Password.ClearPasswordField();

@@ -19,14 +19,6 @@ bool AskPassword(TForm4& dialog, PasswordEntry& entry)
     return true;
 }
 
-std::string FullPath(const QString& folder, const QString& name)
-{
-    QString path = folder;
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    return (path + name).toStdString();
-}
-
 CipherRun::CipherRun(const void* keyMaterial, std::int32_t length)
 {
     PrepareCipherRun(context_, keyMaterial, length);

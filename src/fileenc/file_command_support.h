@@ -10,8 +10,8 @@
 
 #include "crypto/twofish.h"
 #include "fileenc/password_dialog.h"
-#include "fileenc/placeholder_windows.h"
 #include "fileenc/posix_file.h"
+#include "ui/kit/file_list_host.h"
 
 class QLineEdit;
 class QWidget;
@@ -43,9 +43,6 @@ struct PasswordEntry {
 
 // Shows the password dialog modally. On OK, fills `entry` and returns true.
 bool AskPassword(TForm4& dialog, PasswordEntry& entry);
-
-// The path box's text, "/" unless it already ends in "/", then the name.
-std::string FullPath(const QString& folder, const QString& name);
 
 // One file's context, keyed at construction (throwing the key-length error
 // before any file is touched) and wiped when it goes.

@@ -95,7 +95,7 @@ bool TransformSelection(const FileCommandWindows& windows, CipherDirection direc
     const QStringList names = windows.List.SelectedNames();
     for (const QString& name : names) {
         CipherRun run(key.Bytes, key.Length);
-        const std::string path = FullPath(windows.List.FolderPath(), name);
+        const std::string path = EntryPath(windows.List.FolderPath(), name).toStdString();
         const bool goOn = inPlace ? InPlace(windows, direction, run, path, name)
                                   : Beside(windows, direction, run, path, name);
         if (!goOn)
