@@ -1,0 +1,97 @@
+// The command handlers of the main window. The file commands whose work
+// belongs to the encryption and tools areas are bound here by name and
+// filled in by those areas.
+
+#include "ui/kit/message_boxes.h"
+#include "ui/kit/modal.h"
+#include "ui/list/file_list_view.h"
+#include "ui/main/main_window.h"
+#include "ui/shells/shells.h"
+#include "ui/windows/about_window.h"
+#include "ui/windows/color_legend.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+
+namespace ciphra::ui {
+
+void TForm1::ToolButton2Click()
+{
+    // Encrypt: filled in by the encryption area.
+}
+
+void TForm1::ToolButton4Click()
+{
+    // Decrypt: filled in by the encryption area.
+}
+
+void TForm1::ToolButton5Click()
+{
+    // Shred: filled in by the tools area.
+}
+
+void TForm1::Hashfile1Click()
+{
+    const int row = ListView->FirstSelectedRow();
+    if (row < 0 || windows_.hash == nullptr)
+        return;
+    windows_.hash->HashFile->setText(FullPathOf(row));
+    ExecModal(*windows_.hash);
+    ListView->ClearSelection();
+}
+
+void TForm1::Viewfile1Click()
+{
+    // View: filled in by the tools area.
+}
+
+void TForm1::ToolButton8Click()
+{
+    close();
+}
+
+void TForm1::Stringencryption1Click()
+{
+    if (windows_.stringEncryption != nullptr)
+        ExecModal(*windows_.stringEncryption);
+}
+
+void TForm1::Encryptclipboard1Click()
+{
+    // Filled in by the text encryption area.
+}
+
+void TForm1::Decryptclipboard1Click()
+{
+    // Filled in by the text encryption area.
+}
+
+void TForm1::Emptyclipboard1Click()
+{
+    QGuiApplication::clipboard()->clear();
+}
+
+void TForm1::ToolButton10Click()
+{
+    cbPathClick();
+}
+
+void TForm1::Showcolorinfo1Click()
+{
+    if (windows_.legend != nullptr)
+        windows_.legend->ShowLegend();
+}
+
+void TForm1::ToolButton7Click()
+{
+    PlainBox(this, QStringLiteral("Sorry... Next time, I promise."));
+}
+
+void TForm1::About1Click()
+{
+    if (windows_.about != nullptr)
+        ExecModal(*windows_.about);
+}
+
+} // namespace ciphra::ui
