@@ -2,6 +2,7 @@
 // belongs to the encryption and tools areas are bound here by name and
 // filled in by those areas.
 
+#include "tools/shred_command.h"
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"
 #include "ui/list/file_list_view.h"
@@ -28,17 +29,21 @@ void TForm1::ToolButton4Click()
 
 void TForm1::ToolButton5Click()
 {
-    // Shred: filled in by the tools area.
+    if (windows_.wipeProgress != nullptr)
+        ShredSelectedFiles(this, *this, *windows_.wipeProgress);
+}
+
+void TForm1::WipeFile(const QString& path, int passes)
+{
+    WipeSucceeded = false;
+    if (windows_.wipeProgress != nullptr)
+        WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
 }
 
 void TForm1::Hashfile1Click()
 {
-    const int row = ListView->FirstSelectedRow();
-    if (row < 0 || windows_.hash == nullptr)
-        return;
-    windows_.hash->HashFile->setText(FullPathOf(row));
-    ExecModal(*windows_.hash);
-    ListView->ClearSelection();
+    if (windows_.hash != nullptr)
+        HashSelectedFile(*this, *windows_.hash);
 }
 
 void TForm1::Viewfile1Click()

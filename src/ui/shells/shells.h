@@ -6,30 +6,16 @@
 
 #include <QDialog>
 
-class QLineEdit;
+#include "tools/hash_window.h"
+#include "tools/wipe_window.h"
 
 namespace ciphra::ui {
-
-// The hash window. HashFile holds the path of the file to hash.
-class TForm3 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm3(QWidget* parent = nullptr);
-    QLineEdit* HashFile;
-};
 
 // The password dialog.
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
     explicit TForm4(QWidget* parent = nullptr);
-};
-
-// The wipe progress window.
-class TForm5 : public QWidget {
-    Q_OBJECT
-public:
-    explicit TForm5(QWidget* parent = nullptr);
 };
 
 // The file viewer.
