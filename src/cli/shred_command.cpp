@@ -2,6 +2,7 @@
 // of the windows does.
 
 #include <charconv>
+#include <filesystem>
 #include <istream>
 #include <ostream>
 
@@ -27,7 +28,8 @@ overwrite is flushed to the device before the next. Copy-on-write and
 journaling file systems, snapshots and SSDs may keep old copies anyway.
 
 A file that cannot be opened is reported and kept (under its own name); the
-other files are still shredded. Any other I/O failure stops the command.
+other files are still shredded. Symbolic links, folders and devices are not
+shredded. Any other I/O failure stops the command.
 
 Options:
   --passes N   passes per file, at least 1 (default 3)
@@ -50,6 +52,15 @@ std::optional<int> ParsePasses(const std::string& text)
         return std::nullopt;
     }
     return passes;
+}
+
+const char* WhyNotShredded(const std::string& path)
+{
+    std::error_code error;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) {
+        return ": is a symbolic link; neither it nor its target was touched";
+    }
+    return IsDirectory(path) ? ": is a folder, not a file" : ": Unable to get file from disk";
 }
 
 bool UserConfirms(CliIo& io)
@@ -112,9 +123,7 @@ int RunShredCommand(const Arguments& args, CliIo& io)
         if (outcome == WipeOutcome::Succeeded) {
             io.Out << path << '\n';
         } else {
-            exitCode =
-                ReportFailure(io, path + (IsDirectory(path) ? ": is a folder, not a file"
-                                                            : ": Unable to get file from disk"));
+            exitCode = ReportFailure(io, path + WhyNotShredded(path));
         }
     }
     return exitCode;

@@ -15,6 +15,7 @@
 #include "tools/date_time_text.h"
 #include "tools/file_hash.h"
 #include "tools/file_window_art.h"
+#include "ui/browse/item_id.h"
 #include "ui/kit/file_list_host.h"
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"
@@ -194,7 +195,7 @@ void HashSelectedFile(FileListHost& list, TForm3& window)
     if (names.isEmpty()) {
         return;
     }
-    window.HashFile->setText(EntryPath(list.FolderPath(), names.constFirst()));
+    window.HashFile->setText(FullPath(list.FolderPath(), names.constFirst()));
     ExecModal(window);
     list.ClearSelection();
 }

@@ -4,6 +4,7 @@
 
 #include "tools/shredder.h"
 #include "tools/wipe_window.h"
+#include "ui/browse/item_id.h"
 #include "ui/kit/file_list_host.h"
 #include "ui/kit/message_boxes.h"
 
@@ -25,7 +26,7 @@ void ShredSelectedFiles(QWidget* parent, FileListHost& list, TForm5& progress)
     bool allWiped = true;
     const QString folder = list.FolderPath();
     for (const QString& name : list.SelectedNames()) {
-        const QString path = EntryPath(folder, name);
+        const QString path = FullPath(folder, name);
         // A read-only file is wiped like any other.
         AllowOwnerWrite(QFile::encodeName(path).toStdString());
         allWiped = progress.WipeFile(path, ShredPasses) && allWiped;

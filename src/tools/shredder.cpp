@@ -43,12 +43,13 @@ std::string TemporaryPathBeside(const std::string& path)
     return folder + WipeTemporaryName;
 }
 
-// Devices, FIFOs and folders are never overwritten: only regular files (or
-// links to them) are wiped.
+// Only regular files are wiped. Devices, FIFOs and folders are never
+// overwritten, and neither is the file a symbolic link leads to: wiping it
+// through the link would destroy its contents yet leave it in place.
 bool IsRegularFile(const std::string& path) noexcept
 {
     std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error));
 }
 
 // Reads each chunk to learn its length, then writes the fill byte over it.
@@ -128,7 +129,7 @@ WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clock
 void AllowOwnerWrite(const std::string& path) noexcept
 {
     if (!IsRegularFile(path)) {
-        return; // a folder or device keeps its permissions
+        return; // a folder, device or link keeps its permissions
     }
     std::error_code error;
     std::filesystem::permissions(path, std::filesystem::perms::owner_write,

@@ -26,7 +26,7 @@ inline constexpr const char* WipeTemporaryName =
 
 enum class WipeOutcome {
     Succeeded,  // overwritten and deleted
-    OpenFailed, // not a regular file, or could not be opened; not deleted
+    OpenFailed, // not a regular file (links included), or could not be opened; kept
 };
 
 enum class Overwrite { Zeros, Ones, Cipher };

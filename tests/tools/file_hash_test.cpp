@@ -73,48 +73,6 @@ TEST(DigestOfFile, WhatCannotBeOpenedGivesNothing)
     }
 }
 
-// A digest with k zero bytes shows in the Char form as Base64 of 20 - k bytes.
-TEST(DigestForms, HexAndCharLeaveOutZeroBytesOnlyInChar)
-{
-    Sha1Digest noZero;
-    for (std::size_t i = 0; i < noZero.size(); ++i) {
-        noZero[i] = static_cast<std::uint8_t>(0xF1 - i);
-    }
-    Sha1Digest oneZero = noZero;
-    oneZero[0] = 0;
-    Sha1Digest twoZeros = oneZero;
-    twoZeros[19] = 0;
-    const struct {
-        Sha1Digest Digest;
-        const char* Hex;
-        const char* Char;
-    } cases[] = {
-        {noZero, "0xF1F0EFEEEDECEBEAE9E8E7E6E5E4E3E2E1E0DFDE", "8fDv7u3s6+rp6Ofm5eTj4uHg394="},
-        {oneZero, "0x00F0EFEEEDECEBEAE9E8E7E6E5E4E3E2E1E0DFDE", "8O/u7ezr6uno5+bl5OPi4eDf3g=="},
-        {twoZeros, "0x00F0EFEEEDECEBEAE9E8E7E6E5E4E3E2E1E0DF00", "8O/u7ezr6uno5+bl5OPi4eDf"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Hex);
-        EXPECT_EQ(HexForm(c.Digest), c.Hex);
-        EXPECT_EQ(CharForm(c.Digest), c.Char);
-    }
-}
-
-TEST(HashReport, TenLinesEndedByCrLf)
-{
-    EXPECT_EQ(HashReport("/home/u/a b.txt", "08/12/2026 10:15:42", "0xAB"),
-              "--- Ciphra 2K v1.0.2 HASH using SHA-1 ------\r\n"
-              "--- HASH of file%\r\n"
-              "/home/u/a b.txt\r\n"
-              "--- date/time: 08/12/2026 10:15:42\r\n"
-              "\r\n"
-              "- Begin block\r\n"
-              "\r\n"
-              "0xAB\r\n"
-              "\r\n"
-              "- End block\r\n");
-}
-
 TEST(SaveHashReport, NeverReplacesAndTellsWhyItCouldNotCreate)
 {
     TempFolder folder;

@@ -208,7 +208,8 @@ TEST(WipeFile, TakenTemporaryNameWipesUnderTheOwnNameAndKeepsTheOther)
     EXPECT_EQ(ReadBytes(TemporaryIn(folder)), "someone else's");
 }
 
-// Entries that are not regular files are refused before anything is renamed.
+// Entries that are not regular files are refused before anything is renamed;
+// a link's target is not wiped through it.
 TEST(WipeFile, NonFilesAreRefusedUntouched)
 {
     TempFolder folder;
@@ -216,7 +217,9 @@ TEST(WipeFile, NonFilesAreRefusedUntouched)
     WriteBytes(folder / "folder/inside", "kept");
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     fs::create_symlink(folder / "nowhere", folder / "dangling");
-    for (const char* name : {"folder", "fifo", "dangling", "missing"}) {
+    WriteBytes(folder / "target", "kept too");
+    fs::create_symlink(folder / "target", folder / "link");
+    for (const char* name : {"folder", "fifo", "dangling", "link", "missing"}) {
         SCOPED_TRACE(name);
         const std::vector<std::string> before = Listing(folder);
         Recorder recorder;
@@ -226,6 +229,7 @@ TEST(WipeFile, NonFilesAreRefusedUntouched)
         EXPECT_EQ(recorder.Ended, std::vector<WipeOutcome>{WipeOutcome::OpenFailed});
         EXPECT_EQ(Listing(folder), before);
         EXPECT_EQ(ReadBytes(folder / "folder/inside"), "kept");
+        EXPECT_EQ(ReadBytes(folder / "target"), "kept too");
     }
 }
 

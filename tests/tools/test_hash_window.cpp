@@ -8,7 +8,6 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -77,28 +76,6 @@ class TestHashWindow : public QObject {
 
 private slots:
     void init() { beeps_ = 0; }
-
-    void controlsAsDesigned()
-    {
-        TForm3 window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Hash File"));
-        QCOMPARE(window.size(), QSize(271, 232));
-        QVERIFY(window.HashFileBox->isReadOnly());
-        QVERIFY(!window.HashFile->isReadOnly());
-        QCOMPARE(window.radiohex->title(), QStringLiteral("Show Hash as:"));
-        QVERIFY(window.RadioHex->isChecked());
-        QVERIFY(window.Button4->isDefault());
-        const std::pair<QPushButton*, const char*> captions[] = {
-            {window.Button4, "&Hash"},
-            {window.Button17, "&Save to file"},
-            {window.Button5, "&Clear all"},
-            {window.Button6, "&Close"},
-        };
-        for (const auto& [button, caption] : captions)
-            QCOMPARE(button->text(), QString::fromLatin1(caption));
-        QCOMPARE(window.Button17->toolTip(),
-                 QStringLiteral("Save the resulting Hash into an ASCII file"));
-    }
 
     // Known digests; the Char form leaves out the zero bytes before Base64.
     void hexAndCharForms_data()

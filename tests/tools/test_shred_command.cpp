@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,17 +72,6 @@ class TestShredCommand : public QObject {
 
 private slots:
     void init() { beeps_ = 0; }
-
-    void progressWindowAsDesigned()
-    {
-        TForm5 window;
-        QCOMPARE(window.windowTitle(), QStringLiteral("Wipe::"));
-        QCOMPARE(window.size(), QSize(225, 101));
-        QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
-        QCOMPARE(window.Label1->text(), QStringLiteral("Wiping file, please wait..."));
-        QCOMPARE(window.ProgressBar1->geometry(), QRect(8, 72, 209, 13));
-        QVERIFY(!window.isVisible());
-    }
 
     // While a file is wiped the window shows its name, the bar moves one step
     // per pass and the pointer is the hourglass; afterwards all is back.

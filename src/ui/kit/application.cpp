@@ -2,21 +2,10 @@
 
 #include "ui/kit/message_boxes.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 
-#include <exception>
-
 namespace ciphra::ui {
-namespace {
-
-// An application-wide hourglass set by the failed handler would otherwise stay.
-void RestoreCursors()
-{
-    while (QGuiApplication::overrideCursor() != nullptr)
-        QGuiApplication::restoreOverrideCursor();
-}
-
-} // namespace
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -26,24 +15,20 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {
-    bool handled = false;
-    ReportFailures([&] { handled = QApplication::notify(receiver, event); });
-    return handled;
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& failure) {
+        ReportUnhandled(failure);
+    }
+    return false;
 }
 
-bool ReportFailures(const std::function<void()>& fn)
+void ReportUnhandled(const std::exception& failure)
 {
-    QString message;
-    try {
-        fn();
-        return true;
-    } catch (const std::exception& failure) {
-        // ciphra::Exception derives from std::runtime_error: one path for both.
-        message = QString::fromUtf8(failure.what());
-    }
-    RestoreCursors();
-    ErrorReportBox(message);
-    return false;
+    // An application-wide hourglass set by the failed handler would otherwise stay.
+    while (QGuiApplication::overrideCursor() != nullptr)
+        QGuiApplication::restoreOverrideCursor();
+    ErrorReportBox(QString::fromUtf8(failure.what()));
 }
 
 } // namespace ciphra::ui

@@ -1,12 +1,18 @@
 #pragma once
-// The program's QApplication. Its event dispatch is the one place that
-// catches a failure a handler leaves unhandled: the handler ends where the
-// failure happened, the error report box shows the message, and the program
-// goes on waiting for input.
+// The general error report. A failure (ciphra::Exception or any
+// std::exception) that a handler leaves unhandled ends that handler where it
+// happened; the report box shows its message and the program goes on waiting
+// for input.
+//
+// Handlers are entered through Guarded / RunGuarded, which catch the failure
+// before it could unwind through Qt's own frames (Qt is built without
+// exception support, and its cleanups there would be skipped). The event
+// dispatch of Application catches whatever still escapes, as the last line.
 
 #include <QApplication>
 
-#include <functional>
+#include <exception>
+#include <utility>
 
 namespace ciphra::ui {
 
@@ -17,9 +23,27 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// Runs fn and shows any ciphra::Exception or std::exception it throws in the
-// error report box. Returns false when it reported a failure. Used by the
-// event dispatch and by code that runs outside it (start-up).
-bool ReportFailures(const std::function<void()>& fn);
+// Takes back an application-wide hourglass and shows the failure's message
+// in the report box (title "Ciphra 2K", error icon, the "." rule).
+void ReportUnhandled(const std::exception& failure);
+
+// Runs fn; returns false when it failed and the failure was reported.
+template <typename Fn> bool RunGuarded(Fn&& fn)
+{
+    try {
+        std::forward<Fn>(fn)();
+        return true;
+    } catch (const std::exception& failure) {
+        ReportUnhandled(failure);
+        return false;
+    }
+}
+
+// Wraps a handler for QObject::connect: connect(button, &QPushButton::clicked,
+// this, Guarded([this] { Button1Click(); }));
+template <typename Fn> auto Guarded(Fn fn)
+{
+    return [fn = std::move(fn)]() { RunGuarded(fn); };
+}
 
 } // namespace ciphra::ui

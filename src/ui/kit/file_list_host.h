@@ -2,7 +2,7 @@
 // What the file commands need of the main window's file list: the folder in
 // the path box, the captions of the selected entries, listing the folder
 // again and clearing the selection. The main window implements it; tests
-// give a stand-in.
+// give a stand-in. Full paths are formed with FullPath (ui/browse/item_id.h).
 
 #include <QString>
 #include <QStringList>
@@ -22,12 +22,5 @@ public:
     // Leaves no entry selected.
     virtual void ClearSelection() = 0;
 };
-
-// The full path of an entry: the folder, "/" unless it already ends in "/",
-// then the caption.
-inline QString EntryPath(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 
 } // namespace ciphra::ui

@@ -1,0 +1,102 @@
+// The command handlers of the main window. The file commands whose work
+// belongs to the encryption and tools areas are bound here by name and
+// filled in by those areas.
+
+#include "tools/shred_command.h"
+#include "ui/kit/message_boxes.h"
+#include "ui/kit/modal.h"
+#include "ui/list/file_list_view.h"
+#include "ui/main/main_window.h"
+#include "ui/shells/shells.h"
+#include "ui/windows/about_window.h"
+#include "ui/windows/color_legend.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLineEdit>
+
+namespace ciphra::ui {
+
+void TForm1::ToolButton2Click()
+{
+    // Encrypt: filled in by the encryption area.
+}
+
+void TForm1::ToolButton4Click()
+{
+    // Decrypt: filled in by the encryption area.
+}
+
+void TForm1::ToolButton5Click()
+{
+    if (windows_.wipeProgress != nullptr)
+        ShredSelectedFiles(this, *this, *windows_.wipeProgress);
+}
+
+void TForm1::WipeFile(const QString& path, int passes)
+{
+    WipeSucceeded = false;
+    if (windows_.wipeProgress != nullptr)
+        WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
+}
+
+void TForm1::Hashfile1Click()
+{
+    if (windows_.hash != nullptr)
+        HashSelectedFile(*this, *windows_.hash);
+}
+
+void TForm1::Viewfile1Click()
+{
+    // View: filled in by the tools area.
+}
+
+void TForm1::ToolButton8Click()
+{
+    close();
+}
+
+void TForm1::Stringencryption1Click()
+{
+    if (windows_.stringEncryption != nullptr)
+        ExecModal(*windows_.stringEncryption);
+}
+
+void TForm1::Encryptclipboard1Click()
+{
+    // Filled in by the text encryption area.
+}
+
+void TForm1::Decryptclipboard1Click()
+{
+    // Filled in by the text encryption area.
+}
+
+void TForm1::Emptyclipboard1Click()
+{
+    QGuiApplication::clipboard()->clear();
+}
+
+void TForm1::ToolButton10Click()
+{
+    cbPathClick();
+}
+
+void TForm1::Showcolorinfo1Click()
+{
+    if (windows_.legend != nullptr)
+        windows_.legend->ShowLegend();
+}
+
+void TForm1::ToolButton7Click()
+{
+    PlainBox(this, QStringLiteral("Sorry... Next time, I promise."));
+}
+
+void TForm1::About1Click()
+{
+    if (windows_.about != nullptr)
+        ExecModal(*windows_.about);
+}
+
+} // namespace ciphra::ui
