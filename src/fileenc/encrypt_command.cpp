@@ -8,6 +8,7 @@
 #include "fileenc/cipher_progress_window.h"
 #include "fileenc/file_transform.h"
 #include "fileenc/sfx_writer.h"
+#include "ui/browse/item_id.h"
 #include "ui/kit/message_boxes.h"
 
 namespace ciphra::ui {
@@ -39,7 +40,7 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
             static_cast<std::int32_t>(std::min<std::size_t>(entry.Bytes.size(), 33));
         CipherRun keyCheck(entry.Bytes.data(), length);
     }
-    const std::string path = EntryPath(w.List.FolderPath(), names.front()).toStdString();
+    const std::string path = FullPath(w.List.FolderPath(), names.front()).toStdString();
     if (!File::TryOpen(path, OpenMode::ReadOnly)) {
         InformationBox(w.Parent, CannotOpenText);
         w.Password.ClearPasswordField();

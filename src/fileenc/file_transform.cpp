@@ -5,6 +5,7 @@
 #include "fileenc/cipher_progress_window.h"
 #include "fileenc/cipher_stream.h"
 #include "fileenc/key_material.h"
+#include "ui/browse/item_id.h"
 #include "ui/kit/message_boxes.h"
 
 namespace ciphra::ui {
@@ -95,7 +96,7 @@ bool TransformSelection(const FileCommandWindows& windows, CipherDirection direc
     const QStringList names = windows.List.SelectedNames();
     for (const QString& name : names) {
         CipherRun run(key.Bytes, key.Length);
-        const std::string path = EntryPath(windows.List.FolderPath(), name).toStdString();
+        const std::string path = FullPath(windows.List.FolderPath(), name).toStdString();
         const bool goOn = inPlace ? InPlace(windows, direction, run, path, name)
                                   : Beside(windows, direction, run, path, name);
         if (!goOn)

@@ -5,6 +5,7 @@
 #include "tools/banner_strip.h"
 #include "tools/text_bytes.h"
 #include "tools/text_cipher.h"
+#include "ui/kit/application.h"
 #include "ui/kit/modal.h"
 
 #include <QClipboard>
@@ -66,10 +67,12 @@ TForm8::TForm8(TForm4& password, QWidget* parent) : QDialog(parent), password_(p
     layout->addWidget(Memo1, 1);
     layout->addLayout(buttons);
 
-    connect(Button1, &QPushButton::clicked, this, &TForm8::Button1Click);
-    connect(Button2, &QPushButton::clicked, this, &TForm8::Button2Click);
-    connect(Button3, &QPushButton::clicked, this, &TForm8::Button3Click);
-    connect(Button4, &QPushButton::clicked, this, &TForm8::Button4Click);
+    // Guarded: a failure (the Base64 format error) is reported before it
+    // could unwind through Qt's frames.
+    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
     connect(Button5, &QPushButton::clicked, this, &TForm8::Button5Click);
 
     resize(442, 296);

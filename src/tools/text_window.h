@@ -15,7 +15,9 @@
 // the platform's LF; the encrypted bytes carry CR LF (text_bytes.h).
 //
 // A Base64 format error is thrown as ciphra::Exception and reaches the general
-// error report; the work text and the clipboard are then left as they were.
+// error report (the buttons' handlers are guarded; the clipboard commands
+// throw to their caller); the work text and the clipboard are then left as
+// they were.
 
 #include <QDialog>
 

@@ -232,7 +232,7 @@ private slots:
         const auto before = Snapshot(bench.Folder.Path());
         bench.AnswerPassword(QString(33, QLatin1Char('k')), false);
 
-        QVERIFY(!ui::ReportFailures([&] { ui::RunDecryptCommand(bench.Windows(), false); }));
+        QVERIFY(!ui::RunGuarded([&] { ui::RunDecryptCommand(bench.Windows(), false); }));
 
         QCOMPARE(bench.BoxTexts(), (std::vector<QString>{
                                        QString("Ciphra 2K|") + ui::WithFinalDot(QString::fromUtf8(

@@ -244,7 +244,7 @@ private slots:
         bench.AnswerPassword("pw", true);
 
         const std::string stub = bench.PathOf("missing/sfdstub.dtt");
-        QVERIFY(!ui::ReportFailures([&] { Encrypt(bench, {true, false}, stub); }));
+        QVERIFY(!ui::RunGuarded([&] { Encrypt(bench, {true, false}, stub); }));
 
         QCOMPARE(bench.BoxTexts(), (std::vector<QString>{Report + Q(stub) + ": File not found."}));
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
@@ -366,7 +366,7 @@ private slots:
             bench.Boxes.QueueAnswer(true);
         bench.AnswerPassword(LongPassword, useDigest);
 
-        QVERIFY(!ui::ReportFailures([&] { Encrypt(bench, {selfDecrypting, overwrite}); }));
+        QVERIFY(!ui::RunGuarded([&] { Encrypt(bench, {selfDecrypting, overwrite}); }));
 
         QCOMPARE(bench.BoxTexts().back(),
                  Report + ui::WithFinalDot(QString::fromUtf8(TwofishKeyLengthMessage())));

@@ -4,7 +4,6 @@
 
 #include "crypto/base64.h"
 #include "fileenc/password_dialog.h"
-#include "run_as_handler.h"
 #include "tools/text_bytes.h"
 #include "tools/text_cipher.h"
 #include "tools/text_window.h"
@@ -20,7 +19,6 @@
 #include <QTest>
 
 using namespace ciphra::ui;
-using ciphra::test::RunAsHandler;
 
 namespace {
 
@@ -230,8 +228,7 @@ private slots:
     }
 
     // A line break breaks the length rule: the error report shows the format
-    // error with its ".", and the text and the typed password stay. The
-    // Decrypt handler runs under the event dispatch as a click would.
+    // error with its ".", and the text and the typed password stay.
     void brokenBase64IsReported()
     {
         MessageBoxScript boxes;
@@ -240,7 +237,7 @@ private slots:
         broken.insert(8, QLatin1Char('\n'));
         window->Memo1->setPlainText(broken);
         script.Queue(Answer(*dialog, "pw"));
-        RunAsHandler([&] { window->Button2Click(); });
+        Click(window->Button2);
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
         QCOMPARE(boxes.Boxes()[0].text, QString("Base64: Incorrect string format."));
@@ -379,7 +376,7 @@ private slots:
         ModalScript script;
         script.Queue(confirm ? Answer(*dialog, "pw") : Cancel(*dialog, "pw"));
         // As the main window runs it: a failure goes to the error report.
-        RunAsHandler([&] { decrypt ? window->DecryptClipboard() : window->EncryptClipboard(); });
+        RunGuarded([&] { decrypt ? window->DecryptClipboard() : window->EncryptClipboard(); });
         QCOMPARE(script.Shown().size(), std::size_t(1));
         QCOMPARE(Clipboard().text(), afterwards);
         QVERIFY(window->WorkText().isEmpty());

@@ -23,7 +23,6 @@ inline QTemporaryDir& SettingsFolder()
 inline void UsePrivateSettings()
 {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, SettingsFolder().path());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, SettingsFolder().path());
 }
 
 inline void ClearSettings()

@@ -1,5 +1,8 @@
 #include "ui/app/startup.h"
 
+#include "fileenc/password_dialog.h"
+#include "tools/file_viewer.h"
+#include "tools/text_window.h"
 #include "ui/shells/shells.h"
 #include "ui/windows/about_window.h"
 #include "ui/windows/color_legend.h"
@@ -14,7 +17,7 @@ ProgramWindows::ProgramWindows() : main_(std::make_unique<TForm1>())
     others_.wipeProgress = new TForm5(main_.get());
     others_.viewer = new TForm6(main_.get());
     others_.about = new TForm7(main_.get());
-    others_.stringEncryption = new TForm8(main_.get());
+    others_.stringEncryption = new TForm8(*others_.password, main_.get());
     main_->AttachWindows(others_);
 }
 

@@ -2,6 +2,8 @@
 // belongs to the encryption and tools areas are bound here by name and
 // filled in by those areas.
 
+#include "tools/file_viewer.h"
+#include "tools/text_window.h"
 #include "tools/shred_command.h"
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"
@@ -11,8 +13,6 @@
 #include "ui/windows/about_window.h"
 #include "ui/windows/color_legend.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QLineEdit>
 
 namespace ciphra::ui {
@@ -48,7 +48,10 @@ void TForm1::Hashfile1Click()
 
 void TForm1::Viewfile1Click()
 {
-    // View: filled in by the tools area.
+    const int row = ListView->FirstSelectedRow();
+    if (row < 0 || windows_.viewer == nullptr)
+        return;
+    windows_.viewer->ViewFile(FullPathOf(row));
 }
 
 void TForm1::ToolButton8Click()
@@ -59,22 +62,24 @@ void TForm1::ToolButton8Click()
 void TForm1::Stringencryption1Click()
 {
     if (windows_.stringEncryption != nullptr)
-        ExecModal(*windows_.stringEncryption);
+        windows_.stringEncryption->Execute();
 }
 
 void TForm1::Encryptclipboard1Click()
 {
-    // Filled in by the text encryption area.
+    if (windows_.stringEncryption != nullptr)
+        windows_.stringEncryption->EncryptClipboard();
 }
 
 void TForm1::Decryptclipboard1Click()
 {
-    // Filled in by the text encryption area.
+    if (windows_.stringEncryption != nullptr)
+        windows_.stringEncryption->DecryptClipboard();
 }
 
 void TForm1::Emptyclipboard1Click()
 {
-    QGuiApplication::clipboard()->clear();
+    TForm8::EmptyClipboard();
 }
 
 void TForm1::ToolButton10Click()

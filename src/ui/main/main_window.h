@@ -13,7 +13,6 @@
 
 class QComboBox;
 class QKeyEvent;
-class QSplitter;
 
 namespace ciphra::ui {
 

@@ -31,6 +31,8 @@ TForm7::TForm7(QWidget* parent)
     font.setUnderline(true);
     Label1->setFont(font);
     Label1->setCursor(Qt::PointingHandCursor);
+    // The label fits its caption, from its place over the picture's white band.
+    Label1->adjustSize();
     Label1->installEventFilter(this);
 }
 

@@ -12,8 +12,9 @@ class QLabel;
 
 namespace ciphra::ui {
 
-// The project's web address, without the scheme.
-inline constexpr const char* kProjectAddress = "ciphra2k.example.org";
+// The project's web address, without the scheme. A reserved example name
+// until the project has an address of its own.
+inline constexpr const char* kProjectAddress = "ciphra2k.example";
 
 class TForm7 : public QDialog {
     Q_OBJECT
