@@ -16,3 +16,12 @@ if(CIPHRA_BUILD_GUI)
                              CIPHRA_STUB_FILE="$<TARGET_FILE:sfdstub>")
   add_dependencies(test_encrypt_command sfdstub)
 endif()
+
+# The same commands wired into the real main window.
+if(CIPHRA_BUILD_GUI)
+  add_executable(test_file_commands_window test_file_commands_window.cpp)
+  target_link_libraries(test_file_commands_window PRIVATE ciphra_file_command_bench
+                        ciphra_mainwindow ciphra_warnings)
+  add_test(NAME test_file_commands_window COMMAND test_file_commands_window)
+  set_tests_properties(test_file_commands_window PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endif()

@@ -2,9 +2,12 @@
 // belongs to the encryption and tools areas are bound here by name and
 // filled in by those areas.
 
+#include "fileenc/cipher_progress_window.h"
+#include "fileenc/decrypt_command.h"
+#include "fileenc/encrypt_command.h"
 #include "tools/file_viewer.h"
-#include "tools/text_window.h"
 #include "tools/shred_command.h"
+#include "tools/text_window.h"
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"
 #include "ui/list/file_list_view.h"
@@ -19,12 +22,22 @@ namespace ciphra::ui {
 
 void TForm1::ToolButton2Click()
 {
-    // Encrypt: filled in by the encryption area.
+    if (windows_.password == nullptr || windows_.hash == nullptr)
+        return;
+    CipherProgressWindow progress(this);
+    RunEncryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+                      {Commands.Createselfdecryptingfiles1->isChecked(),
+                       Commands.Overwritefileonencryption1->isChecked()},
+                      DefaultStubPath());
 }
 
 void TForm1::ToolButton4Click()
 {
-    // Decrypt: filled in by the encryption area.
+    if (windows_.password == nullptr || windows_.hash == nullptr)
+        return;
+    CipherProgressWindow progress(this);
+    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+                      Commands.Overwritefileonencryption1->isChecked());
 }
 
 void TForm1::ToolButton5Click()
