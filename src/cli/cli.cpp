@@ -16,7 +16,8 @@ struct Command {
 constexpr Command Commands[] = {
     {"encrypt", "encrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunEncryptCommand},
     {"decrypt", "decrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunDecryptCommand},
-    {"hash", "hash [--base64] FILE", &RunHashCommand},
+    {"hash", "hash [--base64] [--report OUT] FILE", &RunHashCommand},
+    {"shred", "shred [--passes N] [--yes] FILE...", &RunShredCommand},
     {"text", "text encrypt|decrypt [--password-file F]", &RunTextCommand},
     {"sfx", "sfx [--password-file F] [--stub PATH] FILE", &RunSfxCommand},
 };
@@ -26,7 +27,8 @@ constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";
 void PrintTopHelp(std::ostream& out)
 {
     out << TopUsage << "\n\n"
-        << "Encrypts and decrypts files and text with Twofish, and hashes files with SHA-1.\n\n"
+        << "Encrypts and decrypts files and text with Twofish, hashes files with SHA-1\n"
+        << "and shreds files.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {
         out << "  ciphra2k-cli " << command.Synopsis << '\n';

@@ -1,75 +1,48 @@
-// "hash": the SHA-1 digest of a file, in the hash window's Hex or Char form.
+// "hash": the SHA-1 digest of a file, in the hash window's Hex or Char form,
+// and optionally the hash window's report file.
 
 #include <ostream>
 
 #include "cli/cli.h"
+#include "cli/clock_text.h"
 #include "cli/options.h"
-#include "crypto/base64.h"
-#include "crypto/sha1.h"
+#include "cli/value_option.h"
 #include "fileenc/posix_file.h"
+#include "tools/file_hash.h"
 
 namespace ciphra::cli {
 
 namespace {
 
-constexpr const char* HashUsage = "Usage: ciphra2k-cli hash [--base64] FILE";
+constexpr const char* HashUsage = "Usage: ciphra2k-cli hash [--base64] FILE\n"
+                                  "       ciphra2k-cli hash [--base64] --report OUT FILE";
 
 constexpr const char* HashHelp = R"(
 Prints the SHA-1 digest of FILE: "0x" and 40 upper-case hexadecimal digits.
 The file is only read.
 
 Options:
-  --base64   print the digest as Base64 of its bytes with every zero byte
-             left out instead (the hash window's "Char" form)
-  --help     show this help
+  --base64       print the digest as Base64 of its bytes with every zero byte
+                 left out instead (the hash window's "Char" form)
+  --report OUT   also save the hash report to OUT: ten lines ended by CR LF
+                 with FILE as given, the local date and time, and the digest
+                 in the form printed. An existing OUT is never replaced.
+  --help         show this help
 
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
 )";
-
-constexpr std::size_t HashChunkSize = 8192;
-
-void DigestOfFile(const std::string& path, std::uint8_t digest[Sha1DigestSize])
-{
-    File file = File::Open(path, OpenMode::ReadOnly);
-    TSha1State state;
-    Sha1Start(state);
-    std::uint8_t chunk[HashChunkSize];
-    std::size_t n = 0;
-    do {
-        n = file.Read(chunk, sizeof chunk);
-        Sha1Add(state, chunk, n);
-    } while (n == sizeof chunk);
-    Sha1Finish(state, digest);
-}
-
-std::string HexForm(const std::uint8_t digest[Sha1DigestSize])
-{
-    static constexpr char digits[] = "0123456789ABCDEF";
-    std::string text = "0x";
-    for (std::size_t i = 0; i < Sha1DigestSize; ++i) {
-        text += digits[digest[i] >> 4];
-        text += digits[digest[i] & 15];
-    }
-    return text;
-}
-
-std::string CharForm(const std::uint8_t digest[Sha1DigestSize])
-{
-    std::string bytes;
-    for (std::size_t i = 0; i < Sha1DigestSize; ++i) {
-        if (digest[i] != 0) {
-            bytes += static_cast<char>(digest[i]);
-        }
-    }
-    return Base64EncodeText(bytes);
-}
 
 } // namespace
 
 int RunHashCommand(const Arguments& args, CliIo& io)
 {
+    Arguments rest = args;
+    std::optional<std::string> reportPath;
+    if (auto problem = TakeValueOption(rest, "--report", reportPath)) {
+        return ReportUsage(io, *problem, HashUsage);
+    }
     CommandLine line;
-    if (auto problem = ParseCommandLine(args, {"--base64"}, false, line)) {
+    if (auto problem = ParseCommandLine(rest, {"--base64"}, false, line)) {
         return ReportUsage(io, *problem, HashUsage);
     }
     if (line.Help) {
@@ -83,13 +56,32 @@ int RunHashCommand(const Arguments& args, CliIo& io)
     if (IsDirectory(path)) {
         return ReportFailure(io, path + ": is a folder, not a file");
     }
-    std::uint8_t digest[Sha1DigestSize];
+    std::string hashText;
     try {
-        DigestOfFile(path, digest);
+        int openError = 0;
+        const std::optional<Sha1Digest> digest = DigestOfFile(path, &openError);
+        if (!digest) {
+            return ReportFailure(io, path + ": " +
+                                         (openError != 0 ? IoErrorText(openError)
+                                                         : std::string("not a regular file")));
+        }
+        hashText = line.Has("--base64") ? CharForm(*digest) : HexForm(*digest);
+        if (reportPath) {
+            const std::string report = HashReport(path, LocalDateTimeText(), hashText);
+            switch (SaveHashReport(*reportPath, report)) {
+            case ReportSave::Saved:
+                break;
+            case ReportSave::Exists:
+                return ReportFailure(io, "ERROR #142, file already exists, cannot overwrite.");
+            case ReportSave::CannotCreate:
+                return ReportFailure(
+                    io, "ERROR #132, Cannot create: disk is read-only or disk failure.");
+            }
+        }
     } catch (const FileError& error) {
         return ReportFailure(io, path + ": " + error.what());
     }
-    io.Out << (line.Has("--base64") ? CharForm(digest) : HexForm(digest)) << '\n';
+    io.Out << hashText << '\n';
     return ExitOk;
 }
 

@@ -2,7 +2,11 @@
 // belongs to the encryption and tools areas are bound here by name and
 // filled in by those areas.
 
+#include "fileenc/cipher_progress_window.h"
+#include "fileenc/decrypt_command.h"
+#include "fileenc/encrypt_command.h"
 #include "tools/file_viewer.h"
+#include "tools/shred_command.h"
 #include "tools/text_window.h"
 #include "ui/kit/message_boxes.h"
 #include "ui/kit/modal.h"
@@ -18,27 +22,41 @@ namespace ciphra::ui {
 
 void TForm1::ToolButton2Click()
 {
-    // Encrypt: filled in by the encryption area.
+    if (windows_.password == nullptr || windows_.hash == nullptr)
+        return;
+    CipherProgressWindow progress(this);
+    RunEncryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+                      {Commands.Createselfdecryptingfiles1->isChecked(),
+                       Commands.Overwritefileonencryption1->isChecked()},
+                      DefaultStubPath());
 }
 
 void TForm1::ToolButton4Click()
 {
-    // Decrypt: filled in by the encryption area.
+    if (windows_.password == nullptr || windows_.hash == nullptr)
+        return;
+    CipherProgressWindow progress(this);
+    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+                      Commands.Overwritefileonencryption1->isChecked());
 }
 
 void TForm1::ToolButton5Click()
 {
-    // Shred: filled in by the tools area.
+    if (windows_.wipeProgress != nullptr)
+        ShredSelectedFiles(this, *this, *windows_.wipeProgress);
+}
+
+void TForm1::WipeFile(const QString& path, int passes)
+{
+    WipeSucceeded = false;
+    if (windows_.wipeProgress != nullptr)
+        WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
 }
 
 void TForm1::Hashfile1Click()
 {
-    const int row = ListView->FirstSelectedRow();
-    if (row < 0 || windows_.hash == nullptr)
-        return;
-    windows_.hash->HashFile->setText(FullPathOf(row));
-    ExecModal(*windows_.hash);
-    ListView->ClearSelection();
+    if (windows_.hash != nullptr)
+        HashSelectedFile(*this, *windows_.hash);
 }
 
 void TForm1::Viewfile1Click()

@@ -164,6 +164,24 @@ QString TForm1::FullPathOf(int row) const
     return FullPath(cbPath->currentText(), Entries->Entry(row).Name);
 }
 
+QString TForm1::FolderPath() const
+{
+    return cbPath->currentText();
+}
+
+QStringList TForm1::SelectedNames() const
+{
+    QStringList names;
+    for (const int row : ListView->SelectedRows())
+        names << Entries->Entry(row).Name;
+    return names;
+}
+
+void TForm1::ClearSelection()
+{
+    ListView->ClearSelection();
+}
+
 void TForm1::ListViewMouseUp(Qt::MouseButton button)
 {
     const int first = ListView->FirstSelectedRow();

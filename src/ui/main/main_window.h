@@ -4,6 +4,7 @@
 // the command handlers in commands.cpp, the settings in placement.h.
 
 #include "ui/browse/item_id.h"
+#include "ui/kit/file_list_host.h"
 #include "ui/main/command_table.h"
 
 #include <QMainWindow>
@@ -37,7 +38,7 @@ struct OtherWindows {
     TForm8* stringEncryption = nullptr;
 };
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public FileListHost {
     Q_OBJECT
 public:
     // The designed bounds, used when no placement is stored.
@@ -64,6 +65,16 @@ public:
     void SetFileCommandsEnabled(bool state);
     // Path box text, "/" unless it already ends in one, then the caption.
     QString FullPathOf(int row) const;
+
+    // ----- The file list as the file commands see it -----
+    QString FolderPath() const override;
+    QStringList SelectedNames() const override;
+    void RefreshFromPathBox() override { cbPathClick(); }
+    void ClearSelection() override;
+
+    // Overwrites and deletes one file with the wipe progress window shown;
+    // WipeSucceeded tells whether the file was deleted.
+    void WipeFile(const QString& path, int passes);
     const ItemId& CurrentFolderID() const { return currentFolderId_; }
     const QString& CurrentPath() const { return currentPath_; }
 

@@ -1,28 +1,6 @@
 #pragma once
-// Placeholder windows: created at start-up with their captions and sizes so
-// that the main window can show them. Each is replaced by the finished
-// window of its own area (hash, password, wipe progress, viewer, text
-// encryption), which keeps the class name and the members used here.
+// The windows that the main window shows, each from its own area. The
+// placeholders that stood here at first have all been replaced.
 
-#include <QDialog>
-
-class QLineEdit;
-
-namespace ciphra::ui {
-
-// The hash window. HashFile holds the path of the file to hash.
-class TForm3 : public QDialog {
-    Q_OBJECT
-public:
-    explicit TForm3(QWidget* parent = nullptr);
-    QLineEdit* HashFile;
-};
-
-// The wipe progress window.
-class TForm5 : public QWidget {
-    Q_OBJECT
-public:
-    explicit TForm5(QWidget* parent = nullptr);
-};
-
-} // namespace ciphra::ui
+#include "tools/hash_window.h"
+#include "tools/wipe_window.h"

@@ -1,0 +1,108 @@
+#include "fileenc/file_transform.h"
+
+#include <QLineEdit>
+
+#include "fileenc/cipher_progress_window.h"
+#include "fileenc/cipher_stream.h"
+#include "fileenc/key_material.h"
+#include "ui/browse/item_id.h"
+#include "ui/kit/message_boxes.h"
+
+namespace ciphra::ui {
+namespace {
+
+bool Encrypting(CipherDirection direction)
+{
+    return direction == CipherDirection::Encrypt;
+}
+
+void RunStream(const FileCommandWindows& w, CipherDirection direction, CipherRun& run, File& input,
+               File& output, const QString& name)
+{
+    ProgressRun progress(
+        w.Progress,
+        Encrypting(direction) ? QStringLiteral("Encrypting") : QStringLiteral("Decrypting"), name);
+    if (Encrypting(direction))
+        EncryptStream(run.Context(), input, output, &progress);
+    else
+        DecryptStream(run.Context(), input, output, &progress);
+}
+
+void CannotOpen(const FileCommandWindows& w, CipherRun& run, const char* text)
+{
+    run.Wipe();
+    InformationBox(w.Parent, text);
+    w.Password.ClearPasswordField();
+}
+
+bool InPlace(const FileCommandWindows& w, CipherDirection direction, CipherRun& run,
+             const std::string& path, const QString& name)
+{
+    std::optional<File> file = File::TryOpen(path, OpenMode::ReadWrite);
+    if (!file) {
+        CannotOpen(w, run, CannotOpenText);
+        return false;
+    }
+    RunStream(w, direction, run, *file, *file, name);
+    file->Close();
+    run.Wipe();
+    w.Password.ClearPasswordField();
+    InformationBox(w.Parent, Encrypting(direction) ? EncryptedInPlaceText : DecryptedInPlaceText);
+    return true;
+}
+
+bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& run,
+            const std::string& path, const QString& name)
+{
+    std::optional<File> source = File::TryOpen(path, OpenMode::ReadWrite);
+    if (!source) {
+        CannotOpen(w, run, Encrypting(direction) ? CannotOpenReadOnlyText : CannotOpenText);
+        return false;
+    }
+    // The hash window's file name holds the path while the output is named.
+    w.HashFile.setText(QString::fromStdString(path));
+    const std::string outputPath = OutputNameBeside(direction, w.HashFile.text().toStdString());
+    std::optional<File> output = OutputBeside(path, outputPath);
+    if (!output) {
+        run.Wipe();
+        ErrorBox(w.Parent, CannotCreateOutputText);
+        w.Password.ClearPasswordField();
+        w.HashFile.clear();
+        return false;
+    }
+    RunStream(w, direction, run, *source, *output, name);
+    source->Close();
+    output->Close();
+    run.Wipe();
+    w.Password.ClearPasswordField();
+    w.HashFile.clear();
+    InformationBox(w.Parent, (Encrypting(direction) ? EncryptedInText : DecryptedInText) +
+                                 QString::fromStdString(outputPath));
+    return true;
+}
+
+} // namespace
+
+std::string OutputNameBeside(CipherDirection direction, const std::string& path)
+{
+    return Encrypting(direction) ? path + ".CPH" : ReplaceExtension(path, ".dec");
+}
+
+bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
+                        const PasswordEntry& entry)
+{
+    KeyMaterial key;
+    MakeKeyMaterial(entry.Bytes, entry.UseDigest, key);
+    const QStringList names = windows.List.SelectedNames();
+    for (const QString& name : names) {
+        CipherRun run(key.Bytes, key.Length);
+        const std::string path = FullPath(windows.List.FolderPath(), name).toStdString();
+        const bool goOn = inPlace ? InPlace(windows, direction, run, path, name)
+                                  : Beside(windows, direction, run, path, name);
+        if (!goOn)
+            return false;
+    }
+    return true;
+}
+
+} // namespace ciphra::ui

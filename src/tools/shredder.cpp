@@ -1,0 +1,139 @@
+#include "tools/shredder.h"
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+#include "crypto/exception.h"
+#include "crypto/sha1.h"
+#include "crypto/twofish.h"
+#include "crypto/wipe.h"
+#include "fileenc/cipher_stream.h"
+#include "fileenc/posix_file.h"
+
+namespace ciphra {
+
+void WipeObserver::WipeStarted(const std::string&, int) {}
+void WipeObserver::PassStarted(int) {}
+void WipeObserver::OverwriteDone(int, Overwrite, const std::string&) {}
+void WipeObserver::WipeEnded(WipeOutcome) {}
+
+namespace {
+
+// The key and the cipher context of one pass, wiped however the pass ends.
+struct PassKey {
+    std::uint8_t Digest[Sha1DigestSize];
+    TTwofishContext Context;
+
+    ~PassKey()
+    {
+        SecureWipeObject(Digest);
+        TwofishWipe(Context);
+    }
+};
+
+std::string TemporaryPathBeside(const std::string& path)
+{
+    std::string folder = FolderOf(path);
+    if (!folder.ends_with('/')) {
+        folder += '/';
+    }
+    return folder + WipeTemporaryName;
+}
+
+// Only regular files are wiped. Devices, FIFOs and folders are never
+// overwritten, and neither is the file a symbolic link leads to: wiping it
+// through the link would destroy its contents yet leave it in place.
+bool IsRegularFile(const std::string& path) noexcept
+{
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error));
+}
+
+// Reads each chunk to learn its length, then writes the fill byte over it.
+void FillOverwrite(File& file, std::uint8_t (&buffer)[StreamChunkSize], std::uint8_t fill)
+{
+    std::uint64_t position = 0;
+    for (;;) {
+        const std::size_t n = file.ReadAt(buffer, StreamChunkSize, position);
+        if (n > 0) {
+            std::memset(buffer, fill, n);
+            file.WriteAllAt(buffer, n, position);
+        }
+        position += n;
+        if (n < StreamChunkSize) {
+            return;
+        }
+    }
+}
+
+void CipherOverwrite(File& file, const std::string& path, const ClockText& clockText)
+{
+    PassKey key;
+    Sha1OfText(path + clockText(), key.Digest);
+    PrepareCipherRun(key.Context, key.Digest, Sha1DigestSize);
+    file.Seek(0);
+    EncryptStream(key.Context, file, file);
+}
+
+} // namespace
+
+WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clockText,
+                     WipeObserver* observer)
+{
+    if (passes < 1) {
+        throw Exception("A wipe needs at least one pass");
+    }
+    WipeObserver quiet;
+    WipeObserver& report = observer != nullptr ? *observer : quiet;
+    report.WipeStarted(NameOf(path), passes);
+    if (!IsRegularFile(path)) {
+        report.WipeEnded(WipeOutcome::OpenFailed);
+        return WipeOutcome::OpenFailed;
+    }
+    const std::string temporary = TemporaryPathBeside(path);
+    const bool renamed = RenameNoReplace(path, temporary);
+    const std::string& working = renamed ? temporary : path;
+
+    std::uint8_t buffer[StreamChunkSize];
+    for (int pass = 1; pass <= passes; ++pass) {
+        std::optional<File> file = File::TryOpen(working, OpenMode::ReadWrite);
+        if (!file) {
+            // Nothing more is overwritten and nothing deleted; the user finds
+            // the file under its own name again.
+            if (renamed) {
+                RenameNoReplace(temporary, path);
+            }
+            report.WipeEnded(WipeOutcome::OpenFailed);
+            return WipeOutcome::OpenFailed;
+        }
+        report.PassStarted(pass);
+        FillOverwrite(*file, buffer, 0x00);
+        file->Sync();
+        report.OverwriteDone(pass, Overwrite::Zeros, working);
+        FillOverwrite(*file, buffer, 0xFF);
+        file->Sync();
+        report.OverwriteDone(pass, Overwrite::Ones, working);
+        CipherOverwrite(*file, path, clockText);
+        file->Sync();
+        report.OverwriteDone(pass, Overwrite::Cipher, working);
+        file->Close();
+    }
+    RemoveFile(working);
+    report.WipeEnded(WipeOutcome::Succeeded);
+    return WipeOutcome::Succeeded;
+}
+
+void AllowOwnerWrite(const std::string& path) noexcept
+{
+    if (!IsRegularFile(path)) {
+        return; // a folder, device or link keeps its permissions
+    }
+    std::error_code error;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add, error);
+}
+
+} // namespace ciphra
