@@ -3,6 +3,9 @@
 #include "crypto/cpu_features.h"
 
 #include <cstdlib>
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
 #include <string_view>
 
 namespace ciphra {
@@ -45,7 +48,11 @@ CpuFeatures DetectedCpuFeatures() noexcept
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     features.Avx2 = __builtin_cpu_supports("avx2");
-    features.Sha = __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") &&
+    // The SHA extensions are read from CPUID leaf 7 (EBX bit 29) directly:
+    // not every compiler's __builtin_cpu_supports knows them.
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    const bool hasLeaf7 = __get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx) != 0;
+    features.Sha = hasLeaf7 && (ebx & (1U << 29)) != 0 && __builtin_cpu_supports("sse4.1") &&
                    __builtin_cpu_supports("ssse3");
     features.Avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                       __builtin_cpu_supports("avx512vbmi");

@@ -12,8 +12,10 @@
 // GCC 12's AVX-512 headers pass an undefined vector as the unused
 // merge source of their masked builtins, which its -O2 flow analysis reports
 // as uninitialized; nothing here reads such a value.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #define CIPHRA_AVX512 __attribute__((target("avx512f,avx512bw,avx512vbmi"), always_inline)) inline
 

@@ -47,7 +47,12 @@ bool Show(QWidget* parent, BoxKind kind, const QString& text)
     if (MessageBoxScript* script = MessageBoxScript::Active())
         return script->Record(kind, title, text);
 
-    QMessageBox box(IconOf(kind), title, text, QMessageBox::NoButton, parent);
+    // Messages of the core separate their lines with a lone carriage return
+    // (the key-length message does); a box breaks lines on line feeds only.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(IconOf(kind), title, shown, QMessageBox::NoButton, parent);
     if (kind == BoxKind::Confirm) {
         QPushButton* yes = box.addButton(QStringLiteral("&Yes"), QMessageBox::YesRole);
         box.addButton(QStringLiteral("&No"), QMessageBox::NoRole);
