@@ -11,10 +11,10 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "fileenc/banner.h"
 #include "fileenc/posix_file.h"
 #include "tools/date_time_text.h"
 #include "tools/file_hash.h"
-#include "tools/file_window_art.h"
 #include "ui/browse/item_id.h"
 #include "ui/kit/file_list_host.h"
 #include "ui/kit/message_boxes.h"
@@ -88,7 +88,7 @@ TForm3::TForm3(QWidget* parent)
 
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(0, 0, 279, 30);
-    Image1->setPixmap(FileWindowBanner(QSize(279, 30)));
+    Image1->setPixmap(BannerPicture(QSize(279, 30)));
     HashFileBox->setReadOnly(true);
 
     radiohex->setObjectName(QStringLiteral("radiohex"));

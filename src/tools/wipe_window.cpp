@@ -7,8 +7,8 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "fileenc/banner.h"
 #include "tools/date_time_text.h"
-#include "tools/file_window_art.h"
 #include "tools/shredder.h"
 #include "ui/kit/message_boxes.h"
 
@@ -82,7 +82,7 @@ TForm5::TForm5(QWidget* parent)
 
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(0, 0, 233, 27);
-    Image2->setPixmap(FileWindowBanner(QSize(233, 27)));
+    Image2->setPixmap(BannerPicture(QSize(233, 27)));
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(8, 32, 32, 32);
     Image1->setPixmap(style()->standardIcon(QStyle::SP_TrashIcon).pixmap(32, 32));
