@@ -152,6 +152,30 @@ private slots:
         QVERIFY(!bench.Password.Edit1->isUndoAvailable());
         QVERIFY(bench.HashFile.text().isEmpty());
     }
+
+    // The program is written whole in a working file or not at all.
+    void selfDecryptingProgramOnFullDisk()
+    {
+        CommandBench bench;
+        bench.AddFile("a.txt", PatternBytes(FileSize, 12));
+        const auto before = Snapshot(bench.Folder.Path());
+        bench.AnswerPassword("the password", false);
+
+        bool finished = false;
+        {
+            FileSizeLimit limit(DiskRoom);
+            finished = ui::RunGuarded([&] {
+                ui::RunEncryptCommand(bench.Windows(), {true, false}, CIPHRA_STUB_FILE);
+            });
+        }
+
+        QVERIFY(!finished);
+        QCOMPARE(bench.Boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(bench.Boxes.Boxes().back().kind, ui::BoxKind::ErrorReport);
+        QCOMPARE(Snapshot(bench.Folder.Path()), before);
+        QVERIFY(bench.Password.Edit1->text().isEmpty());
+        QVERIFY(bench.HashFile.text().isEmpty());
+    }
 };
 
 int main(int argc, char** argv)
