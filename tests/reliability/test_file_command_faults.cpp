@@ -11,9 +11,9 @@
 #include <filesystem>
 #include <sys/resource.h>
 
-#include "file_command_bench.h"
 #include "fileenc/decrypt_command.h"
 #include "fileenc/encrypt_command.h"
+#include "fileenc/file_command_bench.h"
 #include "ui/kit/application.h"
 
 using namespace ciphra;

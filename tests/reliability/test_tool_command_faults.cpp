@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "file_command_bench.h"
+#include "fileenc/file_command_bench.h"
 #include "tools/hash_window.h"
 #include "tools/shred_command.h"
 #include "tools/wipe_window.h"
