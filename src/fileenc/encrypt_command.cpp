@@ -54,9 +54,14 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
         ErrorBox(w.Parent, DecryptorNameTakenText + QString::fromStdString(program));
         return;
     }
-    {
+    try {
         ProgressRun progress(w.Progress, QStringLiteral("Encrypting"), names.front());
         WriteSelfDecryptingProgram(path, entry.Bytes, stubPath, &progress);
+    } catch (...) {
+        // A failing write (a full disk) still blanks the fields before the report.
+        w.Password.ClearPasswordField();
+        w.HashFile.clear();
+        throw;
     }
     w.Password.ClearPasswordField();
     w.HashFile.clear();

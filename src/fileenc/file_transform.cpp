@@ -28,6 +28,15 @@ void RunStream(const FileCommandWindows& w, CipherDirection direction, CipherRun
         DecryptStream(run.Context(), input, output, &progress);
 }
 
+// A stream that fails (a full disk, a read error) still blanks the password
+// field and the file name before the failure goes on to the error report.
+void ClearFields(const FileCommandWindows& w, CipherRun& run)
+{
+    run.Wipe();
+    w.Password.ClearPasswordField();
+    w.HashFile.clear();
+}
+
 void CannotOpen(const FileCommandWindows& w, CipherRun& run, const char* text)
 {
     run.Wipe();
@@ -43,8 +52,13 @@ bool InPlace(const FileCommandWindows& w, CipherDirection direction, CipherRun& 
         CannotOpen(w, run, CannotOpenText);
         return false;
     }
-    RunStream(w, direction, run, *file, *file, name);
-    file->Close();
+    try {
+        RunStream(w, direction, run, *file, *file, name);
+        file->Close();
+    } catch (...) {
+        ClearFields(w, run);
+        throw;
+    }
     run.Wipe();
     w.Password.ClearPasswordField();
     InformationBox(w.Parent, Encrypting(direction) ? EncryptedInPlaceText : DecryptedInPlaceText);
@@ -70,9 +84,17 @@ bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& r
         w.HashFile.clear();
         return false;
     }
-    RunStream(w, direction, run, *source, *output, name);
-    source->Close();
-    output->Close();
+    try {
+        RunStream(w, direction, run, *source, *output, name);
+        source->Close();
+        output->Close();
+    } catch (...) {
+        // No half output is left to be taken for the whole file.
+        output.reset();
+        RemoveFileQuietly(outputPath.c_str());
+        ClearFields(w, run);
+        throw;
+    }
     run.Wipe();
     w.Password.ClearPasswordField();
     w.HashFile.clear();
