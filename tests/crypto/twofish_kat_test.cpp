@@ -1,7 +1,7 @@
-// Runs the published Twofish known-answer files under vectors/ (format:
-// KEYSIZE=, I=, KEY=, PT=, CT= lines; a KEY or PT given once holds for the
-// following entries of its section). Each entry is checked for encryption,
-// decryption, in place and at an odd address.
+// Runs the Twofish known-answer files under vectors/ (vectors/README.md says
+// where each comes from). Format: KEYSIZE=, I=, KEY=, PT=, CT= lines; a KEY or
+// PT given once holds for the following entries of its section. Each entry is
+// checked for encryption, decryption, in place and at an odd address.
 
 #include "crypto/twofish.h"
 #include "test_util.h"
@@ -93,6 +93,7 @@ TEST_P(TwofishKnownAnswer, EveryEntryEncryptsAndDecrypts)
 }
 
 INSTANTIATE_TEST_SUITE_P(PublishedTables, TwofishKnownAnswer,
-                         testing::Values("ECB_TBL.TXT", "ECB_VK.TXT"));
+                         testing::Values("ECB_TBL.TXT", "ECB_VK.TXT", "ECB_VT.TXT",
+                                         "ECB_EXCERPTS.TXT"));
 
 } // namespace
