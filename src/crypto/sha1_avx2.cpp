@@ -21,6 +21,7 @@
 #include <immintrin.h>
 
 #include <bit>
+#include <utility>
 
 namespace ciphra::sha1_detail {
 
@@ -56,58 +57,68 @@ CIPHRA_TARGET inline __m256i RoundConstant(int group) noexcept
     return _mm256_set1_epi32(static_cast<int>(K[group / 5]));
 }
 
-// The schedule of blocks `first` and `second` (which may be the same block).
-// x[] keeps the last eight groups of words, group g in x[g % 8].
-CIPHRA_TARGET inline void SchedulePair(PairSchedule& out, const std::uint8_t* first,
-                                       const std::uint8_t* second) noexcept
+// One step of the schedule of blocks `first` and `second` (which may be the
+// same block): group g of four words of each block, plus the round
+// constant, to out[g]. x[] keeps the last eight groups, group g in x[g % 8].
+template <int g>
+CIPHRA_TARGET inline __attribute__((always_inline)) void
+ScheduleStep(__m256i x[8], std::uint32_t* out, const std::uint8_t* first,
+             const std::uint8_t* second) noexcept
 {
-    __m256i x[8];
-    auto* dst = reinterpret_cast<__m256i*>(out.Words);
-    for (int g = 0; g < 4; ++g) {
+    if constexpr (g < 4) {
         x[g] = LoadPair(first, second, g);
-        _mm256_store_si256(dst + g, _mm256_add_epi32(x[g], RoundConstant(g)));
-    }
-    // Words 16..31: w[t] = rotl(w[t-3] ^ w[t-8] ^ w[t-14] ^ w[t-16], 1). The
-    // fourth word of a group needs the first (w[t-3] with t-3 in this group):
-    // it is computed with that input zero and corrected afterwards, since
-    // rotl(v ^ w, 1) = rotl(v, 1) ^ rotl(w, 1).
-    for (int g = 4; g < 8; ++g) {
-        const __m256i w16 = x[(g - 4) % 8];
-        const __m256i w14 = _mm256_alignr_epi8(x[(g - 3) % 8], w16, 8);
-        const __m256i w8 = x[(g - 2) % 8];
-        const __m256i w3 = _mm256_srli_si256(x[(g - 1) % 8], 4);
+    } else if constexpr (g < 8) {
+        // Words 16..31: w[t] = rotl(w[t-3] ^ w[t-8] ^ w[t-14] ^ w[t-16], 1).
+        // The fourth word of a group needs the first (w[t-3] with t-3 in this
+        // group): it is computed with that input zero and corrected
+        // afterwards, since rotl(v ^ w, 1) = rotl(v, 1) ^ rotl(w, 1).
+        const __m256i w16 = x[g - 4];
+        const __m256i w14 = _mm256_alignr_epi8(x[g - 3], w16, 8);
+        const __m256i w8 = x[g - 2];
+        const __m256i w3 = _mm256_srli_si256(x[g - 1], 4);
         const __m256i v =
             Rotl(_mm256_xor_si256(_mm256_xor_si256(w16, w14), _mm256_xor_si256(w8, w3)), 1);
-        const __m256i fix = Rotl(_mm256_slli_si256(v, 12), 1);
-        x[g] = _mm256_xor_si256(v, fix);
-        _mm256_store_si256(dst + g, _mm256_add_epi32(x[g], RoundConstant(g)));
-    }
-    // Words 32..79: the recurrence applied twice gives
-    // w[t] = rotl(w[t-6] ^ w[t-16] ^ w[t-28] ^ w[t-32], 2), whose inputs all
-    // lie in earlier groups.
-    for (int g = 8; g < 20; ++g) {
+        x[g] = _mm256_xor_si256(v, Rotl(_mm256_slli_si256(v, 12), 1));
+    } else {
+        // Words 32..79: the recurrence applied twice gives
+        // w[t] = rotl(w[t-6] ^ w[t-16] ^ w[t-28] ^ w[t-32], 2), whose inputs
+        // all lie in earlier groups.
         const __m256i w6 = _mm256_alignr_epi8(x[(g - 1) % 8], x[(g - 2) % 8], 8);
         const __m256i v = _mm256_xor_si256(_mm256_xor_si256(w6, x[(g - 4) % 8]),
                                            _mm256_xor_si256(x[(g - 7) % 8], x[g % 8]));
         x[g % 8] = Rotl(v, 2);
-        _mm256_store_si256(dst + g, _mm256_add_epi32(x[g % 8], RoundConstant(g)));
     }
+    _mm256_store_si256(reinterpret_cast<__m256i*>(out) + g,
+                       _mm256_add_epi32(x[g % 8], RoundConstant(g)));
+}
+
+template <int... g>
+CIPHRA_TARGET inline void ScheduleWhole(__m256i x[8], std::uint32_t* out, const std::uint8_t* first,
+                                        const std::uint8_t* second,
+                                        std::integer_sequence<int, g...>) noexcept
+{
+    (ScheduleStep<g>(x, out, first, second), ...);
 }
 
 } // namespace
 
-// The round functions; F3 (majority) is a sum of disjoint bits, so its two
-// halves are added separately and neither waits for the other.
-#define CIPHRA_F1(b, c, d) (((c) & (b)) + ((d) & ~(b)))
-#define CIPHRA_F2(b, c, d) ((b) ^ (c) ^ (d))
-#define CIPHRA_F3(b, c, d) (((b) & (c)) + ((d) & ((b) ^ (c))))
+// The round functions, each written so that the word computed two rounds
+// ago (b) enters last. F3 (majority) is the sum of the disjoint c & d and
+// b & (c ^ d); F1 (choice) the sum of the disjoint b & c and d & ~b.
+#define CIPHRA_F1(e, b, c, d)                                                                      \
+    e += (c) & (b);                                                                                \
+    e += (d) & ~(b)
+#define CIPHRA_F2(e, b, c, d) e += (b) ^ ((c) ^ (d))
+#define CIPHRA_F3(e, b, c, d)                                                                      \
+    e += (c) & (d);                                                                                \
+    e += (b) & ((c) ^ (d))
 
-// e takes the round's word, then f(b, c, d), then rotl(a, 5) last: a is the
-// value computed most recently, so it joins the sum at the end of the chain.
+// One round reading its word (plus constant) from wk; rotl(a, 5) joins the
+// sum last, a being the word computed most recently.
 #define CIPHRA_R(a, b, c, d, e, F, t)                                                              \
     do {                                                                                           \
         e += wk[((t) / 4) * 8 + ((t) % 4)];                                                        \
-        e += F(b, c, d);                                                                           \
+        F(e, b, c, d);                                                                             \
         e += std::rotl(a, 5);                                                                      \
         b = std::rotl(b, 30);                                                                      \
     } while (false)
@@ -119,67 +130,104 @@ CIPHRA_TARGET inline void SchedulePair(PairSchedule& out, const std::uint8_t* fi
     CIPHRA_R(c, d, e, a, b, F, (t) + 3);                                                           \
     CIPHRA_R(b, c, d, e, a, F, (t) + 4)
 
-#define CIPHRA_R20(F, t)                                                                           \
-    CIPHRA_R5(F, (t));                                                                             \
-    CIPHRA_R5(F, (t) + 5);                                                                         \
-    CIPHRA_R5(F, (t) + 10);                                                                        \
-    CIPHRA_R5(F, (t) + 15)
+// Five rounds, then step s of the next pair's schedule.
+#define CIPHRA_R5S(F, t, s)                                                                        \
+    CIPHRA_R5(F, t);                                                                               \
+    ScheduleStep<s>(x, next, nextFirst, nextSecond)
 
-namespace {
+#define CIPHRA_LOAD_STATE()                                                                        \
+    std::uint32_t a = h[0];                                                                        \
+    std::uint32_t b = h[1];                                                                        \
+    std::uint32_t c = h[2];                                                                        \
+    std::uint32_t d = h[3];                                                                        \
+    std::uint32_t e = h[4]
 
-// The 80 rounds of one block whose words (plus constants) are wk[group * 8 + i].
-CIPHRA_TARGET inline void Rounds(std::uint32_t h[5], const std::uint32_t* wk) noexcept
-{
-    std::uint32_t a = h[0];
-    std::uint32_t b = h[1];
-    std::uint32_t c = h[2];
-    std::uint32_t d = h[3];
-    std::uint32_t e = h[4];
-    CIPHRA_R20(CIPHRA_F1, 0);
-    CIPHRA_R20(CIPHRA_F2, 20);
-    CIPHRA_R20(CIPHRA_F3, 40);
-    CIPHRA_R20(CIPHRA_F2, 60);
-    h[0] += a;
-    h[1] += b;
-    h[2] += c;
-    h[3] += d;
-    h[4] += e;
-}
-
-} // namespace
-
-#undef CIPHRA_R20
-#undef CIPHRA_R5
-#undef CIPHRA_R
-#undef CIPHRA_F3
-#undef CIPHRA_F2
-#undef CIPHRA_F1
+#define CIPHRA_ADD_STATE()                                                                         \
+    h[0] += a;                                                                                     \
+    h[1] += b;                                                                                     \
+    h[2] += c;                                                                                     \
+    h[3] += d;                                                                                     \
+    h[4] += e
 
 CIPHRA_TARGET void CompressAvx2(std::uint32_t h[5], const std::uint8_t* data,
                                 std::size_t blocks) noexcept
 {
     PairSchedule schedule[2];
-    int current = 0;
+    std::uint32_t* current = schedule[0].Words;
+    std::uint32_t* next = schedule[1].Words;
+    __m256i x[8];
     // A last odd block is scheduled as a pair with itself.
-    SchedulePair(schedule[0], data, data + (blocks > 1 ? 64 : 0));
-    while (blocks > 0) {
-        const std::uint32_t* wk = schedule[current].Words;
-        Rounds(h, wk);
+    ScheduleWhole(x, current, data, data + (blocks > 1 ? 64 : 0),
+                  std::make_integer_sequence<int, 20>());
+
+    for (;;) {
+        // The pair after this one: two blocks, one block twice, or (past the
+        // end) this pair again, whose schedule is then never used.
+        const std::uint8_t* nextFirst = blocks > 2 ? data + 128 : data;
+        const std::uint8_t* nextSecond = blocks > 3 ? data + 192 : nextFirst;
+        const std::uint32_t* wk = current;
+        {
+            CIPHRA_LOAD_STATE();
+            CIPHRA_R5S(CIPHRA_F1, 0, 0);
+            CIPHRA_R5S(CIPHRA_F1, 5, 1);
+            CIPHRA_R5S(CIPHRA_F1, 10, 2);
+            CIPHRA_R5S(CIPHRA_F1, 15, 3);
+            CIPHRA_R5S(CIPHRA_F2, 20, 4);
+            CIPHRA_R5S(CIPHRA_F2, 25, 5);
+            CIPHRA_R5S(CIPHRA_F2, 30, 6);
+            CIPHRA_R5S(CIPHRA_F2, 35, 7);
+            CIPHRA_R5S(CIPHRA_F3, 40, 8);
+            CIPHRA_R5S(CIPHRA_F3, 45, 9);
+            CIPHRA_R5S(CIPHRA_F3, 50, 10);
+            CIPHRA_R5S(CIPHRA_F3, 55, 11);
+            CIPHRA_R5S(CIPHRA_F2, 60, 12);
+            CIPHRA_R5S(CIPHRA_F2, 65, 13);
+            CIPHRA_R5S(CIPHRA_F2, 70, 14);
+            CIPHRA_R5S(CIPHRA_F2, 75, 15);
+            CIPHRA_ADD_STATE();
+        }
         if (blocks == 1) {
             break;
         }
-        if (blocks > 2) {
-            const std::uint8_t* next = data + 128;
-            SchedulePair(schedule[1 - current], next, next + (blocks > 3 ? 64 : 0));
+        wk = current + 4;
+        {
+            CIPHRA_LOAD_STATE();
+            CIPHRA_R5S(CIPHRA_F1, 0, 16);
+            CIPHRA_R5S(CIPHRA_F1, 5, 17);
+            CIPHRA_R5S(CIPHRA_F1, 10, 18);
+            CIPHRA_R5S(CIPHRA_F1, 15, 19);
+            CIPHRA_R5(CIPHRA_F2, 20);
+            CIPHRA_R5(CIPHRA_F2, 25);
+            CIPHRA_R5(CIPHRA_F2, 30);
+            CIPHRA_R5(CIPHRA_F2, 35);
+            CIPHRA_R5(CIPHRA_F3, 40);
+            CIPHRA_R5(CIPHRA_F3, 45);
+            CIPHRA_R5(CIPHRA_F3, 50);
+            CIPHRA_R5(CIPHRA_F3, 55);
+            CIPHRA_R5(CIPHRA_F2, 60);
+            CIPHRA_R5(CIPHRA_F2, 65);
+            CIPHRA_R5(CIPHRA_F2, 70);
+            CIPHRA_R5(CIPHRA_F2, 75);
+            CIPHRA_ADD_STATE();
         }
-        Rounds(h, wk + 4);
-        current = 1 - current;
-        data += 128;
         blocks -= 2;
+        if (blocks == 0) {
+            break;
+        }
+        data += 128;
+        std::swap(current, next);
     }
     SecureWipe(schedule, sizeof schedule);
 }
 
+#undef CIPHRA_ADD_STATE
+#undef CIPHRA_LOAD_STATE
+#undef CIPHRA_R5S
+#undef CIPHRA_R5
+#undef CIPHRA_R
+#undef CIPHRA_F3
+#undef CIPHRA_F2
+#undef CIPHRA_F1
 #undef CIPHRA_TARGET
 
 } // namespace ciphra::sha1_detail
