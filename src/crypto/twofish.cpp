@@ -80,9 +80,25 @@ std::uint32_t HOfRepeatedByte(std::uint8_t x, const std::uint32_t* list, unsigne
     return result;
 }
 #else
-constexpr const ByteTable& StageQ(unsigned stage, unsigned pos) noexcept
+// q0 and q1 with word entries: a lookup then yields a whole register, which
+// XORs with a key byte into the next index without a zero extension.
+using WordQ = std::array<std::uint32_t, 256>;
+
+constexpr WordQ Widen(const ByteTable& q) noexcept
 {
-    return StageUsesQ1(stage, pos) ? Q1 : Q0;
+    WordQ wide{};
+    for (unsigned x = 0; x < 256; ++x) {
+        wide[x] = q[x];
+    }
+    return wide;
+}
+
+constexpr WordQ Q0Words = Widen(Q0);
+constexpr WordQ Q1Words = Widen(Q1);
+
+constexpr const WordQ& StageQ(unsigned stage, unsigned pos) noexcept
+{
+    return StageUsesQ1(stage, pos) ? Q1Words : Q0Words;
 }
 
 // Column `Pos` of h for the bytes 0..count-1 (count a multiple of 8), K key
@@ -93,13 +109,13 @@ constexpr const ByteTable& StageQ(unsigned stage, unsigned pos) noexcept
 template <unsigned K, unsigned Pos>
 void HColumn(std::uint32_t* out, unsigned count, const std::uint8_t (&key)[2][4]) noexcept
 {
-    const std::uint8_t* first = StageQ(K - 1, Pos).data();
+    const std::uint8_t* first = (StageUsesQ1(K - 1, Pos) ? Q1 : Q0).data();
     std::uint64_t firstKey = 0;
     for (unsigned j = 0; j < 8; ++j) {
         firstKey |= static_cast<std::uint64_t>(key[j % 2][K - 1]) << (8 * j);
     }
     // Copies the stores to `out` cannot alias, so they stay in registers.
-    unsigned k[2][3];
+    std::uint32_t k[2][3];
     for (unsigned parity = 0; parity < 2; ++parity) {
         for (unsigned stage = 0; stage < 3; ++stage) {
             k[parity][stage] = key[parity][stage];
@@ -113,8 +129,8 @@ void HColumn(std::uint32_t* out, unsigned count, const std::uint8_t (&key)[2][4]
             run = __builtin_bswap64(run);
         }
         run ^= firstKey;
-        for (unsigned j = 0; j < 8; ++j) {
-            unsigned y = static_cast<std::uint8_t>(run >> (8 * j));
+        for (unsigned j = 0; j < 8; ++j, run >>= 8) {
+            unsigned y = static_cast<std::uint8_t>(run);
             if constexpr (K == 4) {
                 y = StageQ(2, Pos)[y] ^ k[j % 2][2];
             }
