@@ -122,7 +122,7 @@ void HColumn(std::uint32_t* out, unsigned count, const std::uint8_t (&key)[2][4]
         }
     }
     const std::uint32_t* mds = TwofishTables[Pos].data();
-    for (unsigned x = 0; x < count; x += 8) {
+    for (std::size_t x = 0; x < count; x += 8) {
         std::uint64_t run;
         std::memcpy(&run, first + x, 8);
         if constexpr (std::endian::native == std::endian::big) {
