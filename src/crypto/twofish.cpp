@@ -13,6 +13,7 @@
 #include "crypto/twofish_avx512.h"
 #endif
 
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -22,7 +23,7 @@ using namespace twofish_detail;
 
 namespace {
 
-std::uint8_t ByteOf(std::uint32_t word, unsigned index) noexcept
+constexpr std::uint8_t ByteOf(std::uint32_t word, unsigned index) noexcept
 {
     return static_cast<std::uint8_t>(word >> (8 * index));
 }
@@ -30,7 +31,7 @@ std::uint8_t ByteOf(std::uint32_t word, unsigned index) noexcept
 // One step of the RS code's polynomial division: the top byte b of r is
 // divided out by the generator x^4 + (a + 1/a)x^3 + a x^2 + (a + 1/a)x + 1
 // over GF(2^8) modulo x^8+x^6+x^3+x^2+1 (0x14D).
-std::uint32_t RsRemainderStep(std::uint32_t r) noexcept
+constexpr std::uint32_t RsRemainderStep(std::uint32_t r) noexcept
 {
     const std::uint32_t b = r >> 24;
     const std::uint32_t g2 = ((b << 1) ^ ((b & 0x80) != 0 ? 0x14DU : 0U)) & 0xFF;
@@ -40,7 +41,7 @@ std::uint32_t RsRemainderStep(std::uint32_t r) noexcept
 
 // RS encoding of one 8-byte key piece (words even, odd) into an S-box key
 // word: the remainder of the piece, as a polynomial, by the generator.
-std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
+constexpr std::uint32_t RsEncodeByDivision(std::uint32_t even, std::uint32_t odd) noexcept
 {
     std::uint32_t r = odd;
     for (int i = 0; i < 4; ++i) {
@@ -52,6 +53,40 @@ std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
     }
     return r;
 }
+
+#ifdef CIPHRA_STUB_BUILD
+std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
+{
+    return RsEncodeByDivision(even, odd);
+}
+#else
+// The code is linear, so the remainder of a piece is the XOR of the
+// remainders of its eight bytes alone: RsTables[b][v] is that of byte b = v.
+// Built by the compiler; the stub divides instead, to stay small.
+using RsTable = std::array<std::array<std::uint32_t, 256>, 8>;
+
+constexpr RsTable MakeRsTables() noexcept
+{
+    RsTable t{};
+    for (unsigned b = 0; b < 8; ++b) {
+        for (std::uint32_t v = 0; v < 256; ++v) {
+            const std::uint32_t word = v << (8 * (b % 4));
+            t[b][v] = b < 4 ? RsEncodeByDivision(word, 0) : RsEncodeByDivision(0, word);
+        }
+    }
+    return t;
+}
+
+constexpr RsTable RsTables = MakeRsTables();
+
+std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
+{
+    return RsTables[0][ByteOf(even, 0)] ^ RsTables[1][ByteOf(even, 1)] ^
+           RsTables[2][ByteOf(even, 2)] ^ RsTables[3][ByteOf(even, 3)] ^
+           RsTables[4][ByteOf(odd, 0)] ^ RsTables[5][ByteOf(odd, 1)] ^ RsTables[6][ByteOf(odd, 2)] ^
+           RsTables[7][ByteOf(odd, 3)];
+}
+#endif
 
 #ifdef CIPHRA_STUB_BUILD
 // Byte `x` at position `pos` of h's argument, taken through every key stage
