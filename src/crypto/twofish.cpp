@@ -139,8 +139,8 @@ constexpr const WordQ& StageQ(unsigned stage, unsigned pos) noexcept
 // Column `Pos` of h for the bytes 0..count-1 (count a multiple of 8), K key
 // words: out[x] = TwofishTables[Pos][chain(x)]. Even and odd x may take
 // different key bytes, key[x % 2][stage], which the round keys need. The
-// first stage of the chain sees the bytes in order, so its q is a plain
-// table read eight bytes at a time; the other stages are byte lookups.
+// first stage of the chain sees the bytes in order, so its q is the q table
+// itself, read eight bytes at a time; the other stages are table lookups.
 template <unsigned K, unsigned Pos>
 void HColumn(std::uint32_t* out, unsigned count, const std::uint8_t (&key)[2][4]) noexcept
 {
@@ -149,7 +149,8 @@ void HColumn(std::uint32_t* out, unsigned count, const std::uint8_t (&key)[2][4]
     for (unsigned j = 0; j < 8; ++j) {
         firstKey |= static_cast<std::uint64_t>(key[j % 2][K - 1]) << (8 * j);
     }
-    // Copies the stores to `out` cannot alias, so they stay in registers.
+    // Local copies, which the stores to `out` cannot change, so they stay in
+    // registers.
     std::uint32_t k[2][3];
     for (unsigned parity = 0; parity < 2; ++parity) {
         for (unsigned stage = 0; stage < 3; ++stage) {
