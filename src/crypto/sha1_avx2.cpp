@@ -6,11 +6,12 @@
 // BMI1 and-not, and read one word of that buffer each.
 //
 // The schedule of the next pair of blocks is computed while the rounds of
-// the second block of this pair run: the rounds only read the buffer and the
-// schedule only writes the other half of it, so the two streams of work are
-// independent and the processor overlaps them. Words are stored 16 bytes
-// at a time and read 4 bytes at a time from inside those stores, which the
-// store buffer forwards.
+// this pair run, one step after every five rounds, into the other of two
+// buffers, so the processor overlaps the two streams of work. Computed ahead
+// of the rounds instead, its chain of dependent vector steps would sit
+// between two blocks' rounds and add its whole latency. Words are stored 32
+// bytes at a time and read 4 bytes at a time from inside those stores, which
+// the store buffer forwards.
 
 #include "crypto/sha1_compress.h"
 
@@ -152,6 +153,9 @@ CIPHRA_TARGET inline void ScheduleWhole(__m256i x[8], std::uint32_t* out, const 
 CIPHRA_TARGET void CompressAvx2(std::uint32_t h[5], const std::uint8_t* data,
                                 std::size_t blocks) noexcept
 {
+    if (blocks == 0) {
+        return;
+    }
     PairSchedule schedule[2];
     std::uint32_t* current = schedule[0].Words;
     std::uint32_t* next = schedule[1].Words;
