@@ -34,6 +34,7 @@ CpuFeatures ChooseFeatures() noexcept
     if (setting != nullptr) {
         const std::string_view list(setting);
         features.Avx2 = features.Avx2 && ListAllows(list, "avx2");
+        features.Bmi2 = features.Bmi2 && ListAllows(list, "avx2");
         features.Sha = features.Sha && ListAllows(list, "sha");
         features.Avx512 = features.Avx512 && ListAllows(list, "avx512");
     }
@@ -48,6 +49,7 @@ CpuFeatures DetectedCpuFeatures() noexcept
 #if defined(__x86_64__) || defined(__i386__)
     __builtin_cpu_init();
     features.Avx2 = __builtin_cpu_supports("avx2");
+    features.Bmi2 = __builtin_cpu_supports("bmi") && __builtin_cpu_supports("bmi2");
     // The SHA extensions are read from CPUID leaf 7 (EBX bit 29) directly:
     // not every compiler's __builtin_cpu_supports knows them.
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;

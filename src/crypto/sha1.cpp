@@ -28,6 +28,10 @@ void Compress(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks =
         sha1_detail::CompressShaExtensions(h, data, blocks);
         return;
     }
+    if (ActiveCpuFeatures().Avx2 && ActiveCpuFeatures().Bmi2) {
+        sha1_detail::CompressAvx2(h, data, blocks);
+        return;
+    }
 #endif
     sha1_detail::CompressPortable(h, data, blocks);
 }

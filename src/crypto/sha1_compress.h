@@ -13,6 +13,9 @@ void CompressPortable(std::uint32_t h[5], const std::uint8_t* data, std::size_t 
 // Needs the SHA extensions and SSE4.1 (see ActiveCpuFeatures).
 void CompressShaExtensions(std::uint32_t h[5], const std::uint8_t* data,
                            std::size_t blocks) noexcept;
+// Needs AVX2, BMI1 and BMI2 (see ActiveCpuFeatures): the message schedule of
+// two blocks at a time in vector registers, the rounds in scalar code.
+void CompressAvx2(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks) noexcept;
 #endif
 
 } // namespace ciphra::sha1_detail

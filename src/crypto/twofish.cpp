@@ -13,6 +13,8 @@
 #include "crypto/twofish_avx512.h"
 #endif
 
+#include <array>
+#include <bit>
 #include <cstring>
 
 namespace ciphra {
@@ -21,7 +23,7 @@ using namespace twofish_detail;
 
 namespace {
 
-std::uint8_t ByteOf(std::uint32_t word, unsigned index) noexcept
+constexpr std::uint8_t ByteOf(std::uint32_t word, unsigned index) noexcept
 {
     return static_cast<std::uint8_t>(word >> (8 * index));
 }
@@ -29,7 +31,7 @@ std::uint8_t ByteOf(std::uint32_t word, unsigned index) noexcept
 // One step of the RS code's polynomial division: the top byte b of r is
 // divided out by the generator x^4 + (a + 1/a)x^3 + a x^2 + (a + 1/a)x + 1
 // over GF(2^8) modulo x^8+x^6+x^3+x^2+1 (0x14D).
-std::uint32_t RsRemainderStep(std::uint32_t r) noexcept
+constexpr std::uint32_t RsRemainderStep(std::uint32_t r) noexcept
 {
     const std::uint32_t b = r >> 24;
     const std::uint32_t g2 = ((b << 1) ^ ((b & 0x80) != 0 ? 0x14DU : 0U)) & 0xFF;
@@ -39,7 +41,7 @@ std::uint32_t RsRemainderStep(std::uint32_t r) noexcept
 
 // RS encoding of one 8-byte key piece (words even, odd) into an S-box key
 // word: the remainder of the piece, as a polynomial, by the generator.
-std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
+constexpr std::uint32_t RsEncodeByDivision(std::uint32_t even, std::uint32_t odd) noexcept
 {
     std::uint32_t r = odd;
     for (int i = 0; i < 4; ++i) {
@@ -51,6 +53,40 @@ std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
     }
     return r;
 }
+
+#ifdef CIPHRA_STUB_BUILD
+std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
+{
+    return RsEncodeByDivision(even, odd);
+}
+#else
+// The code is linear, so the remainder of a piece is the XOR of the
+// remainders of its eight bytes alone: RsTables[b][v] is that of byte b = v.
+// Built by the compiler; the stub divides instead, to stay small.
+using RsTable = std::array<std::array<std::uint32_t, 256>, 8>;
+
+constexpr RsTable MakeRsTables() noexcept
+{
+    RsTable t{};
+    for (unsigned b = 0; b < 8; ++b) {
+        for (std::uint32_t v = 0; v < 256; ++v) {
+            const std::uint32_t word = v << (8 * (b % 4));
+            t[b][v] = b < 4 ? RsEncodeByDivision(word, 0) : RsEncodeByDivision(0, word);
+        }
+    }
+    return t;
+}
+
+constexpr RsTable RsTables = MakeRsTables();
+
+std::uint32_t RsEncode(std::uint32_t even, std::uint32_t odd) noexcept
+{
+    return RsTables[0][ByteOf(even, 0)] ^ RsTables[1][ByteOf(even, 1)] ^
+           RsTables[2][ByteOf(even, 2)] ^ RsTables[3][ByteOf(even, 3)] ^
+           RsTables[4][ByteOf(odd, 0)] ^ RsTables[5][ByteOf(odd, 1)] ^ RsTables[6][ByteOf(odd, 2)] ^
+           RsTables[7][ByteOf(odd, 3)];
+}
+#endif
 
 #ifdef CIPHRA_STUB_BUILD
 // Byte `x` at position `pos` of h's argument, taken through every key stage
@@ -79,63 +115,111 @@ std::uint32_t HOfRepeatedByte(std::uint8_t x, const std::uint32_t* list, unsigne
     return result;
 }
 #else
-// HChain for K key words at one position, with the q choices and key bytes
-// fixed up front, so each byte costs K byte lookups. The stub keeps the
-// shorter generic HChain.
-template <unsigned K> struct PositionChain {
-    const std::uint8_t* q4;
-    const std::uint8_t* q3;
-    const std::uint8_t* q2;
-    const std::uint8_t* q1;
-    std::uint8_t k3, k2, k1, k0;
+// q0 and q1 with word entries: a lookup then yields a whole register, which
+// XORs with a key byte into the next index without a zero extension.
+using WordQ = std::array<std::uint32_t, 256>;
 
-    PositionChain(unsigned pos, const std::uint32_t* list) noexcept
-        : q4((pos == 0 || pos == 3 ? Q1 : Q0).data()), q3((pos <= 1 ? Q1 : Q0).data()),
-          q2(((pos & 1) ? Q1 : Q0).data()), q1((pos <= 1 ? Q0 : Q1).data()),
-          k3(ByteOf(list[K - 1], pos)), k2(ByteOf(list[K >= 3 ? 2 : 0], pos)),
-          k1(ByteOf(list[1], pos)), k0(ByteOf(list[0], pos))
-    {
-    }
-
-    unsigned operator()(unsigned y) const noexcept
-    {
-        if constexpr (K == 4) {
-            y = q4[y] ^ k3;
-        }
-        if constexpr (K >= 3) {
-            y = q3[y] ^ k2;
-        }
-        y = q2[y] ^ k1;
-        return q1[y] ^ k0;
-    }
-};
-
-template <unsigned K> std::uint32_t HOfRepeatedByte(unsigned x, const PositionChain<K>* chains)
+constexpr WordQ Widen(const ByteTable& q) noexcept
 {
-    return TwofishTables[0][chains[0](x)] ^ TwofishTables[1][chains[1](x)] ^
-           TwofishTables[2][chains[2](x)] ^ TwofishTables[3][chains[3](x)];
+    WordQ wide{};
+    for (unsigned x = 0; x < 256; ++x) {
+        wide[x] = q[x];
+    }
+    return wide;
+}
+
+constexpr WordQ Q0Words = Widen(Q0);
+constexpr WordQ Q1Words = Widen(Q1);
+
+constexpr const WordQ& StageQ(unsigned stage, unsigned pos) noexcept
+{
+    return StageUsesQ1(stage, pos) ? Q1Words : Q0Words;
+}
+
+// Column `Pos` of h for the bytes 0..count-1 (count a multiple of 8), K key
+// words: out[x] = TwofishTables[Pos][chain(x)]. Even and odd x may take
+// different key bytes, key[x % 2][stage], which the round keys need. The
+// first stage of the chain sees the bytes in order, so its q is the q table
+// itself, read eight bytes at a time; the other stages are table lookups.
+template <unsigned K, unsigned Pos>
+void HColumn(std::uint32_t* out, unsigned count, const std::uint8_t (&key)[2][4]) noexcept
+{
+    const std::uint8_t* first = (StageUsesQ1(K - 1, Pos) ? Q1 : Q0).data();
+    std::uint64_t firstKey = 0;
+    for (unsigned j = 0; j < 8; ++j) {
+        firstKey |= static_cast<std::uint64_t>(key[j % 2][K - 1]) << (8 * j);
+    }
+    // Local copies, which the stores to `out` cannot change, so they stay in
+    // registers.
+    std::uint32_t k[2][3];
+    for (unsigned parity = 0; parity < 2; ++parity) {
+        for (unsigned stage = 0; stage < 3; ++stage) {
+            k[parity][stage] = key[parity][stage];
+        }
+    }
+    const std::uint32_t* mds = TwofishTables[Pos].data();
+    for (std::size_t x = 0; x < count; x += 8) {
+        std::uint64_t run;
+        std::memcpy(&run, first + x, 8);
+        if constexpr (std::endian::native == std::endian::big) {
+            run = __builtin_bswap64(run);
+        }
+        run ^= firstKey;
+        for (unsigned j = 0; j < 8; ++j, run >>= 8) {
+            unsigned y = static_cast<std::uint8_t>(run);
+            if constexpr (K == 4) {
+                y = StageQ(2, Pos)[y] ^ k[j % 2][2];
+            }
+            if constexpr (K >= 3) {
+                y = StageQ(1, Pos)[y] ^ k[j % 2][1];
+            }
+            y = StageQ(0, Pos)[y] ^ k[j % 2][0];
+            out[x + j] = mds[y];
+        }
+    }
+}
+
+template <unsigned K>
+void HColumns(std::uint32_t* out, unsigned stride, unsigned count,
+              const std::uint8_t (&key)[4][2][4]) noexcept
+{
+    HColumn<K, 0>(out, count, key[0]);
+    HColumn<K, 1>(out + stride, count, key[1]);
+    HColumn<K, 2>(out + 2 * stride, count, key[2]);
+    HColumn<K, 3>(out + 3 * stride, count, key[3]);
 }
 
 // Round keys and keyed S-boxes for K key words.
 template <unsigned K>
 void Schedule(TTwofishContext& ctx, const std::uint32_t* even, const std::uint32_t* odd) noexcept
 {
-    const PositionChain<K> evenChains[4] = {{0, even}, {1, even}, {2, even}, {3, even}};
-    const PositionChain<K> oddChains[4] = {{0, odd}, {1, odd}, {2, odd}, {3, odd}};
+    // h(2i) takes the even words, h(2i + 1) the odd ones.
+    std::uint8_t key[4][2][4] = {};
+    for (unsigned pos = 0; pos < 4; ++pos) {
+        for (unsigned w = 0; w < K; ++w) {
+            key[pos][0][w] = ByteOf(even[w], pos);
+            key[pos][1][w] = ByteOf(odd[w], pos);
+        }
+    }
+    std::uint32_t words[4][40];
+    HColumns<K>(words[0], 40, 40, key);
     for (unsigned i = 0; i < 20; ++i) {
-        const std::uint32_t a = HOfRepeatedByte(2 * i, evenChains);
-        const std::uint32_t b = std::rotl(HOfRepeatedByte(2 * i + 1, oddChains), 8);
+        const std::uint32_t a =
+            words[0][2 * i] ^ words[1][2 * i] ^ words[2][2 * i] ^ words[3][2 * i];
+        const std::uint32_t b = std::rotl(words[0][2 * i + 1] ^ words[1][2 * i + 1] ^
+                                              words[2][2 * i + 1] ^ words[3][2 * i + 1],
+                                          8);
         ctx.RoundKeys[2 * i] = a + b;
         ctx.RoundKeys[2 * i + 1] = std::rotl(a + 2 * b, 9);
     }
     for (unsigned pos = 0; pos < 4; ++pos) {
-        const PositionChain<K> chain(pos, ctx.SBoxKeys);
-        const std::uint32_t* mds = TwofishTables[pos].data();
-        std::uint32_t* out = ctx.KeyedSBoxes + 256 * pos;
-        for (unsigned x = 0; x < 256; ++x) {
-            out[x] = mds[chain(x)];
+        for (unsigned w = 0; w < K; ++w) {
+            key[pos][0][w] = key[pos][1][w] = ByteOf(ctx.SBoxKeys[w], pos);
         }
     }
+    HColumns<K>(ctx.KeyedSBoxes, 256, 256, key);
+    SecureWipe(words, sizeof words);
+    SecureWipe(key, sizeof key);
 }
 
 // The same with AVX-512 or AVX2 where this process uses them; false when it

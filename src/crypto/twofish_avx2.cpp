@@ -206,28 +206,24 @@ __attribute__((target("avx2"))) std::size_t CbcDecryptBlocksAvx2(TTwofishContext
 
 namespace {
 
-// The bytes 0..31 plus `first`.
-CIPHRA_AVX2 __m256i ByteRun(unsigned first)
+// The byte stages of h at column Pos for K key words, on the 32 bytes
+// x..x+31, whose key bytes at this position are broadcast in key[0..K-1]
+// (the round keys alternate two words' bytes). The first stage sees the
+// bytes in order, so its q is read from the table rather than computed.
+template <unsigned K, unsigned Pos>
+CIPHRA_AVX2 __m256i Chain(const QNibbleTables& q0, const QNibbleTables& q1, unsigned x,
+                          const __m256i* key)
 {
-    return _mm256_add_epi8(_mm256_set1_epi8(static_cast<char>(first)),
-                           _mm256_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15,
-                                            16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29,
-                                            30, 31));
-}
-
-// The byte stages of h at one position, for k key words whose bytes at this
-// position are broadcast in key[0..k-1].
-CIPHRA_AVX2 __m256i Chain(const QNibbleTables& q0, const QNibbleTables& q1, unsigned k,
-                          unsigned pos, __m256i y, const __m256i* key)
-{
-    if (k == 4) {
-        y = _mm256_xor_si256(ApplyQ(pos == 0 || pos == 3 ? q1 : q0, y), key[3]);
+    const std::uint8_t* first = (StageUsesQ1(K - 1, Pos) ? Q1 : Q0).data() + x;
+    __m256i y =
+        _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(first)), key[K - 1]);
+    if constexpr (K == 4) {
+        y = _mm256_xor_si256(ApplyQ(StageUsesQ1(2, Pos) ? q1 : q0, y), key[2]);
     }
-    if (k >= 3) {
-        y = _mm256_xor_si256(ApplyQ(pos <= 1 ? q1 : q0, y), key[2]);
+    if constexpr (K >= 3) {
+        y = _mm256_xor_si256(ApplyQ(StageUsesQ1(1, Pos) ? q1 : q0, y), key[1]);
     }
-    y = _mm256_xor_si256(ApplyQ((pos & 1) != 0 ? q1 : q0, y), key[1]);
-    return _mm256_xor_si256(ApplyQ(pos <= 1 ? q0 : q1, y), key[0]);
+    return _mm256_xor_si256(ApplyQ(StageUsesQ1(0, Pos) ? q1 : q0, y), key[0]);
 }
 
 } // namespace
@@ -285,26 +281,59 @@ CIPHRA_AVX2 StageTables MakeStageTables()
             {Broadcast16(NibbleProducts<MulEF>(0)), Broadcast16(NibbleProducts<MulEF>(4))}};
 }
 
-// The last q stage and MDS column `pos` (as in TwofishTables) of 32 bytes,
+// The last q stage and MDS column Pos (as in TwofishTables) of 32 bytes,
 // stored as 32 words.
-CIPHRA_AVX2 void FinalStageWords(const StageTables& t, unsigned pos, __m256i chained, __m256i* out)
+template <unsigned Pos>
+CIPHRA_AVX2 void FinalStageWords(const StageTables& t, __m256i chained, __m256i* out)
 {
-    const __m256i y = ApplyQ((pos & 1) == 0 ? t.q1 : t.q0, chained);
+    const __m256i y = ApplyQ(Pos % 2 == 0 ? t.q1 : t.q0, chained);
     const __m256i y5B = MultiplyBytes(t.times5B, y);
     const __m256i yEF = MultiplyBytes(t.timesEF, y);
-    switch (pos) {
-    case 0:
+    if constexpr (Pos == 0) {
         StoreWords(out, y, y5B, yEF, yEF);
-        break;
-    case 1:
+    } else if constexpr (Pos == 1) {
         StoreWords(out, yEF, yEF, y5B, y);
-        break;
-    case 2:
+    } else if constexpr (Pos == 2) {
         StoreWords(out, y5B, yEF, y, yEF);
-        break;
-    default:
+    } else {
         StoreWords(out, y5B, y, yEF, y5B);
-        break;
+    }
+}
+
+// Column Pos of h for the bytes 0..count-1 (a multiple of 32) into out.
+template <unsigned K, unsigned Pos>
+CIPHRA_AVX2 void HColumn(const StageTables& t, const __m256i* key, unsigned count,
+                         std::uint32_t* out)
+{
+    for (unsigned x = 0; x < count; x += 32) {
+        FinalStageWords<Pos>(t, Chain<K, Pos>(t.q0, t.q1, x, key),
+                             reinterpret_cast<__m256i*>(out + x));
+    }
+}
+
+// All four columns; key[pos][w] holds word w's byte at position pos, and
+// column pos goes to out + pos * stride.
+template <unsigned K>
+CIPHRA_AVX2 void HColumns(const __m256i (&key)[4][4], unsigned count, std::uint32_t* out,
+                          unsigned stride)
+{
+    const StageTables t = MakeStageTables();
+    HColumn<K, 0>(t, key[0], count, out);
+    HColumn<K, 1>(t, key[1], count, out + stride);
+    HColumn<K, 2>(t, key[2], count, out + 2 * stride);
+    HColumn<K, 3>(t, key[3], count, out + 3 * stride);
+}
+
+__attribute__((target("avx2"))) void HColumnsForKey(unsigned k, const __m256i (&key)[4][4],
+                                                    unsigned count, std::uint32_t* out,
+                                                    unsigned stride)
+{
+    if (k == 2) {
+        HColumns<2>(key, count, out, stride);
+    } else if (k == 3) {
+        HColumns<3>(key, count, out, stride);
+    } else {
+        HColumns<4>(key, count, out, stride);
     }
 }
 
@@ -312,43 +341,33 @@ CIPHRA_AVX2 void FinalStageWords(const StageTables& t, unsigned pos, __m256i cha
 
 __attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept
 {
-    const StageTables tables = MakeStageTables();
     const unsigned k = ctx.KeyBits / 64;
-    const std::uint32_t* list = ctx.SBoxKeys;
+    __m256i key[4][4] = {};
     for (unsigned pos = 0; pos < 4; ++pos) {
-        __m256i key[4];
         for (unsigned w = 0; w < k; ++w) {
-            key[w] = _mm256_set1_epi8(static_cast<char>(list[w] >> (8 * pos)));
+            key[pos][w] = _mm256_set1_epi8(static_cast<char>(ctx.SBoxKeys[w] >> (8 * pos)));
         }
-        auto* out = reinterpret_cast<__m256i*>(ctx.KeyedSBoxes + 256 * pos);
-        for (unsigned x = 0; x < 256; x += 32, out += 4) {
-            FinalStageWords(tables, pos, Chain(tables.q0, tables.q1, k, pos, ByteRun(x), key), out);
-        }
-        SecureWipe(key, sizeof key);
     }
+    HColumnsForKey(k, key, 256, ctx.KeyedSBoxes, 256);
+    SecureWipe(key, sizeof key);
 }
 
 __attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
                                                    const std::uint32_t* odd) noexcept
 {
-    const StageTables tables = MakeStageTables();
     const unsigned k = ctx.KeyBits / 64;
     // h(2i) takes the even words, h(2i+1) the odd ones: bytes 0..63 go through
     // h together with the two words' bytes alternating (0..39 are used).
-    alignas(32) std::uint32_t words[4][64];
+    __m256i key[4][4] = {};
     for (unsigned pos = 0; pos < 4; ++pos) {
-        __m256i key[4];
         for (unsigned w = 0; w < k; ++w) {
             const unsigned pair =
                 ((odd[w] >> (8 * pos)) & 0xFF) << 8 | ((even[w] >> (8 * pos)) & 0xFF);
-            key[w] = _mm256_set1_epi16(static_cast<short>(pair));
+            key[pos][w] = _mm256_set1_epi16(static_cast<short>(pair));
         }
-        for (unsigned x = 0; x < 64; x += 32) {
-            FinalStageWords(tables, pos, Chain(tables.q0, tables.q1, k, pos, ByteRun(x), key),
-                            reinterpret_cast<__m256i*>(words[pos] + x));
-        }
-        SecureWipe(key, sizeof key);
     }
+    alignas(32) std::uint32_t words[4][64];
+    HColumnsForKey(k, key, 64, words[0], 64);
     for (unsigned i = 0; i < 20; ++i) {
         const std::uint32_t a =
             words[0][2 * i] ^ words[1][2 * i] ^ words[2][2 * i] ^ words[3][2 * i];
@@ -359,6 +378,7 @@ __attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const s
         const std::uint32_t c = a + 2 * b;
         ctx.RoundKeys[2 * i + 1] = (c << 9) | (c >> 23);
     }
+    SecureWipe(key, sizeof key);
     SecureWipe(words, sizeof words);
 }
 

@@ -54,6 +54,23 @@ constexpr ByteTable MakeQ(const Nibbles& t) noexcept
 inline constexpr ByteTable Q0 = MakeQ(Q0Nibbles);
 inline constexpr ByteTable Q1 = MakeQ(Q1Nibbles);
 
+// Whether the stage of h that takes key word `stage` (3 down to 0, the
+// stages running from the last key word to word 0) uses q1 rather than q0 at
+// byte position `pos`. The q after word 0 is folded into TwofishTables.
+constexpr bool StageUsesQ1(unsigned stage, unsigned pos) noexcept
+{
+    switch (stage) {
+    case 3:
+        return pos == 0 || pos == 3;
+    case 2:
+        return pos <= 1;
+    case 1:
+        return (pos & 1) != 0;
+    default:
+        return pos >= 2;
+    }
+}
+
 // Multiplication by 0x5B and 0xEF in GF(2^8) modulo x^8+x^6+x^5+x^3+1.
 constexpr std::uint32_t Lfsr1(std::uint32_t v) noexcept
 {

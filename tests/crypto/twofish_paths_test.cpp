@@ -1,9 +1,8 @@
-// The vector and SHA-extension paths against the portable code, called
+// The vector paths against the portable code, called
 // directly, plus a check that CIPHRA_CPU_FEATURES really forces a path (the
 // whole suite also runs once per forced path).
 
 #include "crypto/cpu_features.h"
-#include "crypto/sha1_compress.h"
 #include "crypto/twofish.h"
 #include "crypto/twofish_avx2.h"
 #include "crypto/twofish_avx512.h"
@@ -144,24 +143,6 @@ TEST(CpuPaths, VectorKeySchedulesMatchKeySetup)
             });
         }
         ciphra::TwofishWipe(expected);
-    }
-}
-
-TEST(CpuPaths, ShaExtensionsMatchPortable)
-{
-    if (!ciphra::DetectedCpuFeatures().Sha) {
-        GTEST_SKIP() << "no SHA extensions";
-    }
-    for (const std::size_t blocks : {1U, 2U, 7U, 100U}) {
-        SCOPED_TRACE(blocks);
-        const auto data = Noise(64 * blocks, static_cast<std::uint32_t>(blocks) + 7);
-        std::uint32_t portable[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
-        std::uint32_t extensions[5];
-        std::copy(std::begin(portable), std::end(portable), std::begin(extensions));
-        ciphra::sha1_detail::CompressPortable(portable, data.data(), blocks);
-        ciphra::sha1_detail::CompressShaExtensions(extensions, data.data(), blocks);
-        EXPECT_EQ(ToHex(reinterpret_cast<std::uint8_t*>(extensions), 20),
-                  ToHex(reinterpret_cast<std::uint8_t*>(portable), 20));
     }
 }
 
