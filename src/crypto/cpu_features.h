@@ -16,7 +16,7 @@ struct CpuFeatures {
     bool Avx2 = false;   // 8-block Twofish decryption with vector gathers
     bool Sha = false;    // SHA-1 with the SHA extensions (and SSE4.1)
     bool Avx512 = false; // key setup with AVX-512 VBMI byte permutations
-    bool Gfni = false;   // 32-block Twofish decryption with AVX-512 VBMI and GFNI
+    bool Gfni = false;   // Twofish decryption, 32 blocks and more, with AVX-512 VBMI and GFNI
 };
 
 // What the CPU has, ignoring the environment.

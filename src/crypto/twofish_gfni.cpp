@@ -21,6 +21,8 @@
 
 #include <immintrin.h>
 
+#include <array>
+
 // GCC 12's AVX-512 headers pass an undefined vector as the unused
 // merge source of their masked builtins, which its -O2 flow analysis reports
 // as uninitialized; nothing here reads such a value.
@@ -61,35 +63,34 @@ struct ByteBoxes {
     __m512i part[4][4];
 };
 
+// Byte 4i (mod 128) at position i: with two word registers as the source
+// of vpermi2b, the low bytes of their 32 words.
+constexpr std::array<std::uint8_t, 64> EveryFourthByte() noexcept
+{
+    std::array<std::uint8_t, 64> index{};
+    for (unsigned i = 0; i < 64; ++i) {
+        index[i] = static_cast<std::uint8_t>((4 * i) % 128);
+    }
+    return index;
+}
+
+alignas(64) constexpr std::array<std::uint8_t, 64> LowBytes = EveryFourthByte();
+
 // Keyed table j holds MDS column j times S-box j; the column's entry 1 sits
 // in byte 0, 3, 2, 1 for j = 0..3, so that byte of each word is the S-box.
 CIPHRA_GFNI void ExtractBoxes(const TTwofishContext& ctx, ByteBoxes& boxes)
 {
-    constexpr unsigned OneAt[4] = {0, 3, 2, 1};
+    constexpr char OneAt[4] = {0, 3, 2, 1};
     for (unsigned j = 0; j < 4; ++j) {
-        const std::uint32_t* words = ctx.KeyedSBoxes + 256 * j;
+        const __m512i index =
+            _mm512_add_epi8(_mm512_load_si512(LowBytes.data()), _mm512_set1_epi8(OneAt[j]));
         for (unsigned part = 0; part < 4; ++part) {
-            __m512i bytes = _mm512_setzero_si512();
-            for (unsigned q = 0; q < 4; ++q) {
-                const __m512i w = _mm512_srli_epi32(_mm512_loadu_si512(words + 64 * part + 16 * q),
-                                                    static_cast<int>(8 * OneAt[j]));
-                const __m128i b = _mm512_cvtepi32_epi8(w);
-                switch (q) {
-                case 0:
-                    bytes = _mm512_inserti32x4(bytes, b, 0);
-                    break;
-                case 1:
-                    bytes = _mm512_inserti32x4(bytes, b, 1);
-                    break;
-                case 2:
-                    bytes = _mm512_inserti32x4(bytes, b, 2);
-                    break;
-                default:
-                    bytes = _mm512_inserti32x4(bytes, b, 3);
-                    break;
-                }
-            }
-            boxes.part[j][part] = bytes;
+            const std::uint32_t* w = ctx.KeyedSBoxes + 256 * j + 64 * part;
+            const __m512i low =
+                _mm512_permutex2var_epi8(_mm512_loadu_si512(w), index, _mm512_loadu_si512(w + 16));
+            const __m512i high = _mm512_permutex2var_epi8(_mm512_loadu_si512(w + 32), index,
+                                                          _mm512_loadu_si512(w + 48));
+            boxes.part[j][part] = _mm512_shuffle_i64x2(low, high, 0x44);
         }
     }
 }
