@@ -37,6 +37,7 @@ CpuFeatures ChooseFeatures() noexcept
         features.Bmi2 = features.Bmi2 && ListAllows(list, "avx2");
         features.Sha = features.Sha && ListAllows(list, "sha");
         features.Avx512 = features.Avx512 && ListAllows(list, "avx512");
+        features.Gfni = features.Gfni && ListAllows(list, "gfni");
     }
     return features;
 }
@@ -58,6 +59,8 @@ CpuFeatures DetectedCpuFeatures() noexcept
                    __builtin_cpu_supports("ssse3");
     features.Avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                       __builtin_cpu_supports("avx512vbmi");
+    // GFNI is CPUID leaf 7, ECX bit 8.
+    features.Gfni = features.Avx512 && hasLeaf7 && (ecx & (1U << 8)) != 0;
 #endif
     return features;
 }

@@ -6,9 +6,9 @@
 // CIPHRA_CPU_FEATURES narrows the choice (tests force each path with it):
 //   unset          every extension the CPU has
 //   "portable"     none: plain C++ everywhere
-//   "avx2,sha"     a comma list (names: avx2, avx512, sha) of the extensions allowed; an
-//                  extension the CPU lacks stays off whatever the list says. "avx2" also
-//                  allows BMI1 and BMI2, which only the AVX2 code uses.
+//   "avx2,sha"     a comma list (names: avx2, avx512, gfni, sha) of the extensions allowed;
+//                  an extension the CPU lacks stays off whatever the list says. "avx2"
+//                  also allows BMI1 and BMI2, which only the AVX2 code uses.
 
 namespace ciphra {
 
@@ -17,6 +17,7 @@ struct CpuFeatures {
     bool Bmi2 = false;   // BMI1 and BMI2; with Avx2, SHA-1 without the SHA extensions
     bool Sha = false;    // SHA-1 with the SHA extensions (and SSE4.1)
     bool Avx512 = false; // key setup with AVX-512 VBMI byte permutations
+    bool Gfni = false;   // Twofish decryption, 32 blocks and more, with AVX-512 VBMI and GFNI
 };
 
 // What the CPU has, ignoring the environment.

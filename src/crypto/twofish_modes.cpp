@@ -7,6 +7,7 @@
 #ifndef CIPHRA_STUB_BUILD
 #include "crypto/cpu_features.h"
 #include "crypto/twofish_avx2.h"
+#include "crypto/twofish_gfni.h"
 #endif
 #include "crypto/wipe.h"
 
@@ -67,8 +68,14 @@ void TwofishCBCDecryptBlocks(TTwofishContext& ctx, const void* in, void* out,
     const auto* src = static_cast<const std::uint8_t*>(in);
     auto* dst = static_cast<std::uint8_t*>(out);
 #if !defined(CIPHRA_STUB_BUILD) && (defined(__x86_64__) || defined(__i386__))
-    // Runs of eight blocks go to the vector code where the CPU has it; the
+    // Runs of 32 or 8 blocks go to the vector code where the CPU has it; the
     // stub keeps to the scalar code to stay small.
+    if (blocks >= GfniPassBlocks && ActiveCpuFeatures().Gfni) {
+        const std::size_t done = CbcDecryptBlocksGfni(ctx, src, dst, blocks);
+        src += done * TwofishBlockSize;
+        dst += done * TwofishBlockSize;
+        blocks -= done;
+    }
     if (blocks >= 8 && ActiveCpuFeatures().Avx2) {
         const std::size_t done = CbcDecryptBlocksAvx2(ctx, src, dst, blocks);
         src += done * TwofishBlockSize;

@@ -1,7 +1,8 @@
 // Runs the Twofish known-answer files under vectors/ (vectors/README.md says
 // where each comes from). Format: KEYSIZE=, I=, KEY=, PT=, CT= lines; a KEY or
 // PT given once holds for the following entries of its section. Each entry is
-// checked for encryption, decryption, in place and at an odd address.
+// checked for encryption, decryption, in place, at an odd address and as a run
+// of CBC decryption.
 
 #include "crypto/twofish.h"
 #include "test_util.h"
@@ -10,6 +11,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -89,6 +91,26 @@ TEST_P(TwofishKnownAnswer, EveryEntryEncryptsAndDecrypts)
         EXPECT_EQ(ToHex(buffer + 1, 16), ToHex(cipher));
         ciphra::TwofishDecryptBlock(ctx, buffer + 1, buffer + 1);
         EXPECT_EQ(ToHex(buffer + 1, 16), ToHex(plain));
+
+        // As a CBC run long enough for every vector pass (32 blocks, then 8,
+        // then one): with a zero chain the first block decrypts to PT, every
+        // later one to PT ^ CT.
+        constexpr std::size_t RunBlocks = 41;
+        std::vector<std::uint8_t> run;
+        for (std::size_t i = 0; i < RunBlocks; ++i) {
+            run.insert(run.end(), cipher.begin(), cipher.end());
+        }
+        std::vector<std::uint8_t> mixed(16);
+        for (std::size_t i = 0; i < 16; ++i) {
+            mixed[i] = static_cast<std::uint8_t>(plain[i] ^ cipher[i]);
+        }
+        ciphra::TwofishCBCDecryptBlocks(ctx, run.data(), run.data(), RunBlocks);
+        EXPECT_EQ(ToHex(run.data(), 16), ToHex(plain));
+        for (std::size_t i = 1; i < RunBlocks; ++i) {
+            ASSERT_EQ(ToHex(run.data() + 16 * i, 16), ToHex(mixed)) << "block " << i;
+        }
+        EXPECT_EQ(ToHex(ctx.ChainVector, 16), ToHex(cipher));
+        ciphra::TwofishWipe(ctx);
     }
 }
 

@@ -6,6 +6,7 @@
 #include "crypto/twofish.h"
 #include "crypto/twofish_avx2.h"
 #include "crypto/twofish_avx512.h"
+#include "crypto/twofish_gfni.h"
 #include "test_util.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -39,59 +41,86 @@ TEST(CpuPaths, EnvironmentForcesPath)
         EXPECT_EQ(active.Avx2, detected.Avx2);
         EXPECT_EQ(active.Sha, detected.Sha);
         EXPECT_EQ(active.Avx512, detected.Avx512);
+        EXPECT_EQ(active.Gfni, detected.Gfni);
         return;
     }
     const std::string_view forced(setting);
     EXPECT_EQ(active.Avx2, detected.Avx2 && forced == "avx2");
     EXPECT_EQ(active.Sha, detected.Sha && forced == "sha");
     EXPECT_EQ(active.Avx512, detected.Avx512 && forced == "avx512");
+    EXPECT_EQ(active.Gfni, detected.Gfni && forced == "gfni");
     if ((forced == "avx2" && !detected.Avx2) || (forced == "sha" && !detected.Sha) ||
-        (forced == "avx512" && !detected.Avx512)) {
+        (forced == "avx512" && !detected.Avx512) || (forced == "gfni" && !detected.Gfni)) {
         GTEST_SKIP() << "this CPU lacks " << forced << "; the portable code ran instead";
     }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
 
-// Eight-block vector decryption equals block-by-block scalar decryption for
-// every key size, in place and at an odd address, and leaves the same chain.
+// Vector CBC decryption equals block-by-block scalar decryption for every
+// key size and run length around the pass size, in place and at an odd
+// address, and leaves the same chain.
 TEST(CpuPaths, VectorCbcDecryptMatchesScalar)
 {
-    if (!ciphra::DetectedCpuFeatures().Avx2) {
-        GTEST_SKIP() << "no AVX2";
-    }
-    for (const std::int32_t keyBytes : {16, 24, 32}) {
-        for (const std::size_t blocks : {8U, 15U, 16U, 40U}) {
-            SCOPED_TRACE(testing::Message() << keyBytes << " key bytes, " << blocks << " blocks");
-            const auto key = Noise(32, static_cast<std::uint32_t>(keyBytes));
-            ciphra::TTwofishContext scalar;
-            ciphra::TwofishSetKey(scalar, key.data(), keyBytes, nullptr);
-            ciphra::TwofishDeriveStartVector(scalar);
-            ciphra::TTwofishContext vector = scalar;
-
-            const auto cipher = Noise(16 * blocks, static_cast<std::uint32_t>(blocks));
-            std::vector<std::uint8_t> expected(cipher.size());
-            for (std::size_t i = 0; i < blocks; ++i) {
-                ciphra::TwofishCBCDecryptBlock(scalar, cipher.data() + 16 * i,
-                                               expected.data() + 16 * i);
-            }
-            const std::size_t whole = blocks / 8 * 8;
-
-            std::vector<std::uint8_t> inPlace = cipher;
-            EXPECT_EQ(ciphra::twofish_detail::CbcDecryptBlocksAvx2(vector, inPlace.data(),
-                                                                   inPlace.data(), blocks),
-                      whole);
-            EXPECT_EQ(ToHex(inPlace.data(), 16 * whole), ToHex(expected.data(), 16 * whole));
-            EXPECT_EQ(ToHex(vector.ChainVector, 16), ToHex(cipher.data() + 16 * whole - 16, 16));
-
-            ciphra::TwofishRestartChain(vector);
-            std::vector<std::uint8_t> odd(cipher.size() + 1);
-            ciphra::twofish_detail::CbcDecryptBlocksAvx2(vector, cipher.data(), odd.data() + 1,
-                                                         blocks);
-            EXPECT_EQ(ToHex(odd.data() + 1, 16 * whole), ToHex(expected.data(), 16 * whole));
-            ciphra::TwofishWipe(scalar);
-            ciphra::TwofishWipe(vector);
+    using Decrypt = std::size_t (*)(ciphra::TTwofishContext&, const std::uint8_t*, std::uint8_t*,
+                                    std::size_t) noexcept;
+    struct Path {
+        const char* name;
+        bool present;
+        Decrypt decrypt;
+        std::size_t pass;
+    };
+    const ciphra::CpuFeatures detected = ciphra::DetectedCpuFeatures();
+    const Path paths[] = {
+        {"avx2", detected.Avx2, ciphra::twofish_detail::CbcDecryptBlocksAvx2, 8},
+        {"gfni", detected.Gfni, ciphra::twofish_detail::CbcDecryptBlocksGfni,
+         ciphra::twofish_detail::GfniPassBlocks},
+    };
+    int tested = 0;
+    for (const Path& path : paths) {
+        if (!path.present) {
+            continue;
         }
+        ++tested;
+        for (const std::int32_t keyBytes : {16, 24, 32}) {
+            for (const std::size_t blocks :
+                 {path.pass - 1, path.pass, 2 * path.pass - 1, 2 * path.pass, 5 * path.pass + 3}) {
+                SCOPED_TRACE(testing::Message() << path.name << ", " << keyBytes << " key bytes, "
+                                                << blocks << " blocks");
+                const auto key = Noise(32, static_cast<std::uint32_t>(keyBytes));
+                ciphra::TTwofishContext scalar;
+                ciphra::TwofishSetKey(scalar, key.data(), keyBytes, nullptr);
+                ciphra::TwofishDeriveStartVector(scalar);
+                ciphra::TTwofishContext vector = scalar;
+
+                const auto cipher = Noise(16 * blocks, static_cast<std::uint32_t>(blocks));
+                std::vector<std::uint8_t> expected(cipher.size());
+                for (std::size_t i = 0; i < blocks; ++i) {
+                    ciphra::TwofishCBCDecryptBlock(scalar, cipher.data() + 16 * i,
+                                                   expected.data() + 16 * i);
+                }
+                const std::size_t whole = blocks / path.pass * path.pass;
+                const std::string chain = whole == 0 ? ToHex(vector.StartVector, 16)
+                                                     : ToHex(cipher.data() + 16 * whole - 16, 16);
+
+                std::vector<std::uint8_t> inPlace = cipher;
+                EXPECT_EQ(path.decrypt(vector, inPlace.data(), inPlace.data(), blocks), whole);
+                EXPECT_EQ(ToHex(inPlace.data(), 16 * whole), ToHex(expected.data(), 16 * whole));
+                EXPECT_EQ(ToHex(inPlace.data() + 16 * whole, 16 * (blocks - whole)),
+                          ToHex(cipher.data() + 16 * whole, 16 * (blocks - whole)));
+                EXPECT_EQ(ToHex(vector.ChainVector, 16), chain);
+
+                ciphra::TwofishRestartChain(vector);
+                std::vector<std::uint8_t> odd(cipher.size() + 1);
+                path.decrypt(vector, cipher.data(), odd.data() + 1, blocks);
+                EXPECT_EQ(ToHex(odd.data() + 1, 16 * whole), ToHex(expected.data(), 16 * whole));
+                ciphra::TwofishWipe(scalar);
+                ciphra::TwofishWipe(vector);
+            }
+        }
+    }
+    if (tested == 0) {
+        GTEST_SKIP() << "no vector decryption on this CPU";
     }
 }
 

@@ -126,11 +126,12 @@ TEST(Twofish, RekeyingWithShorterKeyMatchesFreshContext)
 }
 
 // CBC over a run of blocks equals the one-block operation block by block,
-// in place or not, for every run length around the two- and eight-block
-// groupings.
+// in place or not, for every run length around the two-, eight-, 32- and
+// 128-block groupings.
 TEST(TwofishCbc, RunsEqualSingleBlocks)
 {
-    for (const std::size_t blocks : {0U, 1U, 2U, 3U, 4U, 7U, 8U, 9U, 17U, 64U}) {
+    for (const std::size_t blocks :
+         {0U, 1U, 2U, 3U, 4U, 7U, 8U, 9U, 17U, 31U, 32U, 33U, 64U, 170U}) {
         SCOPED_TRACE(blocks);
         const auto plain = Pattern(16 * blocks, static_cast<unsigned>(blocks));
         TTwofishContext one = Keyed(Pattern(24));
