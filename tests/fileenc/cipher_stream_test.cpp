@@ -1,6 +1,7 @@
 #include "fileenc/cipher_stream.h"
 
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
@@ -370,6 +371,59 @@ TEST(CipherStream, ProgressOfALongRunArrivesInOrderOnTheCallingThread)
             EXPECT_EQ(progress.Done[i], (i + 1) * StreamChunkSize);
         }
         EXPECT_EQ(progress.Done.back(), length);
+    }
+}
+
+// A bad sector part way through the input, while the chunk before it is
+// being written: the output holds exactly the chunks before the failing read
+// and the error is the file layer's. Runs only with the fault library
+// preloaded (a CTest of its own), which fails reads of files named
+// "source" from CIPHRA_FAULT_READ_FROM on.
+TEST(CipherStreamFault, AReadErrorLeavesExactlyTheChunksBeforeIt)
+{
+    if (std::getenv("CIPHRA_STREAM_FAULTS") == nullptr) {
+        GTEST_SKIP() << "needs the fault library preloaded";
+    }
+    TempFolder folder;
+    const std::string key = "bad sector";
+    const std::string plain = PatternBytes(4 * StreamChunkSize + 7, 11);
+    const std::string cipher = ExpectedCiphertext(key, plain);
+    const std::size_t badFrom[] = {0,
+                                   1,
+                                   StreamChunkSize - 1,
+                                   StreamChunkSize,
+                                   StreamChunkSize + 1,
+                                   2 * StreamChunkSize + 100,
+                                   4 * StreamChunkSize,
+                                   4 * StreamChunkSize + 3};
+    for (const std::size_t bad : badFrom) {
+        ::setenv("CIPHRA_FAULT_READ_FROM", std::to_string(bad).c_str(), 1);
+        const std::size_t kept = bad / StreamChunkSize * StreamChunkSize;
+        for (const bool encrypt : {true, false}) {
+            for (const Way way : {Way::InPlace, Way::ToSecondFile}) {
+                SCOPED_TRACE(testing::Message() << "bad from " << bad << " encrypt " << encrypt
+                                                << " way " << static_cast<int>(way));
+                const std::string& input = encrypt ? plain : cipher;
+                const std::string& output = encrypt ? cipher : plain;
+                RecordingProgress progress;
+                try {
+                    RunStream(folder, key, input, encrypt, way, &progress);
+                    ADD_FAILURE() << "no error";
+                } catch (const FileError& e) {
+                    EXPECT_STREQ(e.what(), "I/O error 5");
+                }
+                EXPECT_EQ(progress.Calls.size(), kept / StreamChunkSize);
+                ::unsetenv("CIPHRA_FAULT_READ_FROM"); // the result is read back whole
+                const std::string result =
+                    ReadBytes(folder / (way == Way::InPlace ? "source" : "target"));
+                ::setenv("CIPHRA_FAULT_READ_FROM", std::to_string(bad).c_str(), 1);
+                ASSERT_EQ(result.size(), way == Way::InPlace ? input.size() : kept);
+                EXPECT_TRUE(result.substr(0, kept) == output.substr(0, kept));
+                if (way == Way::InPlace) {
+                    EXPECT_TRUE(result.substr(kept) == input.substr(kept));
+                }
+            }
+        }
     }
 }
 
