@@ -16,6 +16,7 @@
 #
 #   bench/files.sh BUILD_DIR [SIZES_MIB] [ROUNDS] [RSS_SIZES_MIB]
 #   bench/files.sh build-bench "512 1024" 5 "16 1024"
+#   SHRED_SIZES="512 1024" bench/files.sh ...   (sizes shredded; default 512)
 #
 # Files live under $TMPDIR (default /tmp) and are removed at the end.
 set -eu
@@ -24,6 +25,7 @@ build=${1:?build folder holding ciphra2k-cli}
 sizes=${2:-512 1024}
 rounds=${3:-5}
 rss_sizes=${4:-16 1024}
+shred_sizes=${SHRED_SIZES:-512} # shredding writes each file to the disk nine times
 cli=$(cd "$build" && pwd)/ciphra2k-cli
 work=$(mktemp -d "${TMPDIR:-/tmp}/ciphra-files.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
@@ -88,10 +90,12 @@ for mib in $sizes; do
         rm -f "$work/dec/"*
         timed gpg_decrypt "$gpg_run" -o "$work/g.out" -d "$work/f.gpg"
         rm -f "$work/g.out"
-        cp "$f" "$work/s1"; sync
-        timed ours_shred "$cli" shred --yes "$work/s1"
-        cp "$f" "$work/s2"; sync
-        timed shred shred -n 9 -u "$work/s2"
+        case " $shred_sizes " in *" $mib "*)
+            cp "$f" "$work/s1"; sync
+            timed ours_shred "$cli" shred --yes "$work/s1"
+            cp "$f" "$work/s2"; sync
+            timed shred shred -n 9 -u "$work/s2"
+        esac
     done
     echo "== $mib MiB, medians of $rounds rounds (s); load: $(cut -d' ' -f1-3 /proc/loadavg)"
     for name in cp openssl sha1sum gpg_encrypt gpg_decrypt shred cbc_encrypt cbc_decrypt \
