@@ -41,6 +41,23 @@ struct HelperContext {
     ~HelperContext() { TwofishWipe(Context); }
 };
 
+// The cipher may leave key words in the stack frames it used, below the
+// frame of the loop that called it; neither the calling thread's stack nor a
+// finished thread's (kept for the next thread) is cleared by anyone else. So
+// each thread wipes the stack its cipher calls reached before it leaves.
+__attribute__((noinline)) void ScrubStack() noexcept
+{
+    std::uint8_t area[32 * 1024];
+    SecureWipe(area, sizeof area);
+}
+
+struct StackScrub {
+    StackScrub() = default;
+    StackScrub(const StackScrub&) = delete;
+    StackScrub& operator=(const StackScrub&) = delete;
+    ~StackScrub() { ScrubStack(); }
+};
+
 // One job for the helper: write a chunk, or decipher blocks with the helper's
 // context (its chain vector set to the ciphertext block before them).
 struct Job {
@@ -122,6 +139,7 @@ private:
         for (;;) {
             wake_.wait(lock, [this] { return stop_ || finished_ != posted_; });
             if (stop_) {
+                ScrubStack();
                 return;
             }
             const Job job = jobs_[finished_ % Capacity];
@@ -189,16 +207,17 @@ void DecryptBlocks(TTwofishContext& ctx, TTwofishContext& helperContext, Helper&
 void RunPipelinedStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
                         StreamDirection direction)
 {
+    const StackScrub scrub; // last to go, however the run ends
     const std::uint64_t start = input.Position();
     const std::uint64_t size = input.Size();
     const std::uint64_t total = size > start ? size - start : 0;
     ChunkPair chunks;
     HelperContext helperContext;
-    if (direction == StreamDirection::Decrypt) {
-        helperContext.Context = ctx;
-    }
     // Declared after what its jobs point into, so it is joined first.
     Helper helper(total > StreamChunkSize);
+    if (direction == StreamDirection::Decrypt && helper.Threaded()) {
+        std::memcpy(&helperContext.Context, &ctx, sizeof ctx);
+    }
 
     std::uint64_t position = start; // end of the chunks handed to the helper
     bool writing = false;           // a chunk's write is posted, its progress not reported
