@@ -1,12 +1,22 @@
 #!/bin/sh
-# Times the command-line tool's encrypt, decrypt and hash on whole files in
-# the page cache against cp, openssl sha1, sha1sum and gpg, in alternation,
-# and prints the median wall time and the median CPU time (user + system) of
-# ROUNDS runs per command. Then records peak RSS of
-# our commands for a small and a large file.
+# Times the command-line tool's encrypt, decrypt, hash and shred on whole
+# files in the page cache against cp, openssl sha1, sha1sum, gpg and shred, in
+# alternation, and prints the median wall time and the median CPU time (user +
+# system) of ROUNDS runs per command. Then records peak RSS of our commands
+# for a small and a large file.
+#
+# When BUILD_DIR holds ciphra_bench_crypto, each round also measures in-memory
+# CBC encryption and decryption (CPU time per byte) and prints them as the
+# time for the file's size (cbc_encrypt, cbc_decrypt): the encrypt goal is
+# 1.1 x (cbc_encrypt + cp).
+#
+# Shredding: ours with its default 3 passes (three overwrites each, each
+# flushed) against `shred -n 9 -u` (nine overwrites, each flushed), each on a
+# fresh copy of the file whose pages were flushed before the clock starts.
 #
 #   bench/files.sh BUILD_DIR [SIZES_MIB] [ROUNDS] [RSS_SIZES_MIB]
 #   bench/files.sh build-bench "512 1024" 5 "16 1024"
+#   SHRED_SIZES="512 1024" bench/files.sh ...   (sizes shredded; default 512)
 #
 # Files live under $TMPDIR (default /tmp) and are removed at the end.
 set -eu
@@ -15,6 +25,7 @@ build=${1:?build folder holding ciphra2k-cli}
 sizes=${2:-512 1024}
 rounds=${3:-5}
 rss_sizes=${4:-16 1024}
+shred_sizes=${SHRED_SIZES:-512} # shredding writes each file to the disk nine times
 cli=$(cd "$build" && pwd)/ciphra2k-cli
 work=$(mktemp -d "${TMPDIR:-/tmp}/ciphra-files.XXXXXX")
 trap 'rm -rf "$work"' EXIT INT TERM
@@ -57,6 +68,15 @@ for mib in $sizes; do
 
     rm -f "$work/"*.times
     for r in $(seq "$rounds"); do
+        if [ -x "$build/ciphra_bench_crypto" ]; then
+            "$build/ciphra_bench_crypto" --benchmark_filter='BM_TwofishCBC(En|De)crypt$' \
+                --benchmark_min_time=0.3 --benchmark_format=csv 2>/dev/null |
+                awk -F, -v mib="$mib" -v dir="$work" '
+                    /BM_TwofishCBCEncrypt/ { n = "cbc_encrypt" }
+                    /BM_TwofishCBCDecrypt/ { n = "cbc_decrypt" }
+                    /BM_TwofishCBC/ { t = mib * 1048576 / $6
+                        printf "%.2f %.2f\n", t, t >> (dir "/" n ".times") }'
+        fi
         timed cp cp "$f" "$work/copy"; rm -f "$work/copy"
         timed openssl openssl sha1 "$f"
         timed sha1sum sha1sum "$f"
@@ -70,9 +90,17 @@ for mib in $sizes; do
         rm -f "$work/dec/"*
         timed gpg_decrypt "$gpg_run" -o "$work/g.out" -d "$work/f.gpg"
         rm -f "$work/g.out"
+        case " $shred_sizes " in *" $mib "*)
+            cp "$f" "$work/s1"; sync
+            timed ours_shred "$cli" shred --yes "$work/s1"
+            cp "$f" "$work/s2"; sync
+            timed shred shred -n 9 -u "$work/s2"
+        esac
     done
     echo "== $mib MiB, medians of $rounds rounds (s); load: $(cut -d' ' -f1-3 /proc/loadavg)"
-    for name in cp openssl sha1sum gpg_encrypt gpg_decrypt ours_hash ours_encrypt ours_decrypt; do
+    for name in cp openssl sha1sum gpg_encrypt gpg_decrypt shred cbc_encrypt cbc_decrypt \
+        ours_hash ours_encrypt ours_decrypt ours_shred; do
+        [ -f "$work/$name.times" ] || continue
         printf '%-14s %s\n' "$name" "$(medians $name)"
     done
     rm -f "$f" "$enc" "$work/f.gpg"

@@ -1,39 +1,41 @@
 #include "fileenc/cipher_stream.h"
 
 #include "crypto/wipe.h"
+#include "fileenc/stream_pipeline.h"
 
-// Kept free of iostreams and allocation: the stub links this file.
+// The stub's build keeps the plain one-thread loop, free of threads,
+// iostreams and allocation; the program's runs the pipelined loop.
 
 namespace ciphra {
 
+// S comes from one more CBC encryption of the chain vector with itself,
+// whichever way the stream runs; byte 0 of the tail stays as it is (stored
+// files depend on it).
+void ApplyTailRule(TTwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexcept
+{
+    std::uint8_t s[TwofishBlockSize];
+    for (std::size_t i = 0; i < TwofishBlockSize; ++i) {
+        s[i] = ctx.ChainVector[i];
+    }
+    TwofishCBCEncryptBlock(ctx, s, s);
+    for (std::size_t j = 1; j < k; ++j) {
+        tail[j] ^= s[j];
+    }
+    SecureWipeObject(s);
+}
+
 namespace {
 
-enum class Direction { Encrypt, Decrypt };
-
+#ifdef CIPHRA_STUB_BUILD
 // The chunk buffer holds plain bytes; it is wiped however the run ends.
 struct ChunkBuffer {
     alignas(16) std::uint8_t Bytes[StreamChunkSize];
-    std::uint8_t TailKeyBlock[TwofishBlockSize];
 
     ~ChunkBuffer() { SecureWipeObject(*this); }
 };
 
-// Bytes 1..k-1 of a k-byte tail are XORed with bytes 1..k-1 of S; byte 0 stays
-// as it is (stored files depend on it). S comes from one more CBC encryption
-// of the chain vector with itself, whichever way the stream runs.
-void ApplyTailRule(TTwofishContext& ctx, ChunkBuffer& chunk, std::size_t tail, std::size_t k)
-{
-    for (std::size_t i = 0; i < TwofishBlockSize; ++i) {
-        chunk.TailKeyBlock[i] = ctx.ChainVector[i];
-    }
-    TwofishCBCEncryptBlock(ctx, chunk.TailKeyBlock, chunk.TailKeyBlock);
-    for (std::size_t j = 1; j < k; ++j) {
-        chunk.Bytes[tail + j] ^= chunk.TailKeyBlock[j];
-    }
-}
-
 void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-               Direction direction)
+               StreamDirection direction)
 {
     ChunkBuffer chunk;
     const std::uint64_t start = input.Position();
@@ -43,14 +45,14 @@ void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* 
     for (;;) {
         const std::size_t n = input.Read(chunk.Bytes, StreamChunkSize);
         const std::size_t blocks = n / TwofishBlockSize;
-        if (direction == Direction::Encrypt) {
+        if (direction == StreamDirection::Encrypt) {
             TwofishCBCEncryptBlocks(ctx, chunk.Bytes, chunk.Bytes, blocks);
         } else {
             TwofishCBCDecryptBlocks(ctx, chunk.Bytes, chunk.Bytes, blocks);
         }
         const std::size_t k = n % TwofishBlockSize;
         if (k > 0) {
-            ApplyTailRule(ctx, chunk, n - k, k);
+            ApplyTailRule(ctx, chunk.Bytes + (n - k), k);
         }
         if (n > 0) {
             output.WriteAllAt(chunk.Bytes, n, position);
@@ -64,6 +66,13 @@ void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* 
         }
     }
 }
+#else
+void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+               StreamDirection direction)
+{
+    RunPipelinedStream(ctx, input, output, progress, direction);
+}
+#endif
 
 } // namespace
 
@@ -75,12 +84,12 @@ void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_
 
 void EncryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
 {
-    RunStream(ctx, input, output, progress, Direction::Encrypt);
+    RunStream(ctx, input, output, progress, StreamDirection::Encrypt);
 }
 
 void DecryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
 {
-    RunStream(ctx, input, output, progress, Direction::Decrypt);
+    RunStream(ctx, input, output, progress, StreamDirection::Decrypt);
 }
 
 } // namespace ciphra

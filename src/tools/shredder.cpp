@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -52,15 +53,29 @@ bool IsRegularFile(const std::string& path) noexcept
     return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error));
 }
 
+// One chunk of the file; it briefly holds the file's old bytes, so it is
+// wiped at the end.
+class FillBuffer {
+public:
+    FillBuffer() : bytes_(new std::uint8_t[StreamChunkSize]) {}
+    ~FillBuffer() { SecureWipe(bytes_.get(), StreamChunkSize); }
+    FillBuffer(const FillBuffer&) = delete;
+    FillBuffer& operator=(const FillBuffer&) = delete;
+    std::uint8_t* Bytes() { return bytes_.get(); }
+
+private:
+    std::unique_ptr<std::uint8_t[]> bytes_;
+};
+
 // Reads each chunk to learn its length, then writes the fill byte over it.
-void FillOverwrite(File& file, std::uint8_t (&buffer)[StreamChunkSize], std::uint8_t fill)
+void FillOverwrite(File& file, FillBuffer& buffer, std::uint8_t fill)
 {
     std::uint64_t position = 0;
     for (;;) {
-        const std::size_t n = file.ReadAt(buffer, StreamChunkSize, position);
+        const std::size_t n = file.ReadAt(buffer.Bytes(), StreamChunkSize, position);
         if (n > 0) {
-            std::memset(buffer, fill, n);
-            file.WriteAllAt(buffer, n, position);
+            std::memset(buffer.Bytes(), fill, n);
+            file.WriteAllAt(buffer.Bytes(), n, position);
         }
         position += n;
         if (n < StreamChunkSize) {
@@ -97,7 +112,7 @@ WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clock
     const bool renamed = RenameNoReplace(path, temporary);
     const std::string& working = renamed ? temporary : path;
 
-    std::uint8_t buffer[StreamChunkSize];
+    FillBuffer buffer;
     for (int pass = 1; pass <= passes; ++pass) {
         std::optional<File> file = File::TryOpen(working, OpenMode::ReadWrite);
         if (!file) {

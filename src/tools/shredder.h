@@ -3,7 +3,7 @@
 //
 // A wipe first moves the file to a fixed meaningless name in its own folder
 // (without replacing anything there). Each pass then opens the file for
-// reading and writing and overwrites every byte three times, in 8192-byte
+// reading and writing and overwrites every byte three times, in large
 // chunks and without changing the length: all 0x00, all 0xFF, then the
 // Twofish cipher stream of what is there, keyed by the SHA-1 digest of the
 // path followed by the clock text. Each overwrite is flushed to the device

@@ -1,8 +1,13 @@
 #include "fileenc/cipher_stream.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <optional>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 #include "crypto/exception.h"
@@ -46,12 +51,39 @@ std::string ExpectedCiphertext(std::string_view key, const std::string& plain)
     return out;
 }
 
+// Lowers the file size limit of the process while it lives, so writes at or
+// past `bytes` fail with EFBIG (the signal that would go with it ignored).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*oldHandler_)(int) = SIG_DFL;
+};
+
 enum class Way { ToSecondFile, InPlace };
 
 // Runs one stream over the content of `path` and returns the result; the
-// file itself is transformed when in place.
+// file itself is transformed when in place. With `sizeLimit` the stream runs
+// under that file size limit.
 std::string RunStream(const TempFolder& folder, std::string_view key, const std::string& input,
-                      bool encrypt, Way way, StreamProgress* progress = nullptr)
+                      bool encrypt, Way way, StreamProgress* progress = nullptr,
+                      std::optional<rlim_t> sizeLimit = std::nullopt)
 {
     const std::string source = folder / "source";
     const std::string target = folder / "target";
@@ -64,6 +96,10 @@ std::string RunStream(const TempFolder& folder, std::string_view key, const std:
         out = File::Open(target, OpenMode::CreateTruncate);
     }
     File& output = out ? *out : in;
+    std::optional<FileSizeLimit> limit;
+    if (sizeLimit) {
+        limit.emplace(*sizeLimit);
+    }
     if (encrypt) {
         EncryptStream(ctx, in, output, progress);
     } else {
@@ -80,15 +116,20 @@ std::vector<std::size_t> StreamLengths()
     for (std::size_t n = 0; n <= 100; ++n) {
         lengths.push_back(n);
     }
-    for (std::size_t n = 8192 - 17; n <= 8192 + 17; ++n) {
-        lengths.push_back(n);
+    // Around the old and the present chunk sizes and the second chunk's end:
+    // tails of 0, 1, 15 bytes and a chunk short or long by a block.
+    for (const std::size_t edge : {std::size_t{8192}, StreamChunkSize, 2 * StreamChunkSize}) {
+        for (const std::size_t delta : {17, 16, 15, 1, 0}) {
+            lengths.push_back(edge - delta);
+            lengths.push_back(edge + delta);
+        }
     }
     for (std::size_t k : {100, 511, 1024, 1025, 2048}) {
         lengths.push_back(16 * k - 1);
         lengths.push_back(16 * k);
         lengths.push_back(16 * k + 1);
     }
-    lengths.push_back(3 * 8192 + 5);
+    lengths.push_back(3 * StreamChunkSize + 5);
     return lengths;
 }
 
@@ -236,8 +277,9 @@ TEST(CipherStream, ReportsProgressOncePerChunk)
     } cases[] = {
         {0, {}},
         {100, {100}},
-        {8192, {8192}},
-        {20000, {8192, 16384, 20000}},
+        {StreamChunkSize, {StreamChunkSize}},
+        {2 * StreamChunkSize + 1000,
+         {StreamChunkSize, 2 * StreamChunkSize, 2 * StreamChunkSize + 1000}},
     };
     for (const auto& c : cases) {
         RecordingProgress progress;
@@ -250,19 +292,139 @@ TEST(CipherStream, ReportsProgressOncePerChunk)
     }
 }
 
-// A stream that stops part way leaves the chunks written so far: in place,
-// the file is encrypted up to there and unchanged after it.
-TEST(CipherStream, StoppedInPlaceRunLeavesTheRestUnchanged)
+// A stream that stops part way, while the next chunk is already read and
+// ciphered, leaves exactly the chunks before the stop: in place the rest of
+// the file is unchanged, beside it the output ends there. A stop is a
+// progress report that throws after chunk `Chunks`, or a write that fails at
+// the start of chunk `Chunks` (a file size limit) with the file layer's text.
+TEST(CipherStream, AStopPartWayLeavesExactlyTheChunksBeforeIt)
 {
+    enum class Stop { Progress, WriteFails };
+    const struct {
+        Stop How;
+        std::size_t Chunks;
+        bool Encrypt;
+        Way Where;
+    } cases[] = {
+        {Stop::Progress, 1, true, Way::InPlace},    {Stop::Progress, 2, true, Way::ToSecondFile},
+        {Stop::Progress, 3, false, Way::InPlace},   {Stop::Progress, 1, false, Way::ToSecondFile},
+        {Stop::WriteFails, 1, true, Way::InPlace},  {Stop::WriteFails, 3, true, Way::ToSecondFile},
+        {Stop::WriteFails, 2, false, Way::InPlace}, {Stop::WriteFails, 1, false, Way::ToSecondFile},
+        {Stop::WriteFails, 0, false, Way::InPlace}, {Stop::WriteFails, 4, true, Way::InPlace},
+    };
     TempFolder folder;
     const std::string key = "partial";
-    const std::string plain = PatternBytes(3 * 8192 + 7, 9);
-    RecordingProgress progress;
-    progress.FailAfter = 1;
-    EXPECT_THROW(RunStream(folder, key, plain, true, Way::InPlace, &progress), std::runtime_error);
-    const std::string result = ReadBytes(folder / "source");
-    EXPECT_EQ(result.substr(0, 8192), ExpectedCiphertext(key, plain).substr(0, 8192));
-    EXPECT_EQ(result.substr(8192), plain.substr(8192));
+    const std::string plain = PatternBytes(4 * StreamChunkSize + 7, 9);
+    const std::string cipher = ExpectedCiphertext(key, plain);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << "stop " << static_cast<int>(c.How) << " after " << c.Chunks << " encrypt "
+                     << c.Encrypt << " way " << static_cast<int>(c.Where));
+        const std::string& input = c.Encrypt ? plain : cipher;
+        const std::string& output = c.Encrypt ? cipher : plain;
+        const std::size_t kept = c.Chunks * StreamChunkSize;
+        RecordingProgress progress;
+        if (c.How == Stop::Progress) {
+            progress.FailAfter = c.Chunks;
+            EXPECT_THROW(RunStream(folder, key, input, c.Encrypt, c.Where, &progress),
+                         std::runtime_error);
+        } else {
+            try {
+                RunStream(folder, key, input, c.Encrypt, c.Where, &progress, kept);
+                ADD_FAILURE() << "no error";
+            } catch (const FileError& e) {
+                EXPECT_STREQ(e.what(), "I/O error 27");
+            }
+            EXPECT_EQ(progress.Calls.size(), c.Chunks);
+        }
+        const std::string result =
+            ReadBytes(folder / (c.Where == Way::InPlace ? "source" : "target"));
+        ASSERT_EQ(result.size(), c.Where == Way::InPlace ? input.size() : kept);
+        EXPECT_TRUE(result.substr(0, kept) == output.substr(0, kept));
+        EXPECT_TRUE(result.substr(kept) == input.substr(kept).substr(0, result.size() - kept));
+    }
+}
+
+// Progress of a run longer than the two buffers arrives once per chunk, in
+// file order, on the calling thread (windows draw it there).
+TEST(CipherStream, ProgressOfALongRunArrivesInOrderOnTheCallingThread)
+{
+    class ThreadProgress final : public StreamProgress {
+    public:
+        std::thread::id Caller = std::this_thread::get_id();
+        std::vector<std::uint64_t> Done;
+        bool OtherThread = false;
+        void BytesDone(std::uint64_t done, std::uint64_t) override
+        {
+            OtherThread = OtherThread || std::this_thread::get_id() != Caller;
+            Done.push_back(done);
+        }
+    };
+    TempFolder folder;
+    const std::size_t length = 5 * StreamChunkSize + 3;
+    for (const bool encrypt : {true, false}) {
+        ThreadProgress progress;
+        RunStream(folder, "k", PatternBytes(length), encrypt, Way::InPlace, &progress);
+        EXPECT_FALSE(progress.OtherThread);
+        ASSERT_EQ(progress.Done.size(), 6U);
+        for (std::size_t i = 0; i < 5; ++i) {
+            EXPECT_EQ(progress.Done[i], (i + 1) * StreamChunkSize);
+        }
+        EXPECT_EQ(progress.Done.back(), length);
+    }
+}
+
+// A bad sector part way through the input, while the chunk before it is
+// being written: the output holds exactly the chunks before the failing read
+// and the error is the file layer's. Runs only with the fault library
+// preloaded (a CTest of its own), which fails reads of files named
+// "source" from CIPHRA_FAULT_READ_FROM on.
+TEST(CipherStreamFault, AReadErrorLeavesExactlyTheChunksBeforeIt)
+{
+    if (std::getenv("CIPHRA_STREAM_FAULTS") == nullptr) {
+        GTEST_SKIP() << "needs the fault library preloaded";
+    }
+    TempFolder folder;
+    const std::string key = "bad sector";
+    const std::string plain = PatternBytes(4 * StreamChunkSize + 7, 11);
+    const std::string cipher = ExpectedCiphertext(key, plain);
+    const std::size_t badFrom[] = {0,
+                                   1,
+                                   StreamChunkSize - 1,
+                                   StreamChunkSize,
+                                   StreamChunkSize + 1,
+                                   2 * StreamChunkSize + 100,
+                                   4 * StreamChunkSize,
+                                   4 * StreamChunkSize + 3};
+    for (const std::size_t bad : badFrom) {
+        ::setenv("CIPHRA_FAULT_READ_FROM", std::to_string(bad).c_str(), 1);
+        const std::size_t kept = bad / StreamChunkSize * StreamChunkSize;
+        for (const bool encrypt : {true, false}) {
+            for (const Way way : {Way::InPlace, Way::ToSecondFile}) {
+                SCOPED_TRACE(testing::Message() << "bad from " << bad << " encrypt " << encrypt
+                                                << " way " << static_cast<int>(way));
+                const std::string& input = encrypt ? plain : cipher;
+                const std::string& output = encrypt ? cipher : plain;
+                RecordingProgress progress;
+                try {
+                    RunStream(folder, key, input, encrypt, way, &progress);
+                    ADD_FAILURE() << "no error";
+                } catch (const FileError& e) {
+                    EXPECT_STREQ(e.what(), "I/O error 5");
+                }
+                EXPECT_EQ(progress.Calls.size(), kept / StreamChunkSize);
+                ::unsetenv("CIPHRA_FAULT_READ_FROM"); // the result is read back whole
+                const std::string result =
+                    ReadBytes(folder / (way == Way::InPlace ? "source" : "target"));
+                ::setenv("CIPHRA_FAULT_READ_FROM", std::to_string(bad).c_str(), 1);
+                ASSERT_EQ(result.size(), way == Way::InPlace ? input.size() : kept);
+                EXPECT_TRUE(result.substr(0, kept) == output.substr(0, kept));
+                if (way == Way::InPlace) {
+                    EXPECT_TRUE(result.substr(kept) == input.substr(kept));
+                }
+            }
+        }
+    }
 }
 
 TEST(CipherStream, StartsAtTheInputsPositionAndWritesAtTheSameOffsets)

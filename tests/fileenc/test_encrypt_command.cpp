@@ -11,6 +11,7 @@
 
 #include "crypto/twofish.h"
 #include "file_command_bench.h"
+#include "fileenc/cipher_stream.h"
 #include "fileenc/encrypt_command.h"
 #include "fileenc/file_transform.h"
 #include "ui/kit/application.h"
@@ -380,7 +381,7 @@ private slots:
     void longFileShowsProgress()
     {
         CommandBench bench;
-        bench.AddFile("big.bin", PatternBytes(40 * 8192 + 5, 8));
+        bench.AddFile("big.bin", PatternBytes(12 * StreamChunkSize + 5, 8)); // 13 reports
         bench.Progress.SetDelay(0);
         std::vector<int> values;
         QString shownName;

@@ -10,6 +10,7 @@
 
 #include "crypto/sha1.h"
 #include "crypto/twofish.h"
+#include "fileenc/cipher_stream.h"
 #include "fileenc/posix_file.h"
 #include "fileenc/test_files.h"
 
@@ -116,7 +117,18 @@ TEST(WipeTemporaryName, Is55LettersAFullStopAnd7Letters)
 // byte while the file is still there.
 TEST(WipeFile, OverwritesZerosOnesThenCipherAndDeletes)
 {
-    const std::size_t sizes[] = {0, 1, 15, 16, 17, 8192, 16384, 8192 + 5, 3 * 8192 + 33};
+    const std::size_t sizes[] = {0,
+                                 1,
+                                 15,
+                                 16,
+                                 17,
+                                 8192,
+                                 16384,
+                                 8192 + 5,
+                                 3 * 8192 + 33,
+                                 StreamChunkSize - 1,
+                                 StreamChunkSize,
+                                 2 * StreamChunkSize + 33};
     for (const int passes : {1, 3}) {
         for (const std::size_t size : sizes) {
             SCOPED_TRACE("size " + std::to_string(size) + ", passes " + std::to_string(passes));
