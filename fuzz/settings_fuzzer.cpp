@@ -1,0 +1,88 @@
+// Any content of the settings file, read as the main window reads it at
+// start: the two options and the window placement. Checked on every input,
+// for a large and a small screen: the window gets a rectangle with an area,
+// no larger than the screen, with a part of it on the screen; and what the
+// program would write back at close reads back unchanged at the next start.
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "ui/main/placement.h"
+
+namespace {
+
+using ciphra::ui::Placement;
+using ciphra::ui::StoredOptions;
+
+// The main window's designed bounds; they fit both screens.
+constexpr QRect Designed{199, 90, 558, 393};
+constexpr QSize Screens[] = {{1920, 1080}, {800, 600}};
+
+void Check(bool condition)
+{
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// A fresh file name for every input: the settings layer caches files by name.
+QString NextFile()
+{
+    static QTemporaryDir folder;
+    static unsigned long long count = 0;
+    return folder.filePath(QString::number(++count) + ".conf");
+}
+
+bool Sane(const QRect& r, const QSize& screen)
+{
+    return r.width() >= 1 && r.height() >= 1 && r.width() <= screen.width() &&
+           r.height() <= screen.height() && r.intersects(QRect(QPoint(0, 0), screen));
+}
+
+// What the program writes at close must come back as it was.
+void CheckRoundTrip(const StoredOptions& options, const Placement& placement, const QSize& screen)
+{
+    const QString path = NextFile();
+    {
+        QSettings written(path, QSettings::NativeFormat);
+        ciphra::ui::WriteOptions(written, options);
+        ciphra::ui::WritePlacement(written, placement);
+    }
+    {
+        QSettings read(path, QSettings::NativeFormat);
+        const StoredOptions again = ciphra::ui::ReadOptions(read);
+        Check(again.selfDec == options.selfDec && again.overWr == options.overWr);
+        const Placement back = ciphra::ui::ReadPlacement(read, Designed, screen);
+        Check(back.normal == placement.normal && back.maximized == placement.maximized);
+    }
+    QFile::remove(path);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QString path = NextFile();
+    {
+        QFile file(path);
+        Check(file.open(QIODevice::WriteOnly));
+        Check(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
+              static_cast<qint64>(size));
+    }
+    {
+        QSettings settings(path, QSettings::NativeFormat);
+        const StoredOptions options = ciphra::ui::ReadOptions(settings);
+        for (const QSize& screen : Screens) {
+            const Placement placement = ciphra::ui::ReadPlacement(settings, Designed, screen);
+            Check(Sane(placement.normal, screen));
+            CheckRoundTrip(options, placement, screen);
+        }
+    }
+    QFile::remove(path);
+    return 0;
+}
