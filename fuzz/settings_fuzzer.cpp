@@ -31,9 +31,14 @@ void Check(bool condition)
 }
 
 // A fresh file name for every input: the settings layer caches files by name.
+// The files live in memory where the system has a memory file system, since
+// every settings file written is flushed to disk.
 QString NextFile()
 {
-    static QTemporaryDir folder;
+    static QTemporaryDir folder((QDir(QStringLiteral("/dev/shm")).exists()
+                                     ? QStringLiteral("/dev/shm")
+                                     : QDir::tempPath()) +
+                                QStringLiteral("/ciphra-settings-XXXXXX"));
     static unsigned long long count = 0;
     return folder.filePath(QString::number(++count) + ".conf");
 }
