@@ -4,6 +4,7 @@
 // no larger than the screen, with a part of it on the screen; and what the
 // program would write back at close reads back unchanged at the next start.
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -30,17 +31,30 @@ void Check(bool condition)
     }
 }
 
-// A fresh file name for every input: the settings layer caches files by name.
 // The files live in memory where the system has a memory file system, since
 // every settings file written is flushed to disk.
-QString NextFile()
+QString FileNamed(const QString& name)
 {
     static QTemporaryDir folder((QDir(QStringLiteral("/dev/shm")).exists()
                                      ? QStringLiteral("/dev/shm")
                                      : QDir::tempPath()) +
                                 QStringLiteral("/ciphra-settings-XXXXXX"));
-    static unsigned long long count = 0;
-    return folder.filePath(QString::number(++count) + ".conf");
+    return folder.filePath(name);
+}
+
+// The settings layer caches a file by name and reads it again only when its
+// size or time has changed: every input's file gets a time of its own.
+QString WriteInput(const std::uint8_t* data, std::size_t size)
+{
+    static qint64 count = 0;
+    const QString path = FileNamed(QStringLiteral("input.conf"));
+    QFile file(path);
+    Check(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    Check(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
+          static_cast<qint64>(size));
+    Check(file.setFileTime(QDateTime::fromSecsSinceEpoch(++count, Qt::UTC),
+                           QFileDevice::FileModificationTime));
+    return path;
 }
 
 bool Sane(const QRect& r, const QSize& screen)
@@ -52,7 +66,8 @@ bool Sane(const QRect& r, const QSize& screen)
 // What the program writes at close must come back as it was.
 void CheckRoundTrip(const StoredOptions& options, const Placement& placement, const QSize& screen)
 {
-    const QString path = NextFile();
+    // Every key is written each time, so nothing of an earlier input stays.
+    const QString path = FileNamed(QStringLiteral("written.conf"));
     {
         QSettings written(path, QSettings::NativeFormat);
         ciphra::ui::WriteOptions(written, options);
@@ -65,22 +80,14 @@ void CheckRoundTrip(const StoredOptions& options, const Placement& placement, co
         const Placement back = ciphra::ui::ReadPlacement(read, Designed, screen);
         Check(back.normal == placement.normal && back.maximized == placement.maximized);
     }
-    QFile::remove(path);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const QString path = NextFile();
     {
-        QFile file(path);
-        Check(file.open(QIODevice::WriteOnly));
-        Check(file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) ==
-              static_cast<qint64>(size));
-    }
-    {
-        QSettings settings(path, QSettings::NativeFormat);
+        QSettings settings(WriteInput(data, size), QSettings::NativeFormat);
         const StoredOptions options = ciphra::ui::ReadOptions(settings);
         for (const QSize& screen : Screens) {
             const Placement placement = ciphra::ui::ReadPlacement(settings, Designed, screen);
@@ -88,6 +95,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             CheckRoundTrip(options, placement, screen);
         }
     }
-    QFile::remove(path);
     return 0;
 }
