@@ -2,10 +2,6 @@
 
 #include <QCheckBox>
 
-#include <exception>
-#include <stdexcept>
-#include <unistd.h>
-
 #include "crypto/twofish.h"
 #include "fileenc/cipher_stream.h"
 #include "fileenc/key_material.h"
