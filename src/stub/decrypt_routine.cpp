@@ -1,7 +1,9 @@
 #include "stub/decrypt_routine.h"
 
 #include <cstdint>
+#include <fcntl.h>
 #include <optional>
+#include <unistd.h>
 
 #include "cli/interrupt_cleanup.h"
 #include "crypto/twofish.h"
@@ -58,6 +60,19 @@ bool CopyPayload(const std::string& ownPath, File& work)
     return true;
 }
 
+// Makes a rename in `folder` durable. Best effort: the file's bytes are on
+// disk already, and some file systems refuse to flush a folder.
+void SyncFolder(const std::string& folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    if (::fsync(fd) != 0) {
+        // nothing more to do: the restored file is complete under its name
+    }
+    ::close(fd);
+}
+
 // Gives the restored file its name. When the name is taken, the user's file
 // stays as it is and the data goes under the first free alternative name.
 Outcome Publish(WorkingFile& work, const std::string& output)
@@ -106,8 +121,14 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
         return {CrcCheckTitle, UnableToDecryptText};
     work->Handle().Seek(0);
     DecryptStream(ctx, work->Handle(), work->Handle());
+    // On disk before it takes its name: a crash right after the message must
+    // not leave an empty or partial file under the final name. A failing
+    // flush ends here, and the working file goes.
+    work->Handle().Sync();
     work->Handle().SetPermissions(MaskedPermissions(0666));
-    return Publish(*work, output);
+    Outcome outcome = Publish(*work, output);
+    SyncFolder(folder);
+    return outcome;
 }
 
 } // namespace

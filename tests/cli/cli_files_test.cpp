@@ -292,14 +292,13 @@ TEST_F(CliTest, BadInputsWriteNothing)
 
 TEST_F(CliTest, UnreadableAndUnwritableFilesWriteNothing)
 {
-    if (RunningAsRoot()) {
-        GTEST_SKIP() << "root reads and writes every file";
-    }
     WriteBytes(In("locked"), "secret");
     std::filesystem::permissions(In("locked"), std::filesystem::perms::none);
     WriteBytes(In("readonly"), "plain");
     std::filesystem::permissions(In("readonly"), std::filesystem::perms::owner_read);
-    const std::string password = PasswordFile("pw");
+    // In the folder, so that the ordinary user the program runs as can read it.
+    const std::string password = In("password");
+    WriteBytes(password, "pw");
     const auto before = Snapshot(folder_.Path());
     const struct {
         std::vector<std::string> Args;
@@ -311,7 +310,11 @@ TEST_F(CliTest, UnreadableAndUnwritableFilesWriteNothing)
         {{"hash", "locked"}, "locked: File access denied"},
     };
     for (const auto& c : cases) {
-        const CliResult result = Run(c.Args);
+        CliResult result;
+        {
+            AsFolderOwner owner(folder_.Path()); // root reads and writes every file
+            result = Run(c.Args);
+        }
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
         EXPECT_EQ(Snapshot(folder_.Path()), before);

@@ -2,10 +2,6 @@
 
 #include <QCheckBox>
 
-#include <exception>
-#include <stdexcept>
-#include <unistd.h>
-
 #include "crypto/twofish.h"
 #include "fileenc/cipher_stream.h"
 #include "fileenc/key_material.h"
@@ -76,27 +72,6 @@ std::vector<QString> CommandBench::BoxTexts() const
     for (const auto& box : Boxes.Boxes())
         texts.push_back(box.title + "|" + box.text);
     return texts;
-}
-
-AsFolderOwner::AsFolderOwner(const std::filesystem::path& folder)
-{
-    if (!RunningAsRoot())
-        return;
-    constexpr uid_t nobody = 65534;
-    if (::lchown(folder.c_str(), nobody, nobody) != 0)
-        throw std::runtime_error("lchown failed");
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
-        if (::lchown(entry.path().c_str(), nobody, nobody) != 0)
-            throw std::runtime_error("lchown failed");
-    if (::setegid(nobody) != 0 || ::seteuid(nobody) != 0)
-        throw std::runtime_error("seteuid failed");
-    switched_ = true;
-}
-
-AsFolderOwner::~AsFolderOwner()
-{
-    if (switched_ && (::seteuid(0) != 0 || ::setegid(0) != 0))
-        std::terminate(); // the remaining tests would run with the wrong rights
 }
 
 namespace {

@@ -65,20 +65,6 @@ public:
     ui::ModalScript Dialogs;
 };
 
-// Permission checks do not apply to root: while this lives, a test run as
-// root works as an ordinary user that owns the folder and everything in it.
-// Does nothing for other users.
-class AsFolderOwner {
-public:
-    explicit AsFolderOwner(const std::filesystem::path& folder);
-    AsFolderOwner(const AsFolderOwner&) = delete;
-    AsFolderOwner& operator=(const AsFolderOwner&) = delete;
-    ~AsFolderOwner();
-
-private:
-    bool switched_ = false;
-};
-
 // The bytes the stream gives for `plain` with the password, as the commands key it.
 std::string Encrypted(const std::string& plain, const std::string& password, bool useDigest);
 std::string Decrypted(const std::string& cipher, const std::string& password, bool useDigest);

@@ -1,7 +1,9 @@
 #include "fileenc/test_files.h"
 
 #include <cstdlib>
+#include <exception>
 #include <fstream>
+#include <grp.h>
 #include <iterator>
 #include <stdexcept>
 #include <unistd.h>
@@ -75,6 +77,36 @@ std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder)
 bool RunningAsRoot()
 {
     return ::geteuid() == 0;
+}
+
+AsFolderOwner::AsFolderOwner(const std::filesystem::path& folder)
+{
+    if (!RunningAsRoot())
+        return;
+    constexpr uid_t nobody = 65534;
+    if (::lchown(folder.c_str(), nobody, nobody) != 0)
+        throw std::runtime_error("lchown failed");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (::lchown(entry.path().c_str(), nobody, nobody) != 0)
+            throw std::runtime_error("lchown failed");
+    const int count = ::getgroups(0, nullptr);
+    groups_.resize(static_cast<std::size_t>(count > 0 ? count : 0));
+    if (::getresgid(&groupIds_[0], &groupIds_[1], &groupIds_[2]) != 0 ||
+        ::getgroups(count, groups_.data()) != count)
+        throw std::runtime_error("cannot read the group ids");
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(nobody, nobody, nobody) != 0 ||
+        ::setresuid(nobody, nobody, 0) != 0)
+        throw std::runtime_error("cannot switch to an ordinary user");
+    switched_ = true;
+}
+
+AsFolderOwner::~AsFolderOwner()
+{
+    if (!switched_)
+        return;
+    if (::setresuid(0, 0, 0) != 0 || ::setresgid(groupIds_[0], groupIds_[1], groupIds_[2]) != 0 ||
+        ::setgroups(groups_.size(), groups_.data()) != 0)
+        std::terminate(); // the remaining tests would run with the wrong rights
 }
 
 } // namespace ciphra::test

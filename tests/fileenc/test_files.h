@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/types.h>
+#include <vector>
 
 namespace ciphra::test {
 
@@ -34,7 +36,25 @@ std::string PatternBytes(std::size_t length, std::uint32_t seed = 1);
 // to show that a failed command wrote nothing.
 std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
-// Tests that need permission checks cannot run as root.
+// True when the tests run as root, for whom permission checks do not apply.
 bool RunningAsRoot();
+
+// Permission checks do not apply to root: while this lives, a test run as
+// root works as the unprivileged user 65534, which owns the folder and
+// everything in it. Real and effective ids both change, so access() checks
+// as that user too; the saved id keeps the way back. Does nothing for other
+// users.
+class AsFolderOwner {
+public:
+    explicit AsFolderOwner(const std::filesystem::path& folder);
+    AsFolderOwner(const AsFolderOwner&) = delete;
+    AsFolderOwner& operator=(const AsFolderOwner&) = delete;
+    ~AsFolderOwner();
+
+private:
+    bool switched_ = false;
+    gid_t groupIds_[3] = {}; // real, effective, saved
+    std::vector<gid_t> groups_;
+};
 
 } // namespace ciphra::test

@@ -1,6 +1,6 @@
 // Failing disks under a self-decrypting program restoring its file: a read
-// error in its own payload, a file size limit, a full file system and a
-// folder it may not write in. Each ends in exit 1 with a message, and leaves
+// error in its own payload, a flush to disk that fails, a file size limit, a
+// full file system and a folder it may not write in. Each ends in exit 1 with a message, and leaves
 // the folder as it was: the program intact, no partial or working file.
 
 #include <filesystem>
@@ -12,7 +12,7 @@
 namespace ciphra::test {
 namespace {
 
-enum class StubFault { ReadError, SizeLimit, DiskFull, ReadOnlyFolder };
+enum class StubFault { ReadError, FlushFails, SizeLimit, DiskFull, ReadOnlyFolder };
 
 struct StubFaultCase {
     const char* Name;
@@ -41,6 +41,11 @@ TEST_P(StubFaultTest, FailsWithAMessageAndLeavesNothingBehind)
         run.Environment = {
             {"CIPHRA_FAULT_READ_PATH", "plain.exe"},
             {"CIPHRA_FAULT_READ_FROM", std::to_string(programBytes.size() - PlainSize / 2)}};
+        break;
+    case StubFault::FlushFails:
+        // The file must be on disk before it takes its name.
+        run.Preload = true;
+        run.Environment = {{"CIPHRA_FAULT_FSYNC", "1"}};
         break;
     case StubFault::SizeLimit:
         run.FileSizeLimit = PlainSize / 2;
@@ -71,6 +76,7 @@ TEST_P(StubFaultTest, FailsWithAMessageAndLeavesNothingBehind)
 INSTANTIATE_TEST_SUITE_P(
     Stub, StubFaultTest,
     ::testing::Values(StubFaultCase{"ReadError", StubFault::ReadError, "I/O error 5"},
+                      StubFaultCase{"FlushFails", StubFault::FlushFails, "I/O error 5"},
                       StubFaultCase{"SizeLimit", StubFault::SizeLimit, "I/O error 27"},
                       StubFaultCase{"DiskFull", StubFault::DiskFull, "Disk full"},
                       StubFaultCase{"ReadOnlyFolder", StubFault::ReadOnlyFolder,

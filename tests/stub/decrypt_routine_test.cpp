@@ -177,12 +177,14 @@ TEST(DecryptRoutine, AnUnwritableFolderIsReported)
 
 TEST(DecryptRoutine, UnwritableFolderForAnOrdinaryUser)
 {
-    if (test::RunningAsRoot())
-        GTEST_SKIP() << "root may write in any folder";
     TempFolder folder;
     const std::string program = MakeProgram(folder, PatternBytes(10), "pw");
     chmod(folder.Path().c_str(), 0555);
-    const RunResult run = Decrypt(program, "pw");
+    RunResult run;
+    {
+        test::AsFolderOwner owner(folder.Path()); // root may write in any folder
+        run = Decrypt(program, "pw");
+    }
     chmod(folder.Path().c_str(), 0755);
     EXPECT_FALSE(run.Restored);
     ASSERT_EQ(run.Shown.size(), 1U);

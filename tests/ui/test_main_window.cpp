@@ -25,6 +25,8 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <limits>
+
 using namespace ciphra::ui;
 using ciphra::ui::testing::ClearSettings;
 using ciphra::ui::testing::FolderOf;
@@ -180,6 +182,39 @@ private slots:
         ProgramWindows windows;
         QCOMPARE(windows.Main().geometry(), restored);
         QVERIFY(!windows.Main().isMaximized());
+    }
+
+    // Stored edges that would give a window without area, larger than the
+    // screen, out of sight, or that overflow when subtracted.
+    void damagedPlacementStaysOnScreen_data()
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        const int most = std::numeric_limits<int>::max();
+        const int least = std::numeric_limits<int>::min();
+        QTest::addColumn<QRect>("edges"); // left, top, right, bottom as stored
+        QTest::addColumn<QRect>("restored");
+        QTest::newRow("right before left")
+            << QRect(QPoint(900, 50), QPoint(100, 350)) << QRect(199, 50, 558, 300);
+        QTest::newRow("no height")
+            << QRect(QPoint(10, 100), QPoint(410, 100)) << QRect(10, 90, 400, 393);
+        QTest::newRow("wider than the screen")
+            << QRect(QPoint(0, 10), QPoint(screen.width() + 1, 410)) << QRect(199, 10, 558, 400);
+        QTest::newRow("wholly left of and above the screen")
+            << QRect(QPoint(-9000, -9000), QPoint(-8000, -8500)) << QRect(199, 90, 558, 393);
+        QTest::newRow("extreme edges")
+            << QRect(QPoint(least, least), QPoint(most, most)) << QRect(199, 90, 558, 393);
+        QTest::newRow("far right and below, moved back")
+            << QRect(QPoint(most - 400, most - 300), QPoint(most, most))
+            << QRect(screen.width() - 400, screen.height() - 300, 400, 300);
+    }
+    void damagedPlacementStaysOnScreen()
+    {
+        QFETCH(QRect, edges);
+        QFETCH(QRect, restored);
+        // QRect's corners carry the four stored numbers as they are.
+        StorePlacement(edges.left(), edges.top(), edges.right(), edges.bottom(), "0");
+        ProgramWindows windows;
+        QCOMPARE(windows.Main().geometry(), restored);
     }
 
     void badPlacementValuesTakeTheDesignedBounds()

@@ -20,7 +20,34 @@ bool ReadFlag(QSettings& settings, const QString& key, bool& flag)
     return true;
 }
 
-int ReadEdge(QSettings& settings, const QString& key, int fallback)
+// Edges are kept as 64-bit numbers so that no stored pair of 32-bit values
+// can overflow the arithmetic on them.
+struct Span {
+    qint64 from; // left or top
+    qint64 to;   // right or bottom
+};
+
+// One axis of the stored rectangle on a screen `room` pixels long. A span
+// beyond the far edge is moved back by the excess, as stored placements
+// always were; a span before the near edge stays. A span that has no length,
+// is longer than the screen, or lies wholly before the screen (a damaged or
+// hand-edited file) would leave the window unusable or out of sight: the
+// designed span is taken instead.
+Span FitSpan(Span span, Span designed, qint64 room)
+{
+    const qint64 length = span.to - span.from;
+    if (length < 1 || length > room)
+        span = designed;
+    if (span.to > room) {
+        span.from -= span.to - room;
+        span.to = room;
+    }
+    if (span.to < 1)
+        span = designed;
+    return span;
+}
+
+qint64 ReadEdge(QSettings& settings, const QString& key, int fallback)
 {
     bool ok = false;
     const int value = settings.value(key).toString().toInt(&ok);
@@ -46,22 +73,22 @@ void WriteOptions(QSettings& settings, const StoredOptions& options)
 Placement ReadPlacement(QSettings& settings, const QRect& designed, const QSize& screen)
 {
     settings.beginGroup(kPlacementGroup);
-    int left = ReadEdge(settings, QStringLiteral("Left"), designed.left());
-    int top = ReadEdge(settings, QStringLiteral("Top"), designed.top());
-    int right = ReadEdge(settings, QStringLiteral("Right"), designed.left() + designed.width());
-    int bottom = ReadEdge(settings, QStringLiteral("Bottom"), designed.top() + designed.height());
+    Span horizontal{
+        ReadEdge(settings, QStringLiteral("Left"), designed.left()),
+        ReadEdge(settings, QStringLiteral("Right"), designed.left() + designed.width())};
+    Span vertical{ReadEdge(settings, QStringLiteral("Top"), designed.top()),
+                  ReadEdge(settings, QStringLiteral("Bottom"), designed.top() + designed.height())};
     const bool maximized = ReadEdge(settings, QStringLiteral("Maximized"), 0) != 0;
     settings.endGroup();
 
-    if (right > screen.width()) {
-        left -= right - screen.width();
-        right = screen.width();
-    }
-    if (bottom > screen.height()) {
-        top -= bottom - screen.height();
-        bottom = screen.height();
-    }
-    return {QRect(left, top, right - left, bottom - top), maximized};
+    horizontal =
+        FitSpan(horizontal, {designed.left(), designed.left() + designed.width()}, screen.width());
+    vertical =
+        FitSpan(vertical, {designed.top(), designed.top() + designed.height()}, screen.height());
+    return {QRect(static_cast<int>(horizontal.from), static_cast<int>(vertical.from),
+                  static_cast<int>(horizontal.to - horizontal.from),
+                  static_cast<int>(vertical.to - vertical.from)),
+            maximized};
 }
 
 void WritePlacement(QSettings& settings, const Placement& placement)

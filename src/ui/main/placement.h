@@ -28,7 +28,9 @@ struct Placement {
 
 // Reads the placement. A missing or non-numeric edge takes the edge of
 // designed. A rectangle reaching past the screen's right (bottom) edge is
-// moved left (up) by the excess; negative left and top edges stay.
+// moved left (up) by the excess; negative left and top edges stay. Along an
+// axis where the stored edges give no length, a length over the screen's, or
+// no part on the screen, the designed edges are taken.
 Placement ReadPlacement(QSettings& settings, const QRect& designed, const QSize& screen);
 // Writes "Left", "Top", "Right", "Bottom" (edges, not sizes) and "Maximized".
 void WritePlacement(QSettings& settings, const Placement& placement);
