@@ -100,6 +100,9 @@ void Sha1Finish(TSha1State& state, std::uint8_t out[Sha1DigestSize]) noexcept
         StoreBE32(out + 4 * i, state.HashWords[i]);
     }
     SecureWipeObject(state);
+    // The vector compressions spill schedule words (the message, a password
+    // when the digest is key material) into their frames.
+    SecureWipeStack(16 * 1024);
 }
 
 void Sha1OfText(std::string_view text, std::uint8_t out[Sha1DigestSize]) noexcept

@@ -272,13 +272,6 @@ DecryptRun(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out, std:
     return below;
 }
 
-// Overwrites `depth` bytes of stack below the caller's frame.
-__attribute__((noinline)) void WipeStackBelow(std::size_t depth) noexcept
-{
-    void* area = __builtin_alloca(depth);
-    SecureWipe(area, depth);
-}
-
 } // namespace
 
 std::size_t CbcDecryptBlocksGfni(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
@@ -290,7 +283,7 @@ std::size_t CbcDecryptBlocksGfni(TTwofishContext& ctx, const std::uint8_t* in, s
         // without optimisation; it is measured rather than guessed.
         const std::uintptr_t top = StackBelowCaller();
         const std::uintptr_t bottom = DecryptRun(ctx, in, out, done);
-        WipeStackBelow(top - bottom + 1024);
+        SecureWipeStack(top - bottom + 1024);
     }
     return done;
 }

@@ -20,4 +20,9 @@ void SecureWipe(void* data, std::size_t size) noexcept
 #endif
 }
 
+__attribute__((noinline)) void SecureWipeStack(std::size_t depth) noexcept
+{
+    SecureWipe(__builtin_alloca(depth), depth);
+}
+
 } // namespace ciphra

@@ -8,8 +8,12 @@ namespace ciphra {
 
 void SecureWipe(void* data, std::size_t size) noexcept;
 
-template <typename T>
-void SecureWipeObject(T& object) noexcept
+// Overwrites `depth` bytes of the stack below the caller's frame: vector code
+// spills registers (schedule words, S-box bytes) into frames that no C++
+// object names, and they stay there after the call returns.
+void SecureWipeStack(std::size_t depth) noexcept;
+
+template <typename T> void SecureWipeObject(T& object) noexcept
 {
     SecureWipe(&object, sizeof(T));
 }

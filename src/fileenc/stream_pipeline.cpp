@@ -45,10 +45,9 @@ struct HelperContext {
 // frame of the loop that called it; neither the calling thread's stack nor a
 // finished thread's (kept for the next thread) is cleared by anyone else. So
 // each thread wipes the stack its cipher calls reached before it leaves.
-__attribute__((noinline)) void ScrubStack() noexcept
+void ScrubStack() noexcept
 {
-    std::uint8_t area[32 * 1024];
-    SecureWipe(area, sizeof area);
+    SecureWipeStack(32 * 1024);
 }
 
 struct StackScrub {
