@@ -245,8 +245,7 @@ CIPHRA_GFNI __m128i DecryptPass(const TTwofishContext& ctx, const ByteBoxes& box
 // that is just below the caller's own frame.
 __attribute__((noinline)) std::uintptr_t StackBelowCaller() noexcept
 {
-    volatile char here = 0;
-    return reinterpret_cast<std::uintptr_t>(&here);
+    return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
 }
 
 // Kept out of line so that its frame, the S-box bytes and any spilled round
