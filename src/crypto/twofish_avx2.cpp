@@ -368,16 +368,7 @@ __attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const s
     }
     alignas(32) std::uint32_t words[4][64];
     HColumnsForKey(k, key, 64, words[0], 64);
-    for (unsigned i = 0; i < 20; ++i) {
-        const std::uint32_t a =
-            words[0][2 * i] ^ words[1][2 * i] ^ words[2][2 * i] ^ words[3][2 * i];
-        std::uint32_t b =
-            words[0][2 * i + 1] ^ words[1][2 * i + 1] ^ words[2][2 * i + 1] ^ words[3][2 * i + 1];
-        b = (b << 8) | (b >> 24);
-        ctx.RoundKeys[2 * i] = a + b;
-        const std::uint32_t c = a + 2 * b;
-        ctx.RoundKeys[2 * i + 1] = (c << 9) | (c >> 23);
-    }
+    RoundKeysFromColumns(words, ctx.RoundKeys);
     SecureWipe(key, sizeof key);
     SecureWipe(words, sizeof words);
 }

@@ -162,16 +162,7 @@ ScheduleAvx512(TTwofishContext& ctx, const std::uint32_t* even, const std::uint3
         }
         FinalStage(t, pos, Chain(t, k, pos, ByteRun(0), key), words[pos]);
     }
-    for (unsigned i = 0; i < 20; ++i) {
-        const std::uint32_t a =
-            words[0][2 * i] ^ words[1][2 * i] ^ words[2][2 * i] ^ words[3][2 * i];
-        std::uint32_t b =
-            words[0][2 * i + 1] ^ words[1][2 * i + 1] ^ words[2][2 * i + 1] ^ words[3][2 * i + 1];
-        b = (b << 8) | (b >> 24);
-        ctx.RoundKeys[2 * i] = a + b;
-        const std::uint32_t c = a + 2 * b;
-        ctx.RoundKeys[2 * i + 1] = (c << 9) | (c >> 23);
-    }
+    RoundKeysFromColumns(words, ctx.RoundKeys);
     SecureWipe(words, sizeof words);
 
     for (unsigned pos = 0; pos < 4; ++pos) {

@@ -71,6 +71,26 @@ constexpr bool StageUsesQ1(unsigned stage, unsigned pos) noexcept
     }
 }
 
+// The 40 round keys from h of the key indices 0..39, each index's MDS
+// product given as the XOR of four byte-position columns of 64 words (the
+// vector key setups compute h a column at a time): A + B' and
+// rotl(A + 2B', 9), with A from the even index and B' = rotl(B, 8) from the
+// odd one.
+inline void RoundKeysFromColumns(const std::uint32_t (&words)[4][64],
+                                 std::uint32_t* roundKeys) noexcept
+{
+    for (unsigned i = 0; i < 20; ++i) {
+        const std::uint32_t a =
+            words[0][2 * i] ^ words[1][2 * i] ^ words[2][2 * i] ^ words[3][2 * i];
+        std::uint32_t b =
+            words[0][2 * i + 1] ^ words[1][2 * i + 1] ^ words[2][2 * i + 1] ^ words[3][2 * i + 1];
+        b = (b << 8) | (b >> 24);
+        roundKeys[2 * i] = a + b;
+        const std::uint32_t c = a + 2 * b;
+        roundKeys[2 * i + 1] = (c << 9) | (c >> 23);
+    }
+}
+
 // Multiplication by 0x5B and 0xEF in GF(2^8) modulo x^8+x^6+x^5+x^3+1.
 constexpr std::uint32_t Lfsr1(std::uint32_t v) noexcept
 {

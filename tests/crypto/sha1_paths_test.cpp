@@ -17,17 +17,8 @@ namespace {
 
 #if defined(__x86_64__) || defined(__i386__)
 
+using ciphra::test::Noise;
 using ciphra::test::ToHex;
-
-std::vector<std::uint8_t> Noise(std::size_t n, std::uint32_t seed)
-{
-    std::vector<std::uint8_t> bytes(n);
-    for (auto& b : bytes) {
-        seed = seed * 1664525U + 1013904223U;
-        b = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return bytes;
-}
 
 using CompressFunction = void (*)(std::uint32_t*, const std::uint8_t*, std::size_t) noexcept;
 

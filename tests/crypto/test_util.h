@@ -53,4 +53,15 @@ template <typename T> bool AllZero(const T& object)
     return true;
 }
 
+// Reproducible pseudo-random bytes (a linear congruential generator).
+inline std::vector<std::uint8_t> Noise(std::size_t n, std::uint32_t seed)
+{
+    std::vector<std::uint8_t> bytes(n);
+    for (auto& b : bytes) {
+        seed = seed * 1664525U + 1013904223U;
+        b = static_cast<std::uint8_t>(seed >> 24);
+    }
+    return bytes;
+}
+
 } // namespace ciphra::test

@@ -20,17 +20,8 @@
 
 namespace {
 
+using ciphra::test::Noise;
 using ciphra::test::ToHex;
-
-std::vector<std::uint8_t> Noise(std::size_t n, std::uint32_t seed)
-{
-    std::vector<std::uint8_t> bytes(n);
-    for (auto& b : bytes) {
-        seed = seed * 1664525U + 1013904223U;
-        b = static_cast<std::uint8_t>(seed >> 24);
-    }
-    return bytes;
-}
 
 TEST(CpuPaths, EnvironmentForcesPath)
 {
