@@ -80,6 +80,9 @@ void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_
 {
     TwofishSetKey(ctx, keyMaterial, length, nullptr);
     TwofishDeriveStartVector(ctx);
+    // The key setup and the block cipher leave key words in the frames they
+    // used and in vector registers; nothing later is sure to overwrite them.
+    SecureWipeStack(16 * 1024);
 }
 
 void EncryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
