@@ -2,7 +2,9 @@
 // What an interrupting signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT) must undo
 // before the tool dies: the temporary output being written is removed, and a
 // terminal whose echo was turned off gets its settings back. One of each at a
-// time; the tool is single-threaded.
+// time. The handler may run on any of the tool's threads; InterruptsHeld only
+// holds the signals back on its own thread, so it guards steps taken while
+// no other thread runs.
 
 #include <csignal>
 #include <string>

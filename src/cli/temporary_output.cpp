@@ -25,6 +25,7 @@ TemporaryOutput::TemporaryOutput(const std::string& finalPath)
 
 TemporaryOutput::~TemporaryOutput()
 {
+    flush_.Cancel();
     InterruptsHeld held;
     if (!committed_) {
         try {
@@ -39,6 +40,7 @@ TemporaryOutput::~TemporaryOutput()
 
 void TemporaryOutput::Finish(mode_t permissions)
 {
+    flush_.Stop();
     file_.Sync();
     file_.SetPermissions(permissions);
     file_.Close();

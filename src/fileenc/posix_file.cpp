@@ -251,6 +251,13 @@ void File::Sync()
     }
 }
 
+void File::SyncData()
+{
+    if (::fdatasync(fd_) != 0) {
+        ThrowErrno();
+    }
+}
+
 mode_t File::Permissions() const
 {
     struct stat info {};

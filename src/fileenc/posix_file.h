@@ -71,6 +71,7 @@ public:
     std::uint64_t Size() const;
     void Truncate(std::uint64_t length);
     void Sync();                             // fsync
+    void SyncData();                         // fdatasync
     mode_t Permissions() const;              // the permission bits (07777) of the open file
     void SetPermissions(mode_t permissions); // fchmod
     void Close();                            // throws when the close reports an error

@@ -90,6 +90,23 @@ std::vector<FaultCase> AllCases()
 
 INSTANTIATE_TEST_SUITE_P(Cli, DiskFaultTest, ::testing::ValuesIn(AllCases()), CaseName);
 
+// The tool flushes its output in batches while writing it. Linux reports a
+// failed flush to one flush call only, so a batch's failure must fail the
+// run although the final flush then succeeds.
+TEST_F(ReliabilityTest, AFailedBatchFlushFailsTheRun)
+{
+    // Encryption, the slower direction, writes the last 32 MiB after the first
+    // batch in well over 100 ms: time enough for the flusher to see it.
+    WritePlain(PatternBytes(96 << 20, 3));
+    for (const Command command : {Command::EncryptBeside, Command::EncryptInPlace}) {
+        ProgramRun run = CliRun(command);
+        run.Preload = true;
+        run.Environment = {{"CIPHRA_FAULT_FDATASYNC", "1"}};
+        const auto before = WorkSnapshot();
+        ExpectCleanFailure(RunProgram(run), "I/O error 5", before);
+    }
+}
+
 // A standard output that cannot be written is a failure too: a digest or a
 // name nobody received was not delivered.
 TEST_F(ReliabilityTest, AFullStandardOutputIsReportedAsAFailure)

@@ -5,6 +5,9 @@
  *   CIPHRA_FAULT_READ_PATH   reads of a file whose path ends with this text...
  *   CIPHRA_FAULT_READ_FROM   ...fail with EIO from this offset on (a bad sector)
  *   CIPHRA_FAULT_FSYNC       when set, every fsync and fdatasync fails with EIO
+ *   CIPHRA_FAULT_FDATASYNC   when set, every fdatasync fails with EIO (fsync
+ *                            still works, as after Linux reported a failed
+ *                            flush once)
  *   CIPHRA_FAULT_LOG         every file created (open with O_CREAT, mkstemp,
  *                            mkostemp) is logged there as "<mode in octal> <path>",
  *                            the mode as the file has it right after creation
@@ -194,6 +197,10 @@ int fdatasync(int fd)
 {
     if (SyncFault())
         return -1;
+    if (getenv("CIPHRA_FAULT_FDATASYNC") != NULL) {
+        errno = EIO;
+        return -1;
+    }
     int (*real)(int);
     NEXT(real, "fdatasync");
     return real(fd);
