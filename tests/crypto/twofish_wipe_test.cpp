@@ -1,16 +1,20 @@
 // The vector decryption paths leave no key material behind on the stack:
 // not the byte S-boxes the GFNI path derives from the context, nor round
-// keys it may spill, nor the context's own tables.
+// keys it may spill, nor the context's own tables. The stack wipe clears the
+// vector registers too.
 
 #include "crypto/cpu_features.h"
 #include "crypto/twofish.h"
 #include "crypto/twofish_avx2.h"
 #include "crypto/twofish_gfni.h"
+#include "crypto/wipe.h"
 #include "reliability/memory_search.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -85,6 +89,65 @@ TEST(TwofishWipe, VectorDecryptionLeavesNoKeyMaterialOnTheStack)
         GTEST_SKIP() << "no vector decryption on this CPU";
     }
 }
+
+#if defined(__x86_64__)
+// Fills every vector register with `fill` bytes, wipes, and copies the
+// registers out again: 16 xmm registers, and zmm16-31 (64 bytes each) where
+// the processor has them.
+struct VectorDump {
+    alignas(64) std::uint8_t Low[16][16];
+    alignas(64) std::uint8_t High[16][64];
+};
+
+#define CIPHRA_EACH_LOW(op)                                                                        \
+    op(0) op(1) op(2) op(3) op(4) op(5) op(6) op(7) op(8) op(9) op(10) op(11) op(12) op(13) op(14) \
+        op(15)
+#define CIPHRA_EACH_HIGH(op)                                                                       \
+    op(16) op(17) op(18) op(19) op(20) op(21) op(22) op(23) op(24) op(25) op(26) op(27) op(28)     \
+        op(29) op(30) op(31)
+#define CIPHRA_FILL_LOW(n) "movdqu (%0), %%xmm" #n "\n\t"
+#define CIPHRA_SAVE_LOW(n) "movdqu %%xmm" #n ", " #n "*16(%1)\n\t"
+#define CIPHRA_FILL_HIGH(n) "vmovdqu64 (%0), %%zmm" #n "\n\t"
+#define CIPHRA_SAVE_HIGH(n) "vmovdqu64 %%zmm" #n ", (" #n "-16)*64(%1)\n\t"
+
+__attribute__((noinline)) void WipeWithXmmFilled(const std::uint8_t* fill, VectorDump& dump)
+{
+    __asm__ __volatile__(CIPHRA_EACH_LOW(CIPHRA_FILL_LOW) : : "r"(fill), "r"(&dump) : "memory");
+    ciphra::SecureWipeStack(256);
+    __asm__ __volatile__(CIPHRA_EACH_LOW(CIPHRA_SAVE_LOW) : : "r"(fill), "r"(dump.Low) : "memory");
+}
+
+__attribute__((noinline, target("avx512f"))) void WipeWithZmmFilled(const std::uint8_t* fill,
+                                                                    VectorDump& dump)
+{
+    __asm__ __volatile__(CIPHRA_EACH_HIGH(CIPHRA_FILL_HIGH) : : "r"(fill), "r"(&dump) : "memory");
+    ciphra::SecureWipeStack(256);
+    __asm__ __volatile__(CIPHRA_EACH_HIGH(CIPHRA_SAVE_HIGH)
+                         :
+                         : "r"(fill), "r"(dump.High)
+                         : "memory");
+}
+
+bool AllZero(const void* bytes, std::size_t size)
+{
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    return std::all_of(p, p + size, [](std::uint8_t b) { return b == 0; });
+}
+
+TEST(SecureWipeStack, ClearsTheVectorRegisters)
+{
+    alignas(64) std::uint8_t fill[64];
+    std::fill(std::begin(fill), std::end(fill), std::uint8_t{0xA5});
+    VectorDump dump{};
+    std::memset(&dump, 0xFF, sizeof dump);
+    WipeWithXmmFilled(fill, dump);
+    EXPECT_TRUE(AllZero(dump.Low, sizeof dump.Low));
+    if (__builtin_cpu_supports("avx512f")) {
+        WipeWithZmmFilled(fill, dump);
+        EXPECT_TRUE(AllZero(dump.High, sizeof dump.High));
+    }
+}
+#endif
 
 #endif
 
