@@ -1,15 +1,15 @@
 #pragma once
 // An output file that appears under its name only when complete. It is
 // written under a unique temporary name in the output's folder (created
-// exclusively, owner-only), flushed to disk (in batches while it is written,
-// see BackgroundFlush), given its final permissions, and
+// exclusively, owner-only), flushed to disk (in the background while it is
+// written, then once complete), given its final permissions, and
 // then renamed into place. Until then, however the run ends (an exception, an
 // interrupting signal), the temporary file is removed.
 
 #include <string>
 #include <sys/types.h>
 
-#include "cli/background_flush.h"
+#include "fileenc/background_flush.h"
 #include "fileenc/posix_file.h"
 
 namespace ciphra::cli {

@@ -20,7 +20,7 @@ namespace ciphra {
 
 // Bytes per read and write. Larger chunks cost fewer system calls; the
 // output does not depend on the size (one CBC chain, tail rule at the end).
-inline constexpr std::size_t StreamChunkSize = 256 * 1024;
+inline constexpr std::size_t StreamChunkSize = std::size_t{256} * 1024;
 
 // Reports bytes done while a stream runs (for progress windows).
 class StreamProgress {

@@ -11,6 +11,7 @@
 #include "crypto/sha1.h"
 #include "crypto/twofish.h"
 #include "crypto/wipe.h"
+#include "fileenc/background_flush.h"
 #include "fileenc/cipher_stream.h"
 #include "fileenc/posix_file.h"
 
@@ -93,6 +94,16 @@ void CipherOverwrite(File& file, const std::string& path, const ClockText& clock
     EncryptStream(key.Context, file, file);
 }
 
+// Runs one overwrite and flushes it to the device. The flushing starts while
+// the overwrite is still being written, so the disk works alongside it.
+template <typename Write> void FlushedOverwrite(File& file, Write write)
+{
+    BackgroundFlush flush(file);
+    write();
+    flush.Stop();
+    file.Sync();
+}
+
 } // namespace
 
 WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clockText,
@@ -125,14 +136,11 @@ WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clock
             return WipeOutcome::OpenFailed;
         }
         report.PassStarted(pass);
-        FillOverwrite(*file, buffer, 0x00);
-        file->Sync();
+        FlushedOverwrite(*file, [&] { FillOverwrite(*file, buffer, 0x00); });
         report.OverwriteDone(pass, Overwrite::Zeros, working);
-        FillOverwrite(*file, buffer, 0xFF);
-        file->Sync();
+        FlushedOverwrite(*file, [&] { FillOverwrite(*file, buffer, 0xFF); });
         report.OverwriteDone(pass, Overwrite::Ones, working);
-        CipherOverwrite(*file, path, clockText);
-        file->Sync();
+        FlushedOverwrite(*file, [&] { CipherOverwrite(*file, path, clockText); });
         report.OverwriteDone(pass, Overwrite::Cipher, working);
         file->Close();
     }

@@ -8,7 +8,8 @@
 // Twofish cipher stream of what is there, keyed by the SHA-1 digest of the
 // path followed by the clock text. Each overwrite is flushed to the device
 // (fsync) before the next, because the dirty pages of a file that is about
-// to be unlinked may otherwise never reach the disk.
+// to be unlinked may otherwise never reach the disk; the flushing starts in
+// the background while the overwrite is written.
 //
 // A file that cannot be opened for a pass is never deleted: the wipe stops,
 // the file gets its own name back and the caller hears of it through the

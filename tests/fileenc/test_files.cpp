@@ -5,6 +5,7 @@
 #include <fstream>
 #include <grp.h>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -39,13 +40,25 @@ void WriteBytes(const std::string& path, const std::string& bytes)
     }
 }
 
+namespace {
+
+// Reads in one piece: a character iterator takes seconds for 100 MiB.
+std::string ReadAll(std::ifstream& in)
+{
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
+}
+
+} // namespace
+
 std::string ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + path);
     }
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return ReadAll(in);
 }
 
 std::string PatternBytes(std::size_t length, std::uint32_t seed)
@@ -69,7 +82,7 @@ std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder)
             continue;
         }
         std::ifstream in(entry.path(), std::ios::binary);
-        entries[name] = in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<unreadable>";
+        entries[name] = in ? ReadAll(in) : "<unreadable>";
     }
     return entries;
 }

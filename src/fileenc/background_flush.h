@@ -1,27 +1,27 @@
 #pragma once
-// Flushes a file that is being written to the disk in the background, a
-// batch at a time, so that the flush the file needs once complete has little
-// left to do and the disk works while the rest of the file is produced.
+// Flushes a file to the disk in the background while it is being written, so
+// that the flush the file needs once complete has little left to do and the
+// disk works while the rest of the file is produced.
 //
-// A thread watches the file's size and flushes its data (fdatasync) whenever
-// FlushBatch more bytes have been written. Linux reports a failed flush to
-// one flush call per open file only, so a failure seen here is kept and
-// thrown by Stop: the caller's own final flush may no longer see it.
+// A thread flushes the file's data (fdatasync) every FlushInterval until
+// stopped. Linux reports a failed flush to one flush call per open file only,
+// so a failure seen here is kept and thrown by Stop: the caller's own final
+// flush may no longer see it.
 
+#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <mutex>
 #include <thread>
 
 #include "fileenc/posix_file.h"
 
-namespace ciphra::cli {
+namespace ciphra {
 
 class BackgroundFlush {
 public:
-    static constexpr std::uint64_t FlushBatch = std::uint64_t{64} << 20;
+    static constexpr std::chrono::milliseconds FlushInterval{100};
 
-    // Starts the thread with the interrupting signals held back, so that they
+    // Starts the thread with every signal blocked in it, so that signals
     // reach the threads that expect them. `file` must outlive Stop.
     explicit BackgroundFlush(File& file);
     BackgroundFlush(const BackgroundFlush&) = delete;
@@ -45,4 +45,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace ciphra::cli
+} // namespace ciphra

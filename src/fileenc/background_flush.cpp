@@ -1,29 +1,24 @@
-#include "cli/background_flush.h"
+#include "fileenc/background_flush.h"
 
-#include <chrono>
+#include <csignal>
+#include <pthread.h>
 #include <system_error>
 
-#include "cli/interrupt_cleanup.h"
-
-namespace ciphra::cli {
-
-namespace {
-
-// How often the thread looks at the file's size: a batch takes a quarter of
-// a second or more to write at the cipher's speed.
-constexpr auto PollInterval = std::chrono::milliseconds(10);
-
-} // namespace
+namespace ciphra {
 
 BackgroundFlush::BackgroundFlush(File& file) : file_(file)
 {
     // The thread inherits the signal mask in force while it is created.
-    const InterruptsHeld held;
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         // No thread: the final flush does all the work, as it would anyway.
     }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 BackgroundFlush::~BackgroundFlush()
@@ -54,16 +49,11 @@ void BackgroundFlush::Cancel() noexcept
 
 void BackgroundFlush::Run()
 {
-    std::uint64_t flushed = 0;
     std::unique_lock<std::mutex> lock(mutex_);
-    while (!wake_.wait_for(lock, PollInterval, [this] { return stop_; })) {
+    while (!wake_.wait_for(lock, FlushInterval, [this] { return stop_; })) {
         lock.unlock();
         try {
-            const std::uint64_t size = file_.Size();
-            if (size >= flushed + FlushBatch) {
-                file_.SyncData();
-                flushed = size;
-            }
+            file_.SyncData();
         } catch (const FileError& error) {
             lock.lock();
             error_ = error.ErrorNumber();
@@ -73,4 +63,4 @@ void BackgroundFlush::Run()
     }
 }
 
-} // namespace ciphra::cli
+} // namespace ciphra
