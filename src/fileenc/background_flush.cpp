@@ -1,24 +1,16 @@
 #include "fileenc/background_flush.h"
 
-#include <csignal>
-#include <pthread.h>
 #include <system_error>
 
 namespace ciphra {
 
 BackgroundFlush::BackgroundFlush(File& file) : file_(file)
 {
-    // The thread inherits the signal mask in force while it is created.
-    sigset_t all;
-    sigset_t previous;
-    sigfillset(&all);
-    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
     try {
         thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error&) {
         // No thread: the final flush does all the work, as it would anyway.
     }
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 
 BackgroundFlush::~BackgroundFlush()

@@ -21,8 +21,7 @@ class BackgroundFlush {
 public:
     static constexpr std::chrono::milliseconds FlushInterval{100};
 
-    // Starts the thread with every signal blocked in it, so that signals
-    // reach the threads that expect them. `file` must outlive Stop.
+    // Starts the thread. `file` must outlive Stop.
     explicit BackgroundFlush(File& file);
     BackgroundFlush(const BackgroundFlush&) = delete;
     BackgroundFlush& operator=(const BackgroundFlush&) = delete;
