@@ -1,12 +1,10 @@
 #include "fileenc/cipher_stream.h"
 
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <optional>
 #include <stdexcept>
-#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -18,6 +16,7 @@
 namespace ciphra {
 namespace {
 
+using test::FileSizeLimit;
 using test::PatternBytes;
 using test::ReadBytes;
 using test::TempFolder;
@@ -50,31 +49,6 @@ std::string ExpectedCiphertext(std::string_view key, const std::string& plain)
     TwofishWipe(ctx);
     return out;
 }
-
-// Lowers the file size limit of the process while it lives, so writes at or
-// past `bytes` fail with EFBIG (the signal that would go with it ignored).
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        oldHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = bytes;
-        ::setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, oldHandler_);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit saved_{};
-    void (*oldHandler_)(int) = SIG_DFL;
-};
 
 enum class Way { ToSecondFile, InPlace };
 

@@ -1,5 +1,6 @@
 #include "fileenc/test_files.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <exception>
 #include <fstream>
@@ -120,6 +121,21 @@ AsFolderOwner::~AsFolderOwner()
     if (::setresuid(0, 0, 0) != 0 || ::setresgid(groupIds_[0], groupIds_[1], groupIds_[2]) != 0 ||
         ::setgroups(groups_.size(), groups_.data()) != 0)
         std::terminate(); // the remaining tests would run with the wrong rights
+}
+
+FileSizeLimit::FileSizeLimit(rlim_t limit)
+{
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved_;
+    small.rlim_cur = limit;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
 }
 
 } // namespace ciphra::test

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -55,6 +56,20 @@ private:
     bool switched_ = false;
     gid_t groupIds_[3] = {}; // real, effective, saved
     std::vector<gid_t> groups_;
+};
+
+// While this lives no file of this process may grow past `limit` bytes: a
+// write past it fails with EFBIG, as on a full disk, instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit);
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    ~FileSizeLimit();
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = nullptr;
 };
 
 } // namespace ciphra::test

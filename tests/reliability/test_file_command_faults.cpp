@@ -7,9 +7,7 @@
 #include <QLineEdit>
 #include <QTest>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 
 #include "fileenc/decrypt_command.h"
 #include "fileenc/encrypt_command.h"
@@ -23,31 +21,6 @@ namespace fs = std::filesystem;
 namespace {
 
 enum class Fault { DiskFull, OutputIsFolder, ReadOnlyFolder, Vanished };
-
-// While this lives no file of this process may grow past `limit` bytes: a
-// write past it fails with EFBIG, as on a full disk, instead of raising SIGXFSZ.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t limit)
-    {
-        ::getrlimit(RLIMIT_FSIZE, &saved_);
-        previous_ = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = saved_;
-        small.rlim_cur = limit;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &saved_);
-        std::signal(SIGXFSZ, previous_);
-    }
-
-private:
-    rlimit saved_{};
-    void (*previous_)(int) = SIG_DFL;
-};
 
 constexpr std::size_t FileSize = 64 * 1024;
 constexpr rlim_t DiskRoom = 16 * 1024;
