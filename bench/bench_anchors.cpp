@@ -7,8 +7,8 @@
 // With CIPHRA_CPU_FEATURES set without "sha", libgcrypt's SHA extensions are
 // switched off as well; mask OpenSSL's with OPENSSL_ia32cap=":~0x20000000".
 
-#include "crypto/sha1.h"
-#include "crypto/twofish.h"
+#include "core/crypto/sha1.h"
+#include "core/crypto/twofish.h"
 
 #include <benchmark/benchmark.h>
 #include <botan/block_cipher.h>

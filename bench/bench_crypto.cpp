@@ -2,8 +2,8 @@
 // benchmark reports "cpb": cycles per byte at the CPU clock that Google
 // Benchmark detects.
 
-#include "crypto/sha1.h"
-#include "crypto/twofish.h"
+#include "core/crypto/sha1.h"
+#include "core/crypto/twofish.h"
 
 #include <benchmark/benchmark.h>
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "fileenc/cipher_stream.h"
+#include "core/jobs/cipher_stream.h"
 
 namespace {
 

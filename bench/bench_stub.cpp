@@ -8,8 +8,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "crypto/twofish.h"
-#include "fileenc/cipher_stream.h"
+#include "core/crypto/twofish.h"
+#include "core/jobs/cipher_stream.h"
 #include "stub/decrypt_routine.h"
 
 namespace {
@@ -24,8 +24,8 @@ public:
 
 std::filesystem::path ScratchFolder()
 {
-    auto folder = std::filesystem::temp_directory_path() /
-                  ("ciphra-stub-bench-" + std::to_string(getpid()));
+    auto folder =
+        std::filesystem::temp_directory_path() / ("ciphra-stub-bench-" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
     return folder;
 }
@@ -36,7 +36,8 @@ void WriteFile(const std::filesystem::path& path, const std::string& head, std::
     out << head;
     const std::string block(1 << 20, '\x5a');
     for (std::size_t done = 0; done < filler; done += block.size())
-        out.write(block.data(), static_cast<std::streamsize>(std::min(block.size(), filler - done)));
+        out.write(block.data(),
+                  static_cast<std::streamsize>(std::min(block.size(), filler - done)));
 }
 
 std::string ReadFile(const std::string& path)

@@ -2,9 +2,9 @@
 // rows drawn, beside `ls -f | sort` on the same folder; the memory each entry
 // costs; and the main window's start-up to its first paint.
 
-#include "ui/app/startup.h"
-#include "ui/kit/application.h"
-#include "ui/list/file_list_view.h"
+#include "gui/app/startup.h"
+#include "gui/kit/application.h"
+#include "gui/list/file_list_view.h"
 
 #include <QAbstractItemView>
 #include <QDir>
@@ -19,7 +19,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
-using namespace ciphra::ui;
+using namespace ciphra::gui;
 
 namespace {
 

@@ -4,8 +4,8 @@
 // when it names none; run it under Xvfb with QT_QPA_PLATFORM=xcb for the
 // figure with a real X server.
 
-#include "ui/app/startup.h"
-#include "ui/kit/application.h"
+#include "gui/app/startup.h"
+#include "gui/kit/application.h"
 
 #include <QSettings>
 #include <QTemporaryDir>
@@ -34,14 +34,14 @@ public:
 
 int RunChild(int argc, char** argv)
 {
-    ciphra::ui::Application app(argc, argv);
+    ciphra::gui::Application app(argc, argv);
     QTemporaryDir settings;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
-    ciphra::ui::ProgramWindows windows;
+    ciphra::gui::ProgramWindows windows;
     FirstPaint watcher;
     windows.Main().installEventFilter(&watcher);
     windows.Main().show();
-    return ciphra::ui::Application::exec();
+    return ciphra::gui::Application::exec();
 }
 
 const char* self = nullptr;

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "crypto/base64.h"
-#include "crypto/exception.h"
+#include "core/crypto/base64.h"
+#include "core/error.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "crypto/exception.h"
-#include "crypto/twofish.h"
-#include "fileenc/cipher_stream.h"
-#include "fileenc/posix_file.h"
+#include "core/crypto/twofish.h"
+#include "core/error.h"
+#include "core/io/posix_file.h"
+#include "core/jobs/cipher_stream.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 
 #include "cli/cli.h"
 #include "cli/password.h"
-#include "crypto/exception.h"
+#include "core/error.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "ui/main/placement.h"
+#include "gui/main/placement.h"
 
 namespace {
 
-using ciphra::ui::Placement;
-using ciphra::ui::StoredOptions;
+using ciphra::gui::Placement;
+using ciphra::gui::StoredOptions;
 
 // The main window's designed bounds; they fit both screens.
 constexpr QRect Designed{199, 90, 558, 393};
@@ -70,14 +70,14 @@ void CheckRoundTrip(const StoredOptions& options, const Placement& placement, co
     const QString path = FileNamed(QStringLiteral("written.conf"));
     {
         QSettings written(path, QSettings::NativeFormat);
-        ciphra::ui::WriteOptions(written, options);
-        ciphra::ui::WritePlacement(written, placement);
+        ciphra::gui::WriteOptions(written, options);
+        ciphra::gui::WritePlacement(written, placement);
     }
     {
         QSettings read(path, QSettings::NativeFormat);
-        const StoredOptions again = ciphra::ui::ReadOptions(read);
+        const StoredOptions again = ciphra::gui::ReadOptions(read);
         Check(again.selfDec == options.selfDec && again.overWr == options.overWr);
-        const Placement back = ciphra::ui::ReadPlacement(read, Designed, screen);
+        const Placement back = ciphra::gui::ReadPlacement(read, Designed, screen);
         Check(back.normal == placement.normal && back.maximized == placement.maximized);
     }
 }
@@ -88,9 +88,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     {
         QSettings settings(WriteInput(data, size), QSettings::NativeFormat);
-        const StoredOptions options = ciphra::ui::ReadOptions(settings);
+        const StoredOptions options = ciphra::gui::ReadOptions(settings);
         for (const QSize& screen : Screens) {
-            const Placement placement = ciphra::ui::ReadPlacement(settings, Designed, screen);
+            const Placement placement = ciphra::gui::ReadPlacement(settings, Designed, screen);
             Check(Sane(placement.normal, screen));
             CheckRoundTrip(options, placement, screen);
         }

@@ -6,10 +6,10 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/password.h"
-#include "cli/temporary_output.h"
-#include "crypto/twofish.h"
-#include "fileenc/cipher_stream.h"
-#include "fileenc/key_material.h"
+#include "core/crypto/twofish.h"
+#include "core/io/temporary_output.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/key_material.h"
 
 namespace ciphra::cli {
 

@@ -4,11 +4,11 @@
 #include <ostream>
 
 #include "cli/cli.h"
-#include "cli/clock_text.h"
 #include "cli/options.h"
 #include "cli/value_option.h"
-#include "fileenc/posix_file.h"
-#include "tools/file_hash.h"
+#include "core/io/posix_file.h"
+#include "core/jobs/date_text.h"
+#include "core/jobs/file_hash.h"
 
 namespace ciphra::cli {
 

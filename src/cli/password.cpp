@@ -4,9 +4,9 @@
 #include <cstring>
 #include <termios.h>
 
-#include "cli/interrupt_cleanup.h"
-#include "crypto/wipe.h"
-#include "fileenc/posix_file.h"
+#include "core/crypto/wipe.h"
+#include "core/io/interrupts.h"
+#include "core/io/posix_file.h"
 
 namespace ciphra::cli {
 

@@ -3,10 +3,10 @@
 #include <ostream>
 
 #include "cli/cli.h"
-#include "cli/interrupt_cleanup.h"
 #include "cli/options.h"
 #include "cli/password.h"
-#include "fileenc/sfx_writer.h"
+#include "core/io/interrupts.h"
+#include "core/jobs/sfx_writer.h"
 
 namespace ciphra::cli {
 

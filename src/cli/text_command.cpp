@@ -7,9 +7,9 @@
 #include "cli/cli.h"
 #include "cli/options.h"
 #include "cli/password.h"
-#include "crypto/base64.h"
-#include "crypto/exception.h"
-#include "tools/text_cipher.h"
+#include "core/crypto/base64.h"
+#include "core/error.h"
+#include "core/jobs/text_cipher.h"
 
 namespace ciphra::cli {
 

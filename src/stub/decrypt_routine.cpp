@@ -5,11 +5,11 @@
 #include <optional>
 #include <unistd.h>
 
-#include "cli/interrupt_cleanup.h"
-#include "crypto/twofish.h"
-#include "fileenc/cipher_stream.h"
-#include "fileenc/working_file.h"
-#include "stub/payload_offset.h"
+#include "core/crypto/twofish.h"
+#include "core/io/interrupts.h"
+#include "core/io/working_file.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/stub_image.h"
 
 namespace ciphra::stub {
 namespace {
@@ -27,8 +27,8 @@ struct Outcome {
 // An interrupting signal removes the working file too.
 class InterruptCleanup final : public WorkingFileWatch {
 public:
-    void WorkingFileCreated(const std::string& path) override { cli::RememberTemporary(path); }
-    void WorkingFileGone() override { cli::ForgetTemporary(); }
+    void WorkingFileCreated(const std::string& path) override { RememberTemporary(path); }
+    void WorkingFileGone() override { ForgetTemporary(); }
 };
 
 class ContextWipe {

@@ -6,8 +6,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "cli/interrupt_cleanup.h"
-#include "crypto/wipe.h"
+#include "core/crypto/wipe.h"
+#include "core/io/interrupts.h"
 #include "stub/decrypt_routine.h"
 
 namespace ciphra::stub {
@@ -38,7 +38,7 @@ public:
         quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
         quiet.c_lflag |= ECHONL;
         // An interrupting signal gives the terminal its echo back.
-        cli::RememberTerminal(fd_, saved_);
+        RememberTerminal(fd_, saved_);
         tcsetattr(fd_, TCSAFLUSH, &quiet);
     }
     ~EchoOff()
@@ -46,7 +46,7 @@ public:
         if (fd_ < 0)
             return;
         tcsetattr(fd_, TCSAFLUSH, &saved_);
-        cli::ForgetTerminal();
+        ForgetTerminal();
     }
     EchoOff(const EchoOff&) = delete;
     EchoOff& operator=(const EchoOff&) = delete;

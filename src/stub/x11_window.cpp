@@ -5,7 +5,7 @@
 #include <clocale>
 #include <cstddef>
 
-#include "crypto/wipe.h"
+#include "core/crypto/wipe.h"
 #include "stub/decrypt_routine.h"
 #include "stub/x11_canvas.h"
 #include "stub/x11_message_box.h"

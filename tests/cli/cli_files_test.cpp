@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "cli/cli_fixture.h"
-#include "crypto/twofish.h"
-#include "fileenc/cipher_stream.h"
-#include "fileenc/key_material.h"
+#include "core/crypto/twofish.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/key_material.h"
 
 namespace ciphra::test {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/run_cli.h"
-#include "fileenc/test_files.h"
+#include "support/test_files.h"
 
 namespace ciphra::test {
 

@@ -3,11 +3,11 @@
 #include <filesystem>
 
 #include "cli/cli_fixture.h"
-#include "crypto/base64.h"
-#include "crypto/sha1.h"
-#include "fileenc/cipher_stream.h"
-#include "fileenc/key_material.h"
-#include "tools/text_cipher.h"
+#include "core/crypto/base64.h"
+#include "core/crypto/sha1.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/key_material.h"
+#include "core/jobs/text_cipher.h"
 
 namespace ciphra::test {
 namespace {

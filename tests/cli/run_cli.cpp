@@ -9,7 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "fileenc/test_files.h"
+#include "support/test_files.h"
 
 namespace ciphra::test {
 

@@ -1,9 +1,9 @@
 #include "reliability/commands.h"
 
-#include "fileenc/cipher_stream.h"
-#include "fileenc/key_material.h"
-#include "fileenc/posix_file.h"
-#include "fileenc/test_files.h"
+#include "core/io/posix_file.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/key_material.h"
+#include "support/test_files.h"
 
 namespace ciphra::test {
 

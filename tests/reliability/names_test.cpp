@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "fileenc/posix_file.h"
+#include "core/io/posix_file.h"
 #include "reliability/reliability_fixture.h"
 
 namespace ciphra::test {

@@ -7,9 +7,9 @@
 #include <map>
 #include <string>
 
-#include "fileenc/test_files.h"
 #include "reliability/commands.h"
 #include "reliability/run_program.h"
+#include "support/test_files.h"
 
 namespace ciphra::test {
 

@@ -10,7 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "fileenc/test_files.h"
+#include "support/test_files.h"
 
 namespace ciphra::test {
 

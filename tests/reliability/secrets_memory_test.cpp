@@ -10,11 +10,11 @@
 
 #include "cli/cli.h"
 #include "cli/password.h"
-#include "crypto/sha1.h"
-#include "crypto/twofish.h"
-#include "crypto/wipe.h"
-#include "fileenc/test_files.h"
-#include "reliability/memory_search.h"
+#include "core/crypto/sha1.h"
+#include "core/crypto/twofish.h"
+#include "core/crypto/wipe.h"
+#include "support/memory_search.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <thread>
 
-#include "crypto/twofish.h"
-#include "fileenc/test_files.h"
-#include "reliability/memory_search.h"
+#include "core/crypto/twofish.h"
 #include "stub/decrypt_routine.h"
+#include "support/memory_search.h"
+#include "support/test_files.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include <filesystem>
 
-#include "fileenc/decrypt_command.h"
-#include "fileenc/encrypt_command.h"
-#include "fileenc/file_command_bench.h"
-#include "ui/kit/application.h"
+#include "gui/commands/decrypt_command.h"
+#include "gui/commands/encrypt_command.h"
+#include "gui/file_command_bench.h"
+#include "gui/kit/application.h"
 
 using namespace ciphra;
 using namespace ciphra::test;
@@ -93,11 +93,12 @@ private slots:
         {
             AsFolderOwner owner(bench.Folder.Path());
             FileSizeLimit limit(fault == Fault::DiskFull ? DiskRoom : RLIM_INFINITY);
-            finished = ui::RunGuarded([&] {
+            finished = gui::RunGuarded([&] {
                 if (encrypt)
-                    ui::RunEncryptCommand(bench.Windows(), {false, inPlace}, ui::DefaultStubPath());
+                    gui::RunEncryptCommand(bench.Windows(), {false, inPlace},
+                                           gui::DefaultStubPath());
                 else
-                    ui::RunDecryptCommand(bench.Windows(), inPlace);
+                    gui::RunDecryptCommand(bench.Windows(), inPlace);
             });
         }
         fs::permissions(bench.Folder.Path(), fs::perms::owner_write, fs::perm_options::add);
@@ -108,7 +109,7 @@ private slots:
             QVERIFY2(!Succeeded(shown), qPrintable(shown));
         if (box.isEmpty()) {
             QVERIFY(!finished);
-            QCOMPARE(bench.Boxes.Boxes().back().kind, ui::BoxKind::ErrorReport);
+            QCOMPARE(bench.Boxes.Boxes().back().kind, gui::BoxKind::ErrorReport);
         } else {
             QCOMPARE(boxes.back(), box);
         }
@@ -137,14 +138,14 @@ private slots:
         bool finished = false;
         {
             FileSizeLimit limit(DiskRoom);
-            finished = ui::RunGuarded([&] {
-                ui::RunEncryptCommand(bench.Windows(), {true, false}, CIPHRA_STUB_FILE);
+            finished = gui::RunGuarded([&] {
+                gui::RunEncryptCommand(bench.Windows(), {true, false}, CIPHRA_STUB_FILE);
             });
         }
 
         QVERIFY(!finished);
         QCOMPARE(bench.Boxes.Boxes().size(), std::size_t(1));
-        QCOMPARE(bench.Boxes.Boxes().back().kind, ui::BoxKind::ErrorReport);
+        QCOMPARE(bench.Boxes.Boxes().back().kind, gui::BoxKind::ErrorReport);
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
         QVERIFY(bench.Password.Edit1->text().isEmpty());
         QVERIFY(bench.HashFile.text().isEmpty());
@@ -153,7 +154,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    ui::Application app(argc, argv);
+    gui::Application app(argc, argv);
     TestFileCommandFaults test;
     return QTest::qExec(&test, argc, argv);
 }

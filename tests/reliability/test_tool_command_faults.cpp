@@ -7,11 +7,11 @@
 
 #include <filesystem>
 
-#include "fileenc/file_command_bench.h"
-#include "tools/hash_window.h"
-#include "tools/shred_command.h"
-#include "tools/wipe_window.h"
-#include "ui/kit/application.h"
+#include "gui/commands/shred_command.h"
+#include "gui/file_command_bench.h"
+#include "gui/kit/application.h"
+#include "gui/windows/hash_window.h"
+#include "gui/windows/wipe_window.h"
 
 using namespace ciphra;
 using namespace ciphra::test;
@@ -38,12 +38,12 @@ private slots:
         else
             fs::permissions(locked, fs::perms::none);
         bench.Boxes.QueueAnswer(true);
-        ui::TForm5 progress;
+        gui::TForm5 progress;
         progress.Beep = [] {};
 
         {
             AsFolderOwner owner(bench.Folder.Path());
-            ui::ShredSelectedFiles(nullptr, bench.List, progress);
+            gui::ShredSelectedFiles(nullptr, bench.List, progress);
         }
 
         if (!vanished)
@@ -68,15 +68,15 @@ private slots:
         CommandBench bench;
         const std::string path = bench.AddFile("gone.txt", "abc");
         fs::remove(path);
-        ui::TForm3 window;
+        gui::TForm3 window;
         bench.Dialogs.Queue([](QDialog& dialog) {
-            auto& hash = static_cast<ui::TForm3&>(dialog);
+            auto& hash = static_cast<gui::TForm3&>(dialog);
             hash.Button4Click();
             hash.reject();
             return int(QDialog::Rejected);
         });
 
-        ui::HashSelectedFile(bench.List, window);
+        gui::HashSelectedFile(bench.List, window);
 
         QCOMPARE(bench.BoxTexts(),
                  (std::vector<QString>{"Information|Unable to open source file."}));
@@ -87,7 +87,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    ui::Application app(argc, argv);
+    gui::Application app(argc, argv);
     TestToolCommandFaults test;
     return QTest::qExec(&test, argc, argv);
 }

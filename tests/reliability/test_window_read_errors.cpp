@@ -11,13 +11,13 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "fileenc/decrypt_command.h"
-#include "fileenc/encrypt_command.h"
-#include "fileenc/file_command_bench.h"
-#include "tools/hash_window.h"
-#include "tools/shred_command.h"
-#include "tools/wipe_window.h"
-#include "ui/kit/application.h"
+#include "gui/commands/decrypt_command.h"
+#include "gui/commands/encrypt_command.h"
+#include "gui/commands/shred_command.h"
+#include "gui/file_command_bench.h"
+#include "gui/kit/application.h"
+#include "gui/windows/hash_window.h"
+#include "gui/windows/wipe_window.h"
 
 using namespace ciphra;
 using namespace ciphra::test;
@@ -72,9 +72,9 @@ QString Run(Command command, CommandBench& bench, const std::string& name)
             bench.Boxes.QueueAnswer(true);
         bench.AnswerPassword("the password", false);
         ReadFault fault(name);
-        ui::RunGuarded([&] {
-            ui::RunEncryptCommand(bench.Windows(), {command == Command::SelfDecrypting, inPlace},
-                                  CIPHRA_STUB_FILE);
+        gui::RunGuarded([&] {
+            gui::RunEncryptCommand(bench.Windows(), {command == Command::SelfDecrypting, inPlace},
+                                   CIPHRA_STUB_FILE);
         });
         break;
     }
@@ -85,28 +85,28 @@ QString Run(Command command, CommandBench& bench, const std::string& name)
             bench.Boxes.QueueAnswer(true);
         bench.AnswerPassword("the password", false);
         ReadFault fault(name);
-        ui::RunGuarded([&] { ui::RunDecryptCommand(bench.Windows(), inPlace); });
+        gui::RunGuarded([&] { gui::RunDecryptCommand(bench.Windows(), inPlace); });
         break;
     }
     case Command::Hash: {
-        ui::TForm3 window;
+        gui::TForm3 window;
         bench.Dialogs.Queue([&digest](QDialog& dialog) {
-            auto& hash = static_cast<ui::TForm3&>(dialog);
-            ui::RunGuarded([&] { hash.Button4Click(); });
+            auto& hash = static_cast<gui::TForm3&>(dialog);
+            gui::RunGuarded([&] { hash.Button4Click(); });
             digest = hash.HashFileBox->text();
             hash.reject();
             return int(QDialog::Rejected);
         });
         ReadFault fault(name);
-        ui::RunGuarded([&] { ui::HashSelectedFile(bench.List, window); });
+        gui::RunGuarded([&] { gui::HashSelectedFile(bench.List, window); });
         break;
     }
     case Command::Shred: {
         bench.Boxes.QueueAnswer(true);
-        ui::TForm5 progress;
+        gui::TForm5 progress;
         progress.Beep = [] {};
         ReadFault fault("aaaaaaa.aaaaaaa");
-        ui::RunGuarded([&] { ui::ShredSelectedFiles(nullptr, bench.List, progress); });
+        gui::RunGuarded([&] { gui::ShredSelectedFiles(nullptr, bench.List, progress); });
         break;
     }
     }
@@ -150,7 +150,7 @@ private slots:
         QVERIFY(!boxes.empty());
         for (const auto& box : boxes)
             QVERIFY2(!ClaimsSuccess(box.text), qPrintable(box.text));
-        QCOMPARE(boxes.back().kind, ui::BoxKind::ErrorReport);
+        QCOMPARE(boxes.back().kind, gui::BoxKind::ErrorReport);
         // The self-decrypting way names the file that failed first.
         QVERIFY2(boxes.back().text.endsWith("I/O error 5."), qPrintable(boxes.back().text));
         if (command != Command::Hash)          // the hash window always deselects when it closes
@@ -174,7 +174,7 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    ui::Application app(argc, argv);
+    gui::Application app(argc, argv);
     TestWindowReadErrors test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "crypto/twofish.h"
-#include "fileenc/cipher_stream.h"
-#include "fileenc/test_files.h"
+#include "core/crypto/twofish.h"
+#include "core/jobs/cipher_stream.h"
+#include "support/test_files.h"
 
 namespace ciphra::stub {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "cli/cli.h"
 #include "cli/password.h"
-#include "fileenc/test_files.h"
+#include "support/test_files.h"
 
 namespace ciphra::cli {
 namespace {

@@ -1,10 +1,10 @@
-#include "fileenc/sfx_writer.h"
+#include "core/jobs/sfx_writer.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "crypto/twofish.h"
-#include "fileenc/test_files.h"
+#include "core/crypto/twofish.h"
+#include "support/test_files.h"
 
 namespace ciphra {
 namespace {

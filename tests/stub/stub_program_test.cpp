@@ -10,8 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "fileenc/sfx_writer.h"
-#include "fileenc/test_files.h"
+#include "core/jobs/sfx_writer.h"
+#include "support/test_files.h"
 
 extern char** environ;
 

@@ -1,0 +1,391 @@
+#include "core/io/posix_file.h"
+
+#include <cerrno>
+#include <cstdio> // renameat2
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Kept free of iostreams and locales: the stub links this file and must stay small.
+
+namespace ciphra {
+
+namespace {
+
+[[noreturn]] void ThrowErrno()
+{
+    throw FileError(errno);
+}
+
+int OpenFlags(OpenMode mode) noexcept
+{
+    switch (mode) {
+    case OpenMode::ReadOnly:
+        return O_RDONLY;
+    case OpenMode::ReadWrite:
+        return O_RDWR;
+    case OpenMode::CreateTruncate:
+        return O_RDWR | O_CREAT | O_TRUNC;
+    case OpenMode::CreateExclusive:
+        return O_RDWR | O_CREAT | O_EXCL;
+    case OpenMode::Append:
+        return O_WRONLY | O_APPEND;
+    }
+    return O_RDONLY;
+}
+
+} // namespace
+
+FileError::FileError(int errnum) : Exception(IoErrorText(errnum)), errnum_(errnum) {}
+
+FileError::FileError(int errnum, const std::string& text) : Exception(text), errnum_(errnum) {}
+
+std::string IoErrorText(int errnum)
+{
+    switch (errnum) {
+    case ENOENT:
+        return "File not found";
+    case EACCES:
+    case EPERM:
+        return "File access denied";
+    case ENOSPC:
+        return "Disk full";
+    default:
+        return "I/O error " + std::to_string(errnum);
+    }
+}
+
+File File::Open(const std::string& path, OpenMode mode, mode_t permissions)
+{
+    int error = 0;
+    std::optional<File> file = TryOpen(path, mode, permissions, &error);
+    if (!file) {
+        throw FileError(error);
+    }
+    return std::move(*file);
+}
+
+std::optional<File> File::TryOpen(const std::string& path, OpenMode mode, mode_t permissions,
+                                  int* error) noexcept
+{
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), OpenFlags(mode) | O_CLOEXEC, permissions);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        // A folder opens read-only on Linux; as a file it is refused, as on
+        // every other system.
+        struct stat info {};
+        if (::fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode)) {
+            return File(fd);
+        }
+        const int cause = S_ISDIR(info.st_mode) ? EISDIR : errno;
+        ::close(fd);
+        errno = cause;
+    }
+    if (error != nullptr) {
+        *error = errno;
+    }
+    return std::nullopt;
+}
+
+File File::CreateUnique(const std::string& folder, const std::string& prefix, std::string& path)
+{
+    std::string name = folder + "/" + prefix + "XXXXXX";
+    // mkostemp creates the file exclusively with mode 0600.
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        ThrowErrno();
+    }
+    path = std::move(name);
+    return File(fd);
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_)
+{
+    other.fd_ = -1;
+}
+
+File& File::operator=(File&& other) noexcept
+{
+    if (this != &other) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = other.fd_;
+        other.fd_ = -1;
+    }
+    return *this;
+}
+
+File::~File()
+{
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+std::size_t File::Read(void* buffer, std::size_t n)
+{
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::read(fd_, bytes + done, n - done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowErrno();
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void File::ReadExact(void* buffer, std::size_t n)
+{
+    if (Read(buffer, n) != n) {
+        throw FileError(0, ReadBeyondEndMessage);
+    }
+}
+
+void File::WriteAll(const void* buffer, std::size_t n)
+{
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (n > 0) {
+        const ssize_t put = ::write(fd_, bytes, n);
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowErrno();
+        }
+        if (put == 0) {
+            throw FileError(ENOSPC);
+        }
+        bytes += put;
+        n -= static_cast<std::size_t>(put);
+    }
+}
+
+std::size_t File::ReadAt(void* buffer, std::size_t n, std::uint64_t offset)
+{
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t got = ::pread(fd_, bytes + done, n - done, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowErrno();
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+void File::WriteAllAt(const void* buffer, std::size_t n, std::uint64_t offset)
+{
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    while (n > 0) {
+        const ssize_t put = ::pwrite(fd_, bytes, n, static_cast<off_t>(offset));
+        if (put < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ThrowErrno();
+        }
+        if (put == 0) {
+            throw FileError(ENOSPC);
+        }
+        bytes += put;
+        offset += static_cast<std::uint64_t>(put);
+        n -= static_cast<std::size_t>(put);
+    }
+}
+
+void File::Seek(std::uint64_t position)
+{
+    if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0) {
+        ThrowErrno();
+    }
+}
+
+std::uint64_t File::Position() const
+{
+    const off_t position = ::lseek(fd_, 0, SEEK_CUR);
+    if (position < 0) {
+        ThrowErrno();
+    }
+    return static_cast<std::uint64_t>(position);
+}
+
+std::uint64_t File::Size() const
+{
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+        ThrowErrno();
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void File::Truncate(std::uint64_t length)
+{
+    if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+        ThrowErrno();
+    }
+}
+
+void File::Sync()
+{
+    if (::fsync(fd_) != 0) {
+        ThrowErrno();
+    }
+}
+
+void File::SyncData()
+{
+    if (::fdatasync(fd_) != 0) {
+        ThrowErrno();
+    }
+}
+
+mode_t File::Permissions() const
+{
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0) {
+        ThrowErrno();
+    }
+    return info.st_mode & 07777;
+}
+
+void File::SetPermissions(mode_t permissions)
+{
+    if (::fchmod(fd_, permissions) != 0) {
+        ThrowErrno();
+    }
+}
+
+void File::Close()
+{
+    if (fd_ < 0) {
+        return;
+    }
+    const int fd = fd_;
+    fd_ = -1; // never closed twice: after EINTR the descriptor is gone on Linux
+    if (::close(fd) != 0 && errno != EINTR) {
+        ThrowErrno();
+    }
+}
+
+bool RenameNoReplace(const std::string& from, const std::string& to, int* error) noexcept
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    int cause = errno;
+    if (cause == EINVAL || cause == ENOSYS || cause == ENOTSUP) {
+        // The file system cannot rename without replacing; a hard link can be
+        // made only under a free name, so link + unlink never replaces either.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            if (::unlink(from.c_str()) == 0) {
+                return true;
+            }
+            cause = errno;
+            ::unlink(to.c_str());
+        } else {
+            cause = errno;
+        }
+    }
+    if (error != nullptr) {
+        *error = cause;
+    }
+    return false;
+}
+
+void ReplaceFile(const std::string& from, const std::string& to)
+{
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        ThrowErrno();
+    }
+}
+
+void RemoveFile(const std::string& path)
+{
+    if (::unlink(path.c_str()) != 0) {
+        ThrowErrno();
+    }
+}
+
+void RemoveFileQuietly(const char* path) noexcept
+{
+    ::unlink(path);
+}
+
+bool PathExists(const std::string& path) noexcept
+{
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::string& path) noexcept
+{
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ResolvePath(const std::string& path)
+{
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        ThrowErrno();
+    }
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+mode_t MaskedPermissions(mode_t permissions) noexcept
+{
+    const mode_t mask = ::umask(077); // umask can only be read by setting it
+    ::umask(mask);
+    return permissions & ~mask;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    if (slash == 0) {
+        return "/";
+    }
+    return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ReplaceExtension(const std::string& path, const std::string& extension)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return path + extension;
+    }
+    return path.substr(0, dot) + extension;
+}
+
+} // namespace ciphra

@@ -1,0 +1,98 @@
+#include "core/jobs/cipher_stream.h"
+
+#include "core/crypto/wipe.h"
+#include "core/jobs/stream_pipeline.h"
+
+// The stub's build keeps the plain one-thread loop, free of threads,
+// iostreams and allocation; the program's runs the pipelined loop.
+
+namespace ciphra {
+
+// S comes from one more CBC encryption of the chain vector with itself,
+// whichever way the stream runs; byte 0 of the tail stays as it is (stored
+// files depend on it).
+void ApplyTailRule(TTwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexcept
+{
+    std::uint8_t s[TwofishBlockSize];
+    for (std::size_t i = 0; i < TwofishBlockSize; ++i) {
+        s[i] = ctx.ChainVector[i];
+    }
+    TwofishCBCEncryptBlock(ctx, s, s);
+    for (std::size_t j = 1; j < k; ++j) {
+        tail[j] ^= s[j];
+    }
+    SecureWipeObject(s);
+}
+
+namespace {
+
+#ifdef CIPHRA_STUB_BUILD
+// The chunk buffer holds plain bytes; it is wiped however the run ends.
+struct ChunkBuffer {
+    alignas(16) std::uint8_t Bytes[StreamChunkSize];
+
+    ~ChunkBuffer() { SecureWipeObject(*this); }
+};
+
+void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+               StreamDirection direction)
+{
+    ChunkBuffer chunk;
+    const std::uint64_t start = input.Position();
+    const std::uint64_t size = input.Size();
+    const std::uint64_t total = size > start ? size - start : 0;
+    std::uint64_t position = start;
+    for (;;) {
+        const std::size_t n = input.Read(chunk.Bytes, StreamChunkSize);
+        const std::size_t blocks = n / TwofishBlockSize;
+        if (direction == StreamDirection::Encrypt) {
+            TwofishCBCEncryptBlocks(ctx, chunk.Bytes, chunk.Bytes, blocks);
+        } else {
+            TwofishCBCDecryptBlocks(ctx, chunk.Bytes, chunk.Bytes, blocks);
+        }
+        const std::size_t k = n % TwofishBlockSize;
+        if (k > 0) {
+            ApplyTailRule(ctx, chunk.Bytes + (n - k), k);
+        }
+        if (n > 0) {
+            output.WriteAllAt(chunk.Bytes, n, position);
+        }
+        position += n;
+        if (progress != nullptr && n > 0) {
+            progress->BytesDone(position - start, total);
+        }
+        if (n < StreamChunkSize) {
+            return;
+        }
+    }
+}
+#else
+void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+               StreamDirection direction)
+{
+    RunPipelinedStream(ctx, input, output, progress, direction);
+}
+#endif
+
+} // namespace
+
+void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_t length)
+{
+    TwofishSetKey(ctx, keyMaterial, length, nullptr);
+    TwofishDeriveStartVector(ctx);
+    // The key setup and the block cipher leave key words in the frames they
+    // used and in vector registers; nothing later is sure to overwrite them.
+    SecureWipeStack(16 * 1024);
+}
+
+void EncryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
+{
+    RunStream(ctx, input, output, progress, StreamDirection::Encrypt);
+}
+
+void DecryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
+{
+    RunStream(ctx, input, output, progress, StreamDirection::Decrypt);
+}
+
+} // namespace ciphra

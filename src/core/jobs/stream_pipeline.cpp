@@ -1,0 +1,269 @@
+#include "core/jobs/stream_pipeline.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "core/crypto/wipe.h"
+
+namespace ciphra {
+namespace {
+
+// Below this many whole blocks a chunk is deciphered on one thread: handing
+// half of it over would cost more than it saves.
+constexpr std::size_t SplitBlocks = 64;
+
+struct alignas(64) Chunk {
+    std::uint8_t Bytes[StreamChunkSize];
+};
+
+// The two chunk buffers; they hold plain bytes, so they are wiped at the end.
+class ChunkPair {
+public:
+    ChunkPair() : chunks_(new Chunk[2]) {}
+    ~ChunkPair() { SecureWipe(chunks_.get(), 2 * sizeof(Chunk)); }
+    ChunkPair(const ChunkPair&) = delete;
+    ChunkPair& operator=(const ChunkPair&) = delete;
+
+    std::uint8_t* operator[](int i) { return chunks_[i].Bytes; }
+
+private:
+    std::unique_ptr<Chunk[]> chunks_;
+};
+
+// The helper's own copy of the key schedule for deciphering half chunks.
+struct HelperContext {
+    TTwofishContext Context;
+    ~HelperContext() { TwofishWipe(Context); }
+};
+
+// The cipher may leave key words in the stack frames it used, below the
+// frame of the loop that called it; neither the calling thread's stack nor a
+// finished thread's (kept for the next thread) is cleared by anyone else. So
+// each thread wipes the stack its cipher calls reached before it leaves.
+void ScrubStack() noexcept
+{
+    SecureWipeStack(32 * 1024);
+}
+
+struct StackScrub {
+    StackScrub() = default;
+    StackScrub(const StackScrub&) = delete;
+    StackScrub& operator=(const StackScrub&) = delete;
+    ~StackScrub() { ScrubStack(); }
+};
+
+// One job for the helper: write a chunk, or decipher blocks with the helper's
+// context (its chain vector set to the ciphertext block before them).
+struct Job {
+    File* Output = nullptr; // set for a write
+    std::uint8_t* Bytes = nullptr;
+    std::size_t Length = 0; // bytes to write, or blocks to decipher
+    std::uint64_t Offset = 0;
+    TTwofishContext* Context = nullptr; // set for deciphering
+};
+
+// Runs jobs in the order posted on its own thread, or at once on the caller's
+// when it has none (a one-chunk file, or no thread could be started). After
+// a failed write it skips the writes still to come, so nothing after the
+// failing chunk reaches the file.
+class Helper {
+public:
+    explicit Helper(bool threaded)
+    {
+        if (threaded) {
+            try {
+                thread_ = std::thread([this] { Loop(); });
+            } catch (const std::system_error&) {
+                // Run every job on the calling thread instead.
+            }
+        }
+    }
+
+    ~Helper()
+    {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            wake_.notify_all();
+            thread_.join();
+        }
+    }
+
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    bool Threaded() const { return thread_.joinable(); }
+
+    // At most two jobs are outstanding: the last chunk's write and half of
+    // the next chunk's deciphering.
+    void Post(const Job& job)
+    {
+        if (!Threaded()) {
+            Run(job);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            jobs_[posted_ % Capacity] = job;
+            ++posted_;
+        }
+        wake_.notify_all();
+    }
+
+    // Waits until every posted job has run; rethrows a failed write.
+    void Finish()
+    {
+        if (Threaded()) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            done_.wait(lock, [this] { return finished_ == posted_; });
+        }
+        if (error_) {
+            std::rethrow_exception(error_);
+        }
+    }
+
+private:
+    static constexpr std::size_t Capacity = 2;
+
+    void Loop()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stop_ || finished_ != posted_; });
+            if (stop_) {
+                ScrubStack();
+                return;
+            }
+            const Job job = jobs_[finished_ % Capacity];
+            lock.unlock();
+            Run(job);
+            lock.lock();
+            ++finished_;
+            done_.notify_all();
+        }
+    }
+
+    void Run(const Job& job) noexcept
+    {
+        if (job.Context != nullptr) {
+            TwofishCBCDecryptBlocks(*job.Context, job.Bytes, job.Bytes, job.Length);
+            return;
+        }
+        if (error_) {
+            return;
+        }
+        try {
+            job.Output->WriteAllAt(job.Bytes, job.Length, job.Offset);
+        } catch (...) {
+            error_ = std::current_exception();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    Job jobs_[Capacity];
+    std::size_t posted_ = 0;
+    std::size_t finished_ = 0;
+    bool stop_ = false;
+    std::exception_ptr error_; // written by the running job, read after Finish's wait
+    std::thread thread_;
+};
+
+// Deciphers the whole blocks of a chunk, the second half on the helper when
+// it has a thread. The chain continues from the chunk's last ciphertext
+// block, taken before either half is deciphered in place.
+void DecryptBlocks(TTwofishContext& ctx, TTwofishContext& helperContext, Helper& helper,
+                   std::uint8_t* bytes, std::size_t blocks)
+{
+    if (!helper.Threaded() || blocks < SplitBlocks) {
+        TwofishCBCDecryptBlocks(ctx, bytes, bytes, blocks);
+        return;
+    }
+    const std::size_t first = blocks / 2;
+    std::memcpy(helperContext.ChainVector, bytes + (first - 1) * TwofishBlockSize,
+                TwofishBlockSize);
+    std::uint8_t last[TwofishBlockSize];
+    std::memcpy(last, bytes + (blocks - 1) * TwofishBlockSize, TwofishBlockSize);
+    Job half;
+    half.Bytes = bytes + first * TwofishBlockSize;
+    half.Length = blocks - first;
+    half.Context = &helperContext;
+    helper.Post(half);
+    TwofishCBCDecryptBlocks(ctx, bytes, bytes, first);
+    std::memcpy(ctx.ChainVector, last, TwofishBlockSize);
+}
+
+} // namespace
+
+void RunPipelinedStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+                        StreamDirection direction)
+{
+    const StackScrub scrub; // last to go, however the run ends
+    const std::uint64_t start = input.Position();
+    const std::uint64_t size = input.Size();
+    const std::uint64_t total = size > start ? size - start : 0;
+    ChunkPair chunks;
+    HelperContext helperContext;
+    // Declared after what its jobs point into, so it is joined first.
+    Helper helper(total > StreamChunkSize);
+    if (direction == StreamDirection::Decrypt && helper.Threaded()) {
+        std::memcpy(&helperContext.Context, &ctx, sizeof ctx);
+    }
+
+    std::uint64_t position = start; // end of the chunks handed to the helper
+    bool writing = false;           // a chunk's write is posted, its progress not reported
+    // The one-thread loop reported each chunk right after writing it.
+    const auto finishWrite = [&] {
+        helper.Finish();
+        if (writing && progress != nullptr) {
+            progress->BytesDone(position - start, total);
+        }
+        writing = false;
+    };
+
+    for (int b = 0;; b ^= 1) {
+        std::uint8_t* bytes = chunks[b];
+        std::size_t n = 0;
+        try {
+            n = input.Read(bytes, StreamChunkSize);
+        } catch (...) {
+            // The chunk before a failed read is written (or its failure wins).
+            finishWrite();
+            throw;
+        }
+        const std::size_t blocks = n / TwofishBlockSize;
+        if (direction == StreamDirection::Encrypt) {
+            TwofishCBCEncryptBlocks(ctx, bytes, bytes, blocks);
+        } else {
+            DecryptBlocks(ctx, helperContext.Context, helper, bytes, blocks);
+        }
+        if (n % TwofishBlockSize != 0) {
+            ApplyTailRule(ctx, bytes + blocks * TwofishBlockSize, n % TwofishBlockSize);
+        }
+        finishWrite();
+        if (n > 0) {
+            Job write;
+            write.Output = &output;
+            write.Bytes = bytes;
+            write.Length = n;
+            write.Offset = position;
+            helper.Post(write);
+            position += n;
+            writing = true;
+        }
+        if (n < StreamChunkSize) {
+            finishWrite();
+            return;
+        }
+    }
+}
+
+} // namespace ciphra

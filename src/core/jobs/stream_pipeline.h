@@ -1,0 +1,33 @@
+#pragma once
+// The cipher stream's loop for the program and the command-line tool, spread
+// over two threads (the stub keeps the plain loop in cipher_stream.cpp).
+//
+// The calling thread reads chunk i+1 and ciphers it while a helper thread
+// writes chunk i; when decrypting, the helper also deciphers the second half
+// of chunk i+1 (each CBC block needs only the ciphertext block before it).
+// Effects keep the order of the one-thread loop: chunk i+1 is written only
+// after chunk i was written and its progress reported on the calling thread,
+// and a failure leaves exactly the chunks before the failing one written and
+// throws the error that loop would have thrown. Two chunk buffers, whatever
+// the file's size; both are wiped, and the helper joined, however the run ends.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/crypto/twofish.h"
+#include "core/io/posix_file.h"
+#include "core/jobs/cipher_stream.h"
+
+namespace ciphra {
+
+enum class StreamDirection { Encrypt, Decrypt };
+
+// Of a k-byte tail (k < 16) at `tail`, bytes 1..k-1 are XORed with bytes
+// 1..k-1 of S, the next CBC encryption of the chain vector; byte 0 stays.
+void ApplyTailRule(TTwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexcept;
+
+// The contract of EncryptStream / DecryptStream.
+void RunPipelinedStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+                        StreamDirection direction);
+
+} // namespace ciphra

@@ -1,0 +1,75 @@
+#pragma once
+// Reading folders for the file list, without any widget: enumeration of
+// names, the sort order, the "Computer" folder and the costly details of an
+// entry (icon, type, size, date, attributes).
+
+#include "gui/browse/item_id.h"
+#include "gui/browse/shell_item.h"
+
+#include <QCollator>
+#include <QFileIconProvider>
+#include <QHash>
+#include <QIcon>
+#include <QLocale>
+#include <QMimeDatabase>
+
+#include <vector>
+
+namespace ciphra::gui {
+
+// The items of a folder with names and folder bits only, unsorted. Hidden
+// items are included, "." and ".." are not. Throws ciphra::Exception with
+// the system's message when the folder cannot be read.
+std::vector<TShellItem> EnumerateFolder(const ItemId& folder);
+
+// The entries of "Computer": the home folder, "/", then the mount points of
+// the other real file systems that are folders and can be entered.
+std::vector<QString> ComputerEntries();
+
+// The mount points of real file systems in a /proc/self/mounts text: block
+// devices and network file systems, not proc, sysfs, cgroup, tmpfs, overlay
+// and the like. Octal escapes in the mount points are decoded.
+std::vector<QString> RealMountPoints(const QByteArray& mountsText);
+
+// The folder's own order by name: folders before files, then the locale's
+// collation of names, case-insensitive, digits compared as numbers; names
+// equal under that collation fall back to their code points.
+class EntryOrder {
+public:
+    EntryOrder();
+    int CompareEntries(const TShellItem& a, const TShellItem& b) const;
+    void Sort(std::vector<TShellItem>& entries) const;
+
+private:
+    QCollator collator_;
+};
+
+// Fills the details of entries. Types and icons are looked up by name
+// extension only (never by reading the file) and shared between entries of
+// one type.
+class DetailFetcher {
+public:
+    DetailFetcher();
+    DetailFetcher(const DetailFetcher&) = delete;
+    DetailFetcher& operator=(const DetailFetcher&) = delete;
+
+    void FetchDetails(TShellItem& entry, const ItemId& folder);
+    const QIcon& Icon(std::int32_t index) const;
+    // The type description of a fetched entry ("Folder" for folders).
+    const QString& FileType(const TShellItem& entry) const;
+    // The Modified column of a fetched entry.
+    QString Modified(const TShellItem& entry) const;
+
+private:
+    std::int32_t IconIndexFor(const QString& iconName, const QString& genericName, bool isFolder);
+
+    QMimeDatabase mimes_;
+    QFileIconProvider iconProvider_;
+    QLocale locale_;
+    QHash<QString, std::uint16_t> typeIds_; // MIME name -> index into typeNames_
+    std::vector<QString> typeNames_;        // [0] unknown, [1] "Folder"
+    QHash<QString, std::int32_t> iconIds_;  // icon name -> index into icons_
+    std::vector<QIcon> icons_;
+};
+
+} // namespace ciphra::gui

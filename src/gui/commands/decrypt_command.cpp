@@ -1,0 +1,31 @@
+#include "gui/commands/decrypt_command.h"
+
+#include "gui/commands/file_transform.h"
+#include "gui/kit/message_boxes.h"
+
+namespace ciphra::gui {
+namespace {
+
+// After the loop and after Cancel in the password dialog: the list is read
+// again before the selection is cleared.
+void EndStep(const FileCommandWindows& w)
+{
+    w.Password.ClearPasswordField();
+    w.List.RefreshFromPathBox();
+    w.List.ClearSelection();
+}
+
+} // namespace
+
+void RunDecryptCommand(const FileCommandWindows& windows, bool overwrite)
+{
+    if (overwrite && !ConfirmBox(windows.Parent, OverwriteOnDecryptQuestion))
+        return;
+    PasswordEntry entry;
+    if (AskPassword(windows.Password, entry) &&
+        !TransformSelection(windows, CipherDirection::Decrypt, overwrite, entry))
+        return;
+    EndStep(windows);
+}
+
+} // namespace ciphra::gui

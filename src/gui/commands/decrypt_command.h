@@ -1,0 +1,21 @@
+#pragma once
+// The decrypt command of the main window: every selected file is run through
+// the decrypting stream with one password, in place or into a copy beside it
+// named with its extension replaced by ".dec". Nothing in an encrypted file
+// tells a wrong password or a file that was never encrypted: such files are
+// transformed all the same.
+
+#include "gui/commands/file_command_support.h"
+
+namespace ciphra::gui {
+
+inline constexpr const char* OverwriteOnDecryptQuestion =
+    "You've selected \"overwrite file on encryption\",\nthis will overwrite the entire file and "
+    "unless\nyou enter the correct password to decrypt. all\ndata will be lost. Continue?";
+
+// Runs the command to its end; `overwrite` is "&Overwrite file on encryption".
+// Failures of the stream or of the key setup end the command and reach the
+// error report.
+void RunDecryptCommand(const FileCommandWindows& windows, bool overwrite);
+
+} // namespace ciphra::gui

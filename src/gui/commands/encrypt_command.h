@@ -1,0 +1,33 @@
+#pragma once
+// The encrypt command of the main window: the selected files of the list,
+// with one password, beside as "<name>.CPH", in place, or as one
+// self-decrypting program (the first selected file only).
+
+#include <string>
+
+#include "gui/commands/file_command_support.h"
+
+namespace ciphra::gui {
+
+struct EncryptOptions {
+    bool SelfDecrypting = false; // "Create self-&decrypting files"
+    bool Overwrite = false;      // "&Overwrite file on encryption"
+};
+
+inline constexpr const char* OverwriteOnEncryptQuestion =
+    "You've selected \"overwrite file on encryption\",\nthis will overwrite the entire file, so "
+    "BE\nCAREFUL and remember the password, otherwise\nyou won't be able to read the file again. "
+    "Continue?";
+inline constexpr const char* DecryptorSpawnedText = "Decryptor spawned to file:: ";
+inline constexpr const char* DecryptorNameTakenText =
+    "Decryptor not written: a file of its name already exists:\n";
+
+// The stub file "sfdstub.dtt" in the running program's folder.
+std::string DefaultStubPath();
+
+// Runs the command to its end. Failures of the stream or of the key setup
+// are not caught here: they end the command and reach the error report.
+void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
+                       const std::string& stubPath);
+
+} // namespace ciphra::gui

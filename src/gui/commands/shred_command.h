@@ -1,0 +1,16 @@
+#pragma once
+// The shred command: after one confirmation, wipes every selected entry of
+// the file list with three passes, lists the folder again and sums up.
+
+class QWidget;
+
+namespace ciphra::gui {
+
+class FileListHost;
+class TForm5;
+
+// Boxes are owned by `parent`. An I/O failure other than opening a file ends
+// the command by throwing ciphra::FileError (no refresh, no summary).
+void ShredSelectedFiles(QWidget* parent, FileListHost& list, TForm5& progress);
+
+} // namespace ciphra::gui

@@ -1,0 +1,192 @@
+#include "gui/list/file_list_model.h"
+
+#include <QCursor>
+#include <QFont>
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace ciphra::gui {
+namespace {
+
+// The hourglass for the time of an enumeration, taken back on every exit.
+class HourglassCursor {
+public:
+    HourglassCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~HourglassCursor() { QGuiApplication::restoreOverrideCursor(); }
+    HourglassCursor(const HourglassCursor&) = delete;
+    HourglassCursor& operator=(const HourglassCursor&) = delete;
+};
+
+bool StartsWithAsciiUpper(const QString& name, const QString& prefix)
+{
+    if (prefix.size() > name.size())
+        return false;
+    auto upper = [](QChar c) {
+        return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ? QChar(c.unicode() - 32) : c;
+    };
+    for (qsizetype i = 0; i < prefix.size(); ++i) {
+        if (upper(name[i]) != upper(prefix[i]))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void FileListModel::LoadEntries(const ItemId& folder)
+{
+    HourglassCursor hourglass;
+    std::vector<TShellItem> loaded = EnumerateFolder(folder);
+    order_.Sort(loaded);
+    beginResetModel();
+    ClearEntries();
+    folder_ = folder;
+    entries_ = std::move(loaded);
+    endResetModel();
+}
+
+void FileListModel::ClearEntries()
+{
+    std::vector<TShellItem>().swap(entries_);
+    fetched_ = 0;
+}
+
+void FileListModel::FetchDetails(int first, int last)
+{
+    if (first < 0 || last >= EntryCount() || first > last)
+        return;
+    for (int row = first; row <= last; ++row)
+        Fetched(row);
+}
+
+const TShellItem& FileListModel::Fetched(int row) const
+{
+    TShellItem& entry = entries_[static_cast<std::size_t>(row)];
+    if (entry.DetailsPending) {
+        details_.FetchDetails(entry, folder_);
+        ++fetched_;
+    }
+    return entry;
+}
+
+bool FileListModel::IsFolderEntry(int row) const
+{
+    return row >= 0 && row < EntryCount() && Entry(row).IsFolder;
+}
+
+int FileListModel::ListViewDataFind(const QString& text, int start, bool wrap) const
+{
+    if (text.isEmpty() || start < 0 || start > EntryCount())
+        return -1;
+    for (int row = start; row < EntryCount(); ++row) {
+        if (StartsWithAsciiUpper(Entry(row).Name, text))
+            return row;
+    }
+    if (wrap) {
+        for (int row = 0; row < start; ++row) {
+            if (StartsWithAsciiUpper(Entry(row).Name, text))
+                return row;
+        }
+    }
+    return -1;
+}
+
+int FileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : EntryCount();
+}
+
+int FileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant FileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= EntryCount())
+        return QVariant();
+    const int row = index.row();
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return ListViewData(row, column);
+    case Qt::DecorationRole:
+        if (column != kName)
+            return QVariant();
+        return details_.Icon(Fetched(row).IconIndex);
+    case Qt::ForegroundRole:
+        // Only the name carries the markings; the other columns are drawn
+        // in the window-text colour whatever the row is.
+        if (column != kName)
+            return QGuiApplication::palette().brush(QPalette::Active, QPalette::WindowText);
+        return NameForeground(Fetched(row));
+    case Qt::FontRole:
+        if (column == kName) {
+            if (Fetched(row).Attributes & kAttrHidden) {
+                QFont underlined;
+                underlined.setUnderline(true);
+                return underlined;
+            }
+        }
+        return QVariant();
+    case Qt::TextAlignmentRole:
+        if (column == kSize)
+            return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+        if (column == kAttributes)
+            return QVariant(Qt::AlignCenter);
+        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant FileListModel::ListViewData(int row, int column) const
+{
+    if (column == kName)
+        return Entry(row).Name;
+    const TShellItem& entry = Fetched(row);
+    switch (column) {
+    case kSize:
+        return SizeText(entry);
+    case kType:
+        return details_.FileType(entry);
+    case kModified:
+        return details_.Modified(entry);
+    case kAttributes:
+        return AttributeLetters(entry.Attributes);
+    default:
+        return QVariant();
+    }
+}
+
+QVariant FileListModel::NameForeground(const TShellItem& entry) const
+{
+    // System comes last, so a read-only system entry shows the highlight colour.
+    const QPalette palette = QGuiApplication::palette();
+    if (entry.Attributes & kAttrSystem)
+        return palette.brush(QPalette::Active, QPalette::Highlight);
+    if (entry.Attributes & kAttrReadOnly)
+        return palette.brush(QPalette::Disabled, QPalette::Text);
+    return QVariant();
+}
+
+QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return QVariant();
+    if (role == Qt::DisplayRole) {
+        static const char* const captions[kColumnCount] = {"Name", "Size", "Type", "Modified",
+                                                           "Attributes"};
+        if (section >= 0 && section < kColumnCount)
+            return QString::fromLatin1(captions[section]);
+    }
+    if (role == Qt::TextAlignmentRole && section == kSize)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::TextAlignmentRole && section == kAttributes)
+        return QVariant(Qt::AlignCenter);
+    return QVariant();
+}
+
+} // namespace ciphra::gui

@@ -1,0 +1,186 @@
+#include "gui/main/command_table.h"
+
+#include "gui/kit/application.h"
+#include "gui/main/main_window.h"
+
+#include <QActionGroup>
+#include <QIcon>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+
+// The artwork is compiled into this static library; its resources are
+// registered by hand, once, before the first glyph is loaded.
+static void RegisterArt()
+{
+    Q_INIT_RESOURCE(art);
+}
+
+namespace ciphra::gui {
+namespace {
+
+using Handler = void (TForm1::*)();
+
+QAction* MenuItem(TForm1& window, QMenu* menu, const char* name, const char* caption,
+                  const QKeySequence& shortcut, Handler handler)
+{
+    QAction* action = menu->addAction(QString::fromUtf8(caption));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcut(shortcut);
+    action->setShortcutContext(Qt::WindowShortcut);
+    if (handler != nullptr)
+        QObject::connect(action, &QAction::triggered, &window,
+                         Guarded([&window, handler] { (window.*handler)(); }));
+    return action;
+}
+
+// Toolbar glyphs: our own drawings, by their glyph numbers.
+QIcon Glyph(int number)
+{
+    static const char* const files[] = {
+        "choose_folder", "large_icons", "small_icons", "list", "report", "up",      "encrypt",
+        "decrypt",       "shred",       "help",        "exit", "hash",   "refresh",
+    };
+    return QIcon(QStringLiteral(":/art/%1.svg").arg(QString::fromLatin1(files[number])));
+}
+
+QAction* Button(TForm1& window, QToolBar* bar, const char* name, const char* hint, int glyph,
+                Handler handler)
+{
+    QAction* action = bar->addAction(Glyph(glyph), QString::fromLatin1(hint));
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(QString::fromLatin1(hint));
+    bar->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
+    if (handler != nullptr)
+        QObject::connect(action, &QAction::triggered, &window,
+                         Guarded([&window, handler] { (window.*handler)(); }));
+    return action;
+}
+
+void AddSpacer(QToolBar* bar, int width)
+{
+    auto* gap = new QWidget(bar);
+    gap->setFixedWidth(width);
+    bar->addWidget(gap);
+}
+
+} // namespace
+
+std::vector<QAction*> CommandTable::FileCommands() const
+{
+    return {ToolButton2,  ToolButton4, ToolButton11, ToolButton5, Encryptfile1,
+            Decryptfile1, Hashfile1,   Shredfile1,   Viewfile1};
+}
+
+CommandTable BuildCommandTable(TForm1& w)
+{
+    static const bool artRegistered = (RegisterArt(), true);
+    (void)artRegistered;
+    CommandTable t;
+    QMenuBar* bar = w.menuBar();
+
+    QMenu* file = bar->addMenu(QStringLiteral("&File"));
+    t.Encryptfile1 = MenuItem(w, file, "Encryptfile1", "&Encrypt file", QKeySequence("Ctrl+E"),
+                              &TForm1::ToolButton2Click);
+    t.Decryptfile1 = MenuItem(w, file, "Decryptfile1", "&Decrypt file", QKeySequence("Ctrl+D"),
+                              &TForm1::ToolButton4Click);
+    t.Hashfile1 = MenuItem(w, file, "Hashfile1", "&Hash file", QKeySequence("Ctrl+H"),
+                           &TForm1::Hashfile1Click);
+    t.Shredfile1 = MenuItem(w, file, "Shredfile1", "&Shred file", QKeySequence("Ctrl+S"),
+                            &TForm1::ToolButton5Click);
+    t.Viewfile1 = MenuItem(w, file, "Viewfile1", "&View file", QKeySequence("Ctrl+V"),
+                           &TForm1::Viewfile1Click);
+    file->addSeparator();
+    t.Exit1 =
+        MenuItem(w, file, "Exit1", "E&xit", QKeySequence("Ctrl+X"), &TForm1::ToolButton8Click);
+
+    QMenu* clip = bar->addMenu(QStringLiteral("&Clipboard"));
+    t.Stringencryption1 = MenuItem(w, clip, "Stringencryption1", "&String / clipboard encryption",
+                                   QKeySequence(Qt::Key_F3), &TForm1::Stringencryption1Click);
+    t.Encryptclipboard1 = MenuItem(w, clip, "Encryptclipboard1", "&Encrypt clipboard",
+                                   QKeySequence(Qt::Key_F6), &TForm1::Encryptclipboard1Click);
+    t.Decryptclipboard1 = MenuItem(w, clip, "Decryptclipboard1", "&Decrypt clipboard",
+                                   QKeySequence(Qt::Key_F7), &TForm1::Decryptclipboard1Click);
+    t.Emptyclipboard1 = MenuItem(w, clip, "Emptyclipboard1", "Empty &clipboard",
+                                 QKeySequence(Qt::Key_F8), &TForm1::Emptyclipboard1Click);
+
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+    t.Createselfdecryptingfiles1 =
+        MenuItem(w, options, "Createselfdecryptingfiles1", "Create self-&decrypting files",
+                 QKeySequence(), nullptr);
+    t.Overwritefileonencryption1 =
+        MenuItem(w, options, "Overwritefileonencryption1", "&Overwrite file on encryption",
+                 QKeySequence(), nullptr);
+    // A checkable action turns its own check mark over and does nothing else:
+    // the marks are the options, read by the commands when they run.
+    for (QAction* option : {t.Createselfdecryptingfiles1, t.Overwritefileonencryption1})
+        option->setCheckable(true);
+    options->addSeparator();
+    t.Goonelevelup1 = MenuItem(w, options, "Goonelevelup1", "&Go one level up - (BckSpc)",
+                               QKeySequence(), &TForm1::btnBackClick);
+    t.Choosedir1 = MenuItem(w, options, "Choosedir1", "&Choose dir - (Enter)", QKeySequence(),
+                            &TForm1::btnBrowseClick);
+    t.Refreshlist1 = MenuItem(w, options, "Refreshlist1", "&Refresh list - (F5)", QKeySequence(),
+                              &TForm1::ToolButton10Click);
+    options->addSeparator();
+    t.Showcolorinfo1 = MenuItem(w, options, "Showcolorinfo1", "&Show color info",
+                                QKeySequence(Qt::Key_F2), &TForm1::Showcolorinfo1Click);
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    t.Helpon1 = MenuItem(w, help, "Helpon1", "&Help on...", QKeySequence(Qt::Key_F1),
+                         &TForm1::ToolButton7Click);
+    t.About1 = MenuItem(w, help, "About1", "&About", QKeySequence(), &TForm1::About1Click);
+
+    QToolBar* tb = new QToolBar(QStringLiteral("ToolBar2"), &w);
+    tb->setObjectName(QStringLiteral("ToolBar2"));
+    tb->setMovable(false);
+    tb->setFloatable(false);
+    tb->setIconSize(QSize(21, 21));
+    tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tb->setMinimumHeight(27);
+    t.ToolBar2 = tb;
+    t.ToolButton2 = Button(w, tb, "ToolButton2", "Encrypt file", 6, &TForm1::ToolButton2Click);
+    t.ToolButton4 = Button(w, tb, "ToolButton4", "Decrypt file", 7, &TForm1::ToolButton4Click);
+    t.ToolButton11 = Button(w, tb, "ToolButton11", "Hash file", 11, &TForm1::Hashfile1Click);
+    t.ToolButton5 = Button(w, tb, "ToolButton5", "Shred file", 8, &TForm1::ToolButton5Click);
+    AddSpacer(tb, 8);
+    t.btnBrowse = Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0, &TForm1::btnBrowseClick);
+    t.btnBack = Button(w, tb, "btnBack", "One level back - (BackSpace)", 5, &TForm1::btnBackClick);
+    t.ToolButton10 =
+        Button(w, tb, "ToolButton10", "Refresh list - F5", 12, &TForm1::ToolButton10Click);
+    tb->addSeparator();
+    // The four view-style toggles: one group, no hints, none down at start.
+    t.viewStyles = new QActionGroup(&w);
+    t.viewStyles->setExclusive(true);
+    QAction** styles[] = {&t.btnLargeIcons, &t.btnSmallIcons, &t.btnList, &t.btnReport};
+    const char* const names[] = {"btnLargeIcons", "btnSmallIcons", "btnList", "btnReport"};
+    for (int tag = 0; tag < 4; ++tag) {
+        QAction* style = Button(w, tb, names[tag], "", tag + 1, nullptr);
+        style->setToolTip(QString());
+        style->setCheckable(true);
+        style->setData(tag);
+        t.viewStyles->addAction(style);
+        QObject::connect(style, &QAction::triggered, &w,
+                         Guarded([&w, tag] { w.btnLargeIconsClick(tag); }));
+        *styles[tag] = style;
+    }
+    tb->addSeparator();
+    t.ToolButton7 = Button(w, tb, "ToolButton7", "Help on...", 9, &TForm1::ToolButton7Click);
+    t.ToolButton8 = Button(w, tb, "ToolButton8", "Exit", 10, &TForm1::ToolButton8Click);
+
+    QMenu* popup = new QMenu(&w);
+    popup->setObjectName(QStringLiteral("PopupMenu1"));
+    t.PopupMenu1 = popup;
+    MenuItem(w, popup, "Encryptfile2", "&Encrypt file", QKeySequence(), &TForm1::ToolButton2Click);
+    MenuItem(w, popup, "Decryptfile2", "&Decrypt file", QKeySequence(), &TForm1::ToolButton4Click);
+    MenuItem(w, popup, "Hashfile2", "&Hash file", QKeySequence(), &TForm1::Hashfile1Click);
+    MenuItem(w, popup, "Shredfile2", "&Shred file", QKeySequence(), &TForm1::ToolButton5Click);
+    MenuItem(w, popup, "Viewfile2", "&View file", QKeySequence(), &TForm1::Viewfile1Click);
+    popup->addSeparator();
+    MenuItem(w, popup, "Emptyclipboard2", "E&mpty clipboard", QKeySequence(),
+             &TForm1::Emptyclipboard1Click);
+    MenuItem(w, popup, "Refreshlist2", "&Refresh list", QKeySequence(), &TForm1::ToolButton10Click);
+    return t;
+}
+
+} // namespace ciphra::gui

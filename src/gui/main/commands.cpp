@@ -1,0 +1,120 @@
+// The command handlers of the main window. The file commands whose work
+// belongs to the encryption and tools areas are bound here by name and
+// filled in by those areas.
+
+#include "gui/commands/decrypt_command.h"
+#include "gui/commands/encrypt_command.h"
+#include "gui/commands/shred_command.h"
+#include "gui/kit/message_boxes.h"
+#include "gui/kit/modal.h"
+#include "gui/list/file_list_view.h"
+#include "gui/main/main_window.h"
+#include "gui/shells/shells.h"
+#include "gui/windows/about_window.h"
+#include "gui/windows/cipher_progress_window.h"
+#include "gui/windows/color_legend.h"
+#include "gui/windows/file_viewer.h"
+#include "gui/windows/text_window.h"
+
+#include <QLineEdit>
+
+namespace ciphra::gui {
+
+void TForm1::ToolButton2Click()
+{
+    if (windows_.password == nullptr || windows_.hash == nullptr)
+        return;
+    CipherProgressWindow progress(this);
+    RunEncryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+                      {Commands.Createselfdecryptingfiles1->isChecked(),
+                       Commands.Overwritefileonencryption1->isChecked()},
+                      DefaultStubPath());
+}
+
+void TForm1::ToolButton4Click()
+{
+    if (windows_.password == nullptr || windows_.hash == nullptr)
+        return;
+    CipherProgressWindow progress(this);
+    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+                      Commands.Overwritefileonencryption1->isChecked());
+}
+
+void TForm1::ToolButton5Click()
+{
+    if (windows_.wipeProgress != nullptr)
+        ShredSelectedFiles(this, *this, *windows_.wipeProgress);
+}
+
+void TForm1::WipeFile(const QString& path, int passes)
+{
+    WipeSucceeded = false;
+    if (windows_.wipeProgress != nullptr)
+        WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
+}
+
+void TForm1::Hashfile1Click()
+{
+    if (windows_.hash != nullptr)
+        HashSelectedFile(*this, *windows_.hash);
+}
+
+void TForm1::Viewfile1Click()
+{
+    const int row = ListView->FirstSelectedRow();
+    if (row < 0 || windows_.viewer == nullptr)
+        return;
+    windows_.viewer->ViewFile(FullPathOf(row));
+}
+
+void TForm1::ToolButton8Click()
+{
+    close();
+}
+
+void TForm1::Stringencryption1Click()
+{
+    if (windows_.stringEncryption != nullptr)
+        windows_.stringEncryption->Execute();
+}
+
+void TForm1::Encryptclipboard1Click()
+{
+    if (windows_.stringEncryption != nullptr)
+        windows_.stringEncryption->EncryptClipboard();
+}
+
+void TForm1::Decryptclipboard1Click()
+{
+    if (windows_.stringEncryption != nullptr)
+        windows_.stringEncryption->DecryptClipboard();
+}
+
+void TForm1::Emptyclipboard1Click()
+{
+    TForm8::EmptyClipboard();
+}
+
+void TForm1::ToolButton10Click()
+{
+    cbPathClick();
+}
+
+void TForm1::Showcolorinfo1Click()
+{
+    if (windows_.legend != nullptr)
+        windows_.legend->ShowLegend();
+}
+
+void TForm1::ToolButton7Click()
+{
+    PlainBox(this, QStringLiteral("Sorry... Next time, I promise."));
+}
+
+void TForm1::About1Click()
+{
+    if (windows_.about != nullptr)
+        ExecModal(*windows_.about);
+}
+
+} // namespace ciphra::gui

@@ -1,0 +1,37 @@
+#pragma once
+// The About window: the program's picture with a link to the project's web
+// address over it. Shown modally; closed by its close box.
+
+#include <QDialog>
+
+#include <QUrl>
+
+#include <functional>
+
+class QLabel;
+
+namespace ciphra::gui {
+
+// The project's web address, without the scheme. A reserved example name
+// until the project has an address of its own.
+inline constexpr const char* kProjectAddress = "ciphra2k.example";
+
+class TForm7 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm7(QWidget* parent = nullptr);
+
+    QLabel* Image1;
+    QLabel* Label1;
+    // Opens an address in the browser; replaced in tests.
+    std::function<void(const QUrl&)> OpenAddress;
+
+    // Opens the project's address; the window stays open.
+    void Label1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
+
+} // namespace ciphra::gui

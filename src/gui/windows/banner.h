@@ -1,0 +1,14 @@
+#pragma once
+// The program's banner picture: a black strip with a key glyph and the
+// program's name, drawn in code (no image files). The password dialog and the
+// tool windows show it across their tops.
+
+#include <QPixmap>
+#include <QSize>
+
+namespace ciphra::gui {
+
+// The banner drawn at the given size; its artwork scales with the height.
+QPixmap BannerPicture(QSize size);
+
+} // namespace ciphra::gui

@@ -1,0 +1,81 @@
+#pragma once
+// The string encryption window and the clipboard commands.
+//
+// Encrypted text is one line of Base64 of the Twofish CFB-8 ciphertext of the
+// text's bytes (see text_bytes.h), keyed from the SHA-1 digest of the password
+// asked for in the password dialog. While the window is open, and during a
+// clipboard command, the dialog hides "Use Hash of password": the digest is
+// always used here.
+//
+// The work text Memo1 is the one text buffer: the window edits it, and the
+// clipboard commands use it as scratch without showing the window. It is
+// empty whenever the window is closed and after every clipboard command.
+// Its line breaks are "\n" (CR LF and lone CRs pasted in become "\n"), so a
+// clipboard text with CR LF comes back from encryption and decryption with
+// the platform's LF; the encrypted bytes carry CR LF (text_bytes.h).
+//
+// A Base64 format error is thrown as ciphra::Exception and reaches the general
+// error report (the buttons' handlers are guarded; the clipboard commands
+// throw to their caller); the work text and the clipboard are then left as
+// they were.
+
+#include <QDialog>
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace ciphra::gui {
+
+class BannerStrip;
+class TForm4;
+
+class TForm8 : public QDialog {
+    Q_OBJECT
+public:
+    TForm8(TForm4& password, QWidget* parent = nullptr);
+
+    // Opens the window modally; closing it empties the work text.
+    void Execute();
+
+    // The main window's clipboard commands: paste the clipboard's text into
+    // the work text, ask for the password, replace the clipboard's text with
+    // the result. Cancel leaves the clipboard alone. Whatever happens, the
+    // work text ends empty and "Use Hash of password" visible again.
+    void EncryptClipboard();
+    void DecryptClipboard();
+    static void EmptyClipboard();
+
+    // The work text as the operations take it: every character as typed
+    // (non-breaking spaces included), each line break as "\n".
+    QString WorkText() const;
+
+    BannerStrip* Panel1;
+    QPlainTextEdit* Memo1;
+    QPushButton* Button1; // "&Encrypt"
+    QPushButton* Button2; // "&Decrypt"
+    QPushButton* Button3; // "&Copy to clipboard"
+    QPushButton* Button4; // "&View clipboard text"
+    QPushButton* Button5; // "invisible", never shown: Escape closes through it
+
+public slots:
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // Replace the work text by its encrypted or decrypted form, with the
+    // password the dialog holds, then empty the dialog's field.
+    void EncryptWorkText();
+    void DecryptWorkText();
+    void RunClipboardCommand(void (TForm8::*transform)());
+
+    TForm4& password_;
+};
+
+} // namespace ciphra::gui

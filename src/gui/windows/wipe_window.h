@@ -1,0 +1,37 @@
+#pragma once
+// The wipe progress window and the wipe routine the windows use: it shows
+// the window while the shredder works, the bar moving one step per pass,
+// and reports a file it cannot open.
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+
+namespace ciphra::gui {
+
+class TForm5 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm5(QWidget* parent = nullptr);
+
+    // Overwrites and deletes one file; returns true when it was deleted.
+    // A file that cannot be opened gets a beep and the error box, and false.
+    // Other I/O failures throw ciphra::FileError; the window is hidden and
+    // the pointer restored on every way out.
+    bool WipeFile(const QString& path, int passes);
+
+    // Seams for tests: the beep and the clock text of the overwrite key.
+    std::function<void()> Beep;
+    std::function<QString()> ClockText;
+
+    QLabel* Image2;
+    QLabel* Image1;
+    QLabel* Label1;
+    QProgressBar* ProgressBar1;
+};
+
+} // namespace ciphra::gui

@@ -1,6 +1,0 @@
-#pragma once
-// The windows that the main window shows, each from its own area. The
-// placeholders that stood here at first have all been replaced.
-
-#include "tools/hash_window.h"
-#include "tools/wipe_window.h"

@@ -1,0 +1,111 @@
+#include "file_command_bench.h"
+
+#include <QCheckBox>
+
+#include "core/crypto/twofish.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/key_material.h"
+
+namespace ciphra::test {
+
+QStringList FakeFileList::SelectedNames() const
+{
+    QStringList names;
+    for (const Entry& entry : Entries)
+        if (entry.Selected)
+            names << entry.Name;
+    return names;
+}
+
+void FakeFileList::ClearSelection()
+{
+    Calls.push_back("deselect");
+    for (Entry& entry : Entries)
+        entry.Selected = false;
+}
+
+bool FakeFileList::AnySelected() const
+{
+    return !SelectedNames().isEmpty();
+}
+
+CommandBench::CommandBench()
+{
+    List.Folder = QString::fromStdString(Folder.Path().string());
+    Progress.SetDelay(60 * 60 * 1000); // shown only by the tests that ask for it
+}
+
+std::string CommandBench::AddFile(const std::string& name, const std::string& bytes, bool selected)
+{
+    WriteBytes(PathOf(name), bytes);
+    List.Entries.push_back({QString::fromStdString(name), selected});
+    return PathOf(name);
+}
+
+void CommandBench::Select(const std::string& name)
+{
+    List.Entries.push_back({QString::fromStdString(name), true});
+}
+
+void CommandBench::AnswerPassword(const QString& password, bool useDigest)
+{
+    Dialogs.Queue([this, password, useDigest](QDialog&) {
+        Password.Edit1->setText(password);
+        Password.CheckBox2->setChecked(useDigest);
+        return int(QDialog::Accepted);
+    });
+}
+
+void CommandBench::CancelPassword()
+{
+    Dialogs.Queue([](QDialog&) { return int(QDialog::Rejected); });
+}
+
+gui::FileCommandWindows CommandBench::Windows()
+{
+    return {nullptr, List, Password, HashFile, Progress};
+}
+
+std::vector<QString> CommandBench::BoxTexts() const
+{
+    std::vector<QString> texts;
+    for (const auto& box : Boxes.Boxes())
+        texts.push_back(box.title + "|" + box.text);
+    return texts;
+}
+
+namespace {
+
+std::string Run(const std::string& input, const std::string& password, bool useDigest, bool encrypt)
+{
+    TempFolder folder;
+    const std::string path = folder / "data";
+    WriteBytes(path, input);
+    KeyMaterial key;
+    MakeKeyMaterial(password, useDigest, key);
+    TTwofishContext context;
+    PrepareCipherRun(context, key.Bytes, key.Length);
+    {
+        File file = File::Open(path, OpenMode::ReadWrite);
+        if (encrypt)
+            EncryptStream(context, file, file);
+        else
+            DecryptStream(context, file, file);
+    }
+    TwofishWipe(context);
+    return ReadBytes(path);
+}
+
+} // namespace
+
+std::string Encrypted(const std::string& plain, const std::string& password, bool useDigest)
+{
+    return Run(plain, password, useDigest, true);
+}
+
+std::string Decrypted(const std::string& cipher, const std::string& password, bool useDigest)
+{
+    return Run(cipher, password, useDigest, false);
+}
+
+} // namespace ciphra::test

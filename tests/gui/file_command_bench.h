@@ -1,0 +1,72 @@
+#pragma once
+// The parts of the main window that the encrypt and decrypt commands use,
+// for driving the commands offscreen: a scratch folder listed by a fake file
+// list, the password dialog answered through the modal seam, the hash
+// window's file name field, the progress window, and scripted message boxes.
+
+#include <QLineEdit>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+#include "gui/commands/file_command_support.h"
+#include "gui/kit/message_boxes.h"
+#include "gui/kit/modal.h"
+#include "gui/windows/cipher_progress_window.h"
+#include "support/test_files.h"
+
+namespace ciphra::test {
+
+// Entries in list order with their selection; logs what the commands ask of it.
+class FakeFileList : public gui::FileListHost {
+public:
+    struct Entry {
+        QString Name;
+        bool Selected;
+    };
+
+    QString Folder;
+    std::vector<Entry> Entries;
+    std::vector<std::string> Calls; // "refresh", "deselect"
+
+    QString FolderPath() const override { return Folder; }
+    QStringList SelectedNames() const override;
+    void RefreshFromPathBox() override { Calls.push_back("refresh"); }
+    void ClearSelection() override;
+    bool AnySelected() const;
+};
+
+class CommandBench {
+public:
+    CommandBench();
+
+    // Writes a file into the folder and lists it, selected or not.
+    std::string AddFile(const std::string& name, const std::string& bytes, bool selected = true);
+    // Lists an existing entry (a folder, say) as selected.
+    void Select(const std::string& name);
+    std::string PathOf(const std::string& name) const { return Folder / name; }
+
+    // The next password dialog closes with OK after these entries.
+    void AnswerPassword(const QString& password, bool useDigest);
+    // The next password dialog is cancelled.
+    void CancelPassword();
+
+    gui::FileCommandWindows Windows();
+    // The texts of the boxes shown so far, each as "<title>|<text>".
+    std::vector<QString> BoxTexts() const;
+
+    TempFolder Folder;
+    FakeFileList List;
+    gui::TForm4 Password;
+    QLineEdit HashFile;
+    gui::CipherProgressWindow Progress;
+    gui::MessageBoxScript Boxes;
+    gui::ModalScript Dialogs;
+};
+
+// The bytes the stream gives for `plain` with the password, as the commands key it.
+std::string Encrypted(const std::string& plain, const std::string& password, bool useDigest);
+std::string Decrypted(const std::string& cipher, const std::string& password, bool useDigest);
+
+} // namespace ciphra::test

@@ -1,0 +1,362 @@
+// The file list and navigation: the model's contract and row texts, the
+// name-column markings, history, up one level, find, opening entries, the
+// drive tree coupling, failures, and details fetched for shown rows only.
+
+#include "gui/app/startup.h"
+#include "gui/kit/message_boxes.h"
+#include "gui/list/file_list_view.h"
+#include "gui/tree/drive_view.h"
+#include "ui_test_support.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QFont>
+#include <QPalette>
+#include <QTreeView>
+
+#include <sys/stat.h>
+
+using namespace ciphra::gui;
+using ciphra::gui::testing::ClearSettings;
+using ciphra::gui::testing::FolderOf;
+
+namespace {
+
+QStringList Names(const FileListModel& model)
+{
+    QStringList names;
+    for (int row = 0; row < model.EntryCount(); ++row)
+        names << model.Entry(row).Name;
+    return names;
+}
+
+QStringList History(const QComboBox& box)
+{
+    QStringList items;
+    for (int i = 0; i < box.count(); ++i)
+        items << box.itemText(i);
+    return items;
+}
+
+} // namespace
+
+class TestFileList : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ClearSettings(); }
+
+    void modelContractAndRowTexts()
+    {
+        FolderOf folder({"sub/", "big.bin", "note.txt", ".dot"});
+        QFile big(folder.FilePath("big.bin"));
+        QVERIFY(big.open(QIODevice::ReadWrite) && big.resize(2000));
+        big.close();
+        FileListModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.LoadEntries(folder.Path());
+        QCOMPARE(Names(model), QStringList({"sub", ".dot", "big.bin", "note.txt"}));
+
+        const auto text = [&](int row, int column) {
+            return model.data(model.index(row, column), Qt::DisplayRole).toString();
+        };
+        QCOMPARE(text(0, FileListModel::kSize), QString());
+        QCOMPARE(text(0, FileListModel::kType), QString("Folder"));
+        QCOMPARE(text(1, FileListModel::kAttributes), QString("h"));
+        QCOMPARE(text(2, FileListModel::kSize), QString("2KB"));
+        QCOMPARE(text(3, FileListModel::kSize), QString("1KB"));
+        QVERIFY(!text(3, FileListModel::kModified).isEmpty());
+        const QStringList captions = {"Name", "Size", "Type", "Modified", "Attributes"};
+        for (int column = 0; column < FileListModel::kColumnCount; ++column)
+            QCOMPARE(model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString(),
+                     captions[column]);
+        QCOMPARE(model.data(model.index(0, FileListModel::kSize), Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignRight | Qt::AlignVCenter));
+        QCOMPARE(
+            model.data(model.index(0, FileListModel::kAttributes), Qt::TextAlignmentRole).toInt(),
+            int(Qt::AlignCenter));
+
+        // A folder that cannot be read keeps the entries of the last one.
+        QVERIFY_THROWS_EXCEPTION(std::exception, model.LoadEntries("/no/such/folder"));
+        QCOMPARE(model.CurrentFolder(), folder.Path());
+        QCOMPARE(model.EntryCount(), 4);
+    }
+
+    void onlyTheNameColumnCarriesTheMarkings()
+    {
+        FolderOf folder({".hidden", "plain"});
+        QVERIFY(::mkfifo(QFile::encodeName(folder.FilePath("pipe")).constData(), 0644) == 0);
+        FileListModel model;
+        model.LoadEntries(folder.Path());
+        QCOMPARE(Names(model), QStringList({".hidden", "pipe", "plain"}));
+        const QPalette palette = QGuiApplication::palette();
+        const QBrush windowText = palette.brush(QPalette::Active, QPalette::WindowText);
+        const auto role = [&](int row, int column, int r) {
+            return model.data(model.index(row, column), r);
+        };
+        // hidden: underlined name, normal colour
+        QVERIFY(qvariant_cast<QFont>(role(0, 0, Qt::FontRole)).underline());
+        QVERIFY(!role(0, 0, Qt::ForegroundRole).isValid());
+        // system (a FIFO): highlight colour
+        QCOMPARE(qvariant_cast<QBrush>(role(1, 0, Qt::ForegroundRole)),
+                 palette.brush(QPalette::Active, QPalette::Highlight));
+        QVERIFY(!role(1, 0, Qt::FontRole).isValid());
+        // plain: nothing
+        QVERIFY(!role(2, 0, Qt::ForegroundRole).isValid());
+        for (int row = 0; row < 3; ++row) {
+            for (int column = 1; column < FileListModel::kColumnCount; ++column) {
+                QCOMPARE(qvariant_cast<QBrush>(role(row, column, Qt::ForegroundRole)), windowText);
+                QVERIFY(!role(row, column, Qt::FontRole).isValid());
+            }
+        }
+    }
+
+    void find_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("start");
+        QTest::addColumn<bool>("wrap");
+        QTest::addColumn<int>("found");
+        // entries: alpha, Beta, beta2, gamma
+        QTest::newRow("case ignored") << "b" << 0 << false << 1;
+        QTest::newRow("longer prefix") << "BETA2" << 0 << false << 2;
+        QTest::newRow("last entry") << "gam" << 0 << false << 3;
+        QTest::newRow("from the start index on") << "beta" << 2 << false << 2;
+        QTest::newRow("no wrap") << "al" << 1 << false << -1;
+        QTest::newRow("wrap to the start") << "al" << 1 << true << 0;
+        QTest::newRow("text longer than the name") << "alphabet" << 0 << true << -1;
+        QTest::newRow("empty text") << "" << 0 << true << -1;
+        QTest::newRow("nothing matches with wrap") << "z" << 0 << true << -1;
+    }
+    void find()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, start);
+        QFETCH(bool, wrap);
+        QFETCH(int, found);
+        static FolderOf folder({"alpha", "Beta", "beta2", "gamma"});
+        FileListModel model;
+        model.LoadEntries(folder.Path());
+        QCOMPARE(model.ListViewDataFind(text, start, wrap), found);
+    }
+
+    void typingFindsAndWraps()
+    {
+        FolderOf folder({"apple", "banana", "cherry", "avocado"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        w.ShowFolderByPath(folder.Path());
+        QAbstractItemView* view = w.ListView->CurrentView();
+        view->setFocus();
+        QApplication::setKeyboardInputInterval(100);
+        QTest::keyClicks(view, "c");
+        QCOMPARE(w.ListView->FirstSelectedRow(), 3);
+        QTest::keyClick(view, Qt::Key_A, {}, 200); // a new search after a pause wraps
+        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        QTest::keyClick(view, Qt::Key_Q, {}, 200); // nothing found: selection stays
+        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+    }
+
+    void emptyFolder()
+    {
+        FolderOf folder({});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.ShowFolderByPath(folder.Path());
+        QCOMPARE(w.Entries->rowCount(), 0);
+        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.cbPath->currentText(), folder.Path());
+    }
+
+    void historyNewestFirstWithoutCaseDuplicates()
+    {
+        FolderOf one({"a"});
+        FolderOf two({"b"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.ShowFolderByPath(one.Path());
+        w.ShowFolderByPath(two.Path());
+        QCOMPARE(History(*w.cbPath), QStringList({two.Path(), one.Path(), "computer:///"}));
+        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+
+        // A known path typed in other case lists that folder, adds no item,
+        // and the box then shows the history item.
+        w.cbPath->setEditText(one.Path().toUpper());
+        w.ToolButton10Click();
+        QCOMPARE(w.CurrentFolderID(), one.Path());
+        QCOMPARE(w.cbPath->currentText(), one.Path());
+        QCOMPARE(w.cbPath->count(), 3);
+        // The commit clears the selection.
+        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+
+        // Choosing an item from the drop-down list commits it.
+        w.cbPath->setCurrentIndex(2);
+        emit w.cbPath->activated(2);
+        QCOMPARE(w.CurrentFolderID(), QString("computer:///"));
+    }
+
+    void upOneLevel()
+    {
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        int beeps = 0;
+        w.Beep = [&] { ++beeps; };
+        w.ShowFolderByPath("/");
+        w.btnBackClick();
+        QCOMPARE(w.CurrentFolderID(), QString("computer:///"));
+        QCOMPARE(beeps, 0);
+        const int rows = w.Entries->rowCount();
+        w.btnBackClick();
+        QCOMPARE(beeps, 1);
+        QCOMPARE(w.CurrentFolderID(), QString("computer:///"));
+        QCOMPARE(w.Entries->rowCount(), rows);
+
+        FolderOf folder({"inner/"});
+        w.ShowFolderByPath(folder.FilePath("inner"));
+        w.btnBackClick();
+        QCOMPARE(w.CurrentFolderID(), folder.Path());
+    }
+
+    void doubleClickOpensEntries()
+    {
+        FolderOf folder({"sub/", "sub/deeper.txt", "readme.txt"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QStringList opened;
+        w.OpenFile = [&](const QString& file, const QString& dir) { opened << file << dir; };
+        w.ShowFolderByPath(folder.Path());
+        QAbstractItemView* view = w.ListView->CurrentView();
+
+        const QPoint fileRow = view->visualRect(w.Entries->index(1, 0)).center();
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, fileRow);
+        QCOMPARE(opened, QStringList({"readme.txt", folder.Path()}));
+        QCOMPARE(w.CurrentFolderID(), folder.Path());
+
+        const QPoint folderRow = view->visualRect(w.Entries->index(0, 0)).center();
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, folderRow);
+        QCOMPARE(w.CurrentFolderID(), folder.FilePath("sub"));
+        QCOMPARE(Names(*w.Entries), QStringList({"deeper.txt"}));
+        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("sub"));
+
+        // Enter with nothing selected does nothing.
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Return);
+        QCOMPARE(w.CurrentFolderID(), folder.FilePath("sub"));
+        QCOMPARE(opened.size(), 2);
+    }
+
+    void failingFolderKeepsThePreviousState_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << "/no/such/folder"
+                                 << "/no/such/folder: No such file or directory.";
+        QTest::newRow("not a path") << "nowhere"
+                                    << "The path \"nowhere\" is not an absolute folder path.";
+        QTest::newRow("a file") << "/proc/version"
+                                << "/proc/version: Not a directory.";
+    }
+    void failingFolderKeepsThePreviousState()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        FolderOf folder({"kept.txt"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        w.ShowFolderByPath(folder.Path());
+        const QStringList history = History(*w.cbPath);
+        MessageBoxScript boxes;
+        w.cbPath->setEditText(typed);
+        QTest::keyClick(w.cbPath, Qt::Key_Return);
+        QCOMPARE(boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
+        QCOMPARE(boxes.Boxes()[0].text, message);
+        QCOMPARE(w.CurrentFolderID(), folder.Path());
+        QCOMPARE(Names(*w.Entries), QStringList({"kept.txt"}));
+        QCOMPARE(History(*w.cbPath), history);
+        QCOMPARE(w.cbPath->currentText(), typed); // the box keeps the typed text
+        QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+        QVERIFY(w.ListView->updatesEnabled());
+    }
+
+    void driveTreeCoupling()
+    {
+        FolderOf folder({"one/", "two/"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        // A commit points the tree at the listed folder; the tree's change
+        // event commits the same folder once more, and the chain stops.
+        w.cbPath->setEditText(folder.FilePath("one"));
+        w.ToolButton10Click();
+        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("one"));
+        QCOMPARE(w.CurrentFolderID(), folder.FilePath("one"));
+
+        // Choosing another node lists that folder.
+        w.DriveView1->SetDirectory(folder.FilePath("two"));
+        QCOMPARE(w.CurrentFolderID(), folder.FilePath("two"));
+        QCOMPARE(w.cbPath->currentText(), folder.FilePath("two"));
+
+        // A missing folder selects its nearest existing parent.
+        w.DriveView1->SetDirectory(folder.FilePath("two/missing/deeper"));
+        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("two"));
+        // Text that is not a path changes nothing.
+        w.DriveView1->SetDirectory("computer:///");
+        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("two"));
+    }
+
+    void viewStylesShareOneSelection()
+    {
+        FolderOf folder({"a", "b", "c"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        w.ShowFolderByPath(folder.Path());
+        w.ListView->Selection()->select(w.Entries->index(2, 0),
+                                        QItemSelectionModel::ClearAndSelect |
+                                            QItemSelectionModel::Rows);
+        const QList<QAction*> styles = {w.Commands.btnLargeIcons, w.Commands.btnSmallIcons,
+                                        w.Commands.btnList, w.Commands.btnReport};
+        for (int tag = 0; tag < 4; ++tag) {
+            styles[tag]->trigger();
+            QCOMPARE(int(w.ListView->CurrentViewStyle()), tag);
+            QVERIFY(styles[tag]->isChecked());
+            QCOMPARE(w.ListView->CurrentView()->isVisible(), true);
+            QCOMPARE(w.ListView->FirstSelectedRow(), 2);
+        }
+    }
+
+    void detailsAreFetchedForShownRowsOnly()
+    {
+        QStringList names;
+        for (int i = 0; i < 3000; ++i)
+            names << QString("file%1.txt").arg(i);
+        FolderOf folder(names);
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.resize(558, 393);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        QCOMPARE(w.Entries->rowCount(), 3000);
+        QCoreApplication::processEvents();
+        w.ListView->CurrentView()->viewport()->repaint();
+        const int shown = w.Entries->FetchedCount();
+        QVERIFY2(shown > 0 && shown < 60, qPrintable(QString::number(shown)));
+        QVERIFY(w.Entries->Entry(0).DetailsPending == false);
+        QVERIFY(w.Entries->Entry(2999).DetailsPending);
+        // Scrolling to the end fetches the rows shown there, once.
+        w.ListView->CurrentView()->scrollToBottom();
+        w.ListView->CurrentView()->viewport()->repaint();
+        QVERIFY(!w.Entries->Entry(2999).DetailsPending);
+        QVERIFY(w.Entries->FetchedCount() < 2 * shown + 10);
+    }
+};
+
+CIPHRA_UI_TEST_MAIN(TestFileList)
+#include "test_file_list.moc"

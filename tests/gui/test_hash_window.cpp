@@ -1,0 +1,319 @@
+// The hash window and the hash command, offscreen, with the message boxes
+// and the save dialog scripted.
+
+#include "gui/kit/file_list_host.h"
+#include "gui/kit/message_boxes.h"
+#include "gui/kit/modal.h"
+#include "gui/windows/hash_window.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace ciphra::gui;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// A save dialog step that types `name` and presses Save.
+ModalScript::Step SaveAs(const QString& name)
+{
+    return [name](QDialog& dialog) {
+        static_cast<QFileDialog&>(dialog).selectFile(name);
+        return int(QDialog::Accepted);
+    };
+}
+
+struct FakeList : FileListHost {
+    QString Folder;
+    QStringList Selected;
+    QStringList Log;
+
+    QString FolderPath() const override { return Folder; }
+    QStringList SelectedNames() const override { return Selected; }
+    void RefreshFromPathBox() override { Log << "refresh"; }
+    void ClearSelection() override
+    {
+        Log << "clear";
+        Selected.clear();
+    }
+};
+
+const QString kReportHead = "--- Ciphra 2K v1.0.2 HASH using SHA-1 ------\r\n"
+                            "--- HASH of file%\r\n";
+
+} // namespace
+
+class TestHashWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    int beeps_ = 0;
+
+    QString In(const QString& name) const { return dir_.filePath(name); }
+
+    void Prepare(TForm3& window)
+    {
+        window.Beep = [this] { ++beeps_; };
+        window.DateTimeText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
+    }
+
+private slots:
+    void init() { beeps_ = 0; }
+
+    // Known digests; the Char form leaves out the zero bytes before Base64.
+    void hexAndCharForms_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("hex");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("hex abc") << QByteArray("abc") << true
+                                 << "0xA9993E364706816ABA3E25717850C26C9CD0D89D";
+        QTest::newRow("hex empty")
+            << QByteArray() << true << "0xDA39A3EE5E6B4B0D3255BFEF95601890AFD80709";
+        QTest::newRow("char, no zero byte")
+            << QByteArray("abc") << false << "qZk+NkcGgWq6PiVxeFDCbJzQ2J0=";
+        QTest::newRow("char, one zero byte")
+            << QByteArray("ciphra13") << false << "hOoui6kGN0z59dCzveRZadC0ZA==";
+        QTest::newRow("char, two zero bytes")
+            << QByteArray("ciphra316") << false << "hjC+I9JMyszungwDIizz44Ln";
+        QTest::newRow("hex keeps zero bytes")
+            << QByteArray("ciphra316") << true << "0x8630BE23D24CCACCEE9E0C0003222CF3E382E700";
+    }
+    void hexAndCharForms()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, hex);
+        QFETCH(QString, shown);
+        const QString path = In("data.bin");
+        WriteFile(path, content);
+        // Read-only files are hashed: the file is only opened for reading.
+        QFile::setPermissions(path, QFile::ReadOwner);
+        TForm3 window;
+        (hex ? window.RadioHex : window.RadioChar)->setChecked(true);
+        window.HashFile->setText(path);
+        MessageBoxScript boxes;
+        QTest::mouseClick(window.Button4, Qt::LeftButton);
+        QCOMPARE(window.HashFileBox->text(), shown);
+        QVERIFY(boxes.Boxes().empty());
+        QFile::remove(path);
+    }
+
+    void hashWithNothingToHash_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<bool>("information");
+        QTest::newRow("empty box") << "" << false;
+        QTest::newRow("missing file") << "missing" << true;
+        QTest::newRow("folder") << "." << true;
+    }
+    void hashWithNothingToHash()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(bool, information);
+        TForm3 window;
+        window.HashFile->setText(fileName.isEmpty() ? fileName : In(fileName));
+        window.HashFileBox->setText("0xEARLIER");
+        MessageBoxScript boxes;
+        window.Button4Click();
+        QCOMPARE(window.HashFileBox->text(), QStringLiteral("0xEARLIER"));
+        QCOMPARE(boxes.Boxes().size(), std::size_t(information ? 1 : 0));
+        if (information) {
+            QCOMPARE(boxes.Boxes()[0].title, QStringLiteral("Information"));
+            QCOMPARE(boxes.Boxes()[0].text, QStringLiteral("Unable to open source file."));
+        }
+    }
+
+    // The dialog is set up as designed and offers the Filename box's text with
+    // ".hsh"; the report holds that text as edited after hashing.
+    void saveWritesTheReport()
+    {
+        const QString source = In("notes.txt");
+        WriteFile(source, "abc");
+        TForm3 window;
+        Prepare(window);
+        window.HashFile->setText(source);
+        window.Button4Click();
+        window.HashFile->setText("edited name");
+        ModalScript modal;
+        QString offered;
+        modal.Queue([&](QDialog& dialog) {
+            auto& files = static_cast<QFileDialog&>(dialog);
+            [&] {
+                QCOMPARE(files.acceptMode(), QFileDialog::AcceptSave);
+                QCOMPARE(files.nameFilters(), QStringList({"Hash Files (*.hsh)", "All Files (*)"}));
+                QCOMPARE(files.defaultSuffix(), QStringLiteral("HSH"));
+            }();
+            offered = files.selectedFiles().value(0);
+            files.selectFile(In("notes.hsh"));
+            return int(QDialog::Accepted);
+        });
+        MessageBoxScript boxes;
+        window.Button17Click();
+        QCOMPARE(modal.Shown(), std::vector<QString>{"Save hash to file:"});
+        QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("edited name.hsh"));
+        QCOMPARE(ReadFile(In("notes.hsh")),
+                 (kReportHead + "edited name\r\n"
+                                "--- date/time: 08/12/2026 10:15:42\r\n\r\n"
+                                "- Begin block\r\n\r\n"
+                                "0xA9993E364706816ABA3E25717850C26C9CD0D89D\r\n\r\n"
+                                "- End block\r\n")
+                     .toUtf8());
+        QCOMPARE(boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(boxes.Boxes()[0].title, QStringLiteral("Ciphra 2K"));
+        QCOMPARE(boxes.Boxes()[0].text, QStringLiteral("All done. Hash saved to file."));
+        QCOMPARE(beeps_, 1);
+    }
+
+    void saveOutcomes_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no extension gets HSH") << "plain"
+                                               << "plain.HSH"
+                                               << "";
+        QTest::newRow("existing file") << "taken.hsh"
+                                       << ""
+                                       << "ERROR #142, file already exists, cannot overwrite.";
+        QTest::newRow("missing folder")
+            << "no/such/folder.hsh"
+            << ""
+            << "ERROR #132, Cannot create: disk is read-only or disk failure.";
+    }
+    void saveOutcomes()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        WriteFile(folder.filePath("taken.hsh"), "old");
+        TForm3 window;
+        Prepare(window);
+        window.HashFile->setText("x");
+        window.HashFileBox->setText("0x00");
+        ModalScript modal;
+        modal.Queue(SaveAs(folder.filePath(typed)));
+        MessageBoxScript boxes;
+        window.Button17Click();
+        QCOMPARE(boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(beeps_, 1);
+        QCOMPARE(ReadFile(folder.filePath("taken.hsh")), QByteArray("old"));
+        if (error.isEmpty()) {
+            QVERIFY(ReadFile(folder.filePath(written)).startsWith(kReportHead.toUtf8()));
+        } else {
+            QCOMPARE(boxes.Boxes()[0].title, QStringLiteral("Error"));
+            QCOMPARE(boxes.Boxes()[0].text, error);
+            QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"taken.hsh"});
+        }
+    }
+
+    void saveDoesNothingWithoutHashOrWhenCancelled()
+    {
+        TForm3 window;
+        Prepare(window);
+        ModalScript modal;
+        MessageBoxScript boxes;
+        window.HashFile->setText(In("x"));
+        window.Button17Click(); // empty Hash box: no dialog
+        QVERIFY(modal.Shown().empty());
+        window.HashFileBox->setText("0x00");
+        window.Button17Click(); // no step queued: the dialog is cancelled
+        QCOMPARE(modal.Shown().size(), std::size_t(1));
+        QVERIFY(boxes.Boxes().empty());
+        QCOMPARE(beeps_, 0);
+    }
+
+    // Every way of closing empties both boxes; the Hex/Char choice stays.
+    void closingEmptiesBothBoxes_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Close button") << 0;
+        QTest::newRow("Esc") << 1;
+        QTest::newRow("title bar") << 2;
+        QTest::newRow("Clear all") << 3;
+    }
+    void closingEmptiesBothBoxes()
+    {
+        QFETCH(int, way);
+        TForm3 window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.RadioChar->setChecked(true);
+        window.HashFile->setText("name");
+        window.HashFileBox->setText("hash");
+        switch (way) {
+        case 0:
+            QTest::mouseClick(window.Button6, Qt::LeftButton);
+            break;
+        case 1:
+            QTest::keyClick(&window, Qt::Key_Escape);
+            break;
+        case 2:
+            window.close();
+            break;
+        case 3:
+            QTest::mouseClick(window.Button5, Qt::LeftButton);
+            break;
+        }
+        QCOMPARE(window.isVisible(), way == 3);
+        QVERIFY(window.HashFile->text().isEmpty());
+        QVERIFY(window.HashFileBox->text().isEmpty());
+        QVERIFY(window.RadioChar->isChecked());
+    }
+
+    void hashCommandShowsTheFirstSelectedFile_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QStringList>("selected");
+        QTest::addColumn<QString>("path");
+        QTest::newRow("folder without slash")
+            << "/home/u" << QStringList{"a.txt", "b.txt"} << "/home/u/a.txt";
+        QTest::newRow("root folder") << "/" << QStringList{"etc"} << "/etc";
+        QTest::newRow("nothing selected") << "/home/u" << QStringList{} << "";
+    }
+    void hashCommandShowsTheFirstSelectedFile()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QStringList, selected);
+        QFETCH(QString, path);
+        TForm3 window;
+        FakeList list;
+        list.Folder = folder;
+        list.Selected = selected;
+        ModalScript modal;
+        QString seen;
+        modal.Queue([&](QDialog& dialog) {
+            auto& hash = static_cast<TForm3&>(dialog);
+            seen = hash.HashFile->text();
+            hash.HashFileBox->setText("0x00");
+            hash.reject();
+            return int(QDialog::Rejected);
+        });
+        HashSelectedFile(list, window);
+        QCOMPARE(seen, path);
+        QCOMPARE(modal.Shown().size(), std::size_t(path.isEmpty() ? 0 : 1));
+        QCOMPARE(list.Log, path.isEmpty() ? QStringList{} : QStringList{"clear"});
+        QVERIFY(window.HashFile->text().isEmpty());
+        QVERIFY(window.HashFileBox->text().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestHashWindow)
+#include "test_hash_window.moc"

@@ -1,0 +1,469 @@
+// The main window: start-up, settings, the command table and the rule that
+// enables the file commands; the colour legend, About and Help.
+
+#include "gui/app/startup.h"
+#include "gui/kit/message_boxes.h"
+#include "gui/kit/modal.h"
+#include "gui/list/file_list_view.h"
+#include "gui/shells/shells.h"
+#include "gui/tree/drive_view.h"
+#include "gui/windows/about_window.h"
+#include "gui/windows/color_legend.h"
+#include "gui/windows/file_viewer.h"
+#include "gui/windows/password_dialog.h"
+#include "gui/windows/text_window.h"
+#include "ui_test_support.h"
+
+#include <QActionGroup>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolBar>
+#include <QTreeView>
+
+#include <limits>
+
+using namespace ciphra::gui;
+using ciphra::gui::testing::ClearSettings;
+using ciphra::gui::testing::FolderOf;
+
+namespace {
+
+bool FileCommandsEnabled(TForm1& w)
+{
+    bool all = true;
+    bool any = false;
+    for (QAction* control : w.Commands.FileCommands()) {
+        all = all && control->isEnabled();
+        any = any || control->isEnabled();
+    }
+    if (all != any)
+        qWarning("the nine file commands disagree");
+    return all;
+}
+
+QStringList Captions(const QList<QAction*>& actions)
+{
+    QStringList captions;
+    for (QAction* action : actions)
+        captions << (action->isSeparator() ? QString("-") : action->text());
+    return captions;
+}
+
+void StorePlacement(int left, int top, int right, int bottom, const char* maximized)
+{
+    QSettings settings;
+    settings.beginGroup("Ciphra2KP");
+    settings.setValue("Left", QString::number(left));
+    settings.setValue("Top", QString::number(top));
+    settings.setValue("Right", QString::number(right));
+    settings.setValue("Bottom", QString::number(bottom));
+    settings.setValue("Maximized", maximized);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { ClearSettings(); }
+
+    void windowsAndCaptions()
+    {
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        QCOMPARE(w.windowTitle(), QString("Ciphra 2K V2.0 Beta1"));
+        const OtherWindows& o = windows.Others();
+        const std::vector<std::pair<QWidget*, QString>> expected = {
+            {o.legend, "Color info:"},
+            {o.hash, "Hash File"},
+            {o.password, "Enter password:"},
+            {o.wipeProgress, "Wipe::"},
+            {o.viewer, "File viewer"},
+            {o.about, "About Ciphra 2K"},
+            {o.stringEncryption, "String encryption / clipboard encryption"},
+        };
+        for (const auto& [window, caption] : expected) {
+            QVERIFY(window != nullptr);
+            QCOMPARE(window->windowTitle(), caption);
+            QVERIFY(!window->isVisible());
+        }
+        QCOMPARE(o.about->size(), QSize(293, 249));
+        QCOMPARE(o.legend->size(), QSize(195, 85));
+    }
+
+    void firstRunDefaults()
+    {
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        QCOMPARE(w.geometry(), TForm1::kDesignedBounds);
+        QVERIFY(!w.Commands.Createselfdecryptingfiles1->isChecked());
+        QVERIFY(!w.Commands.Overwritefileonencryption1->isChecked());
+        QCOMPARE(w.cbPath->currentText(), QString("computer:///"));
+        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        QVERIFY(!FileCommandsEnabled(w));
+    }
+
+    void optionsAreReadAndWritten_data()
+    {
+        QTest::addColumn<QVariant>("selfDec");
+        QTest::addColumn<QVariant>("overWr");
+        QTest::addColumn<bool>("selfDecOn");
+        QTest::addColumn<bool>("overWrOn");
+        QTest::newRow("any non-zero is on") << QVariant(5) << QVariant(0) << true << false;
+        QTest::newRow("both on") << QVariant(1) << QVariant(1) << true << true;
+        QTest::newRow("text stops the reading") << QVariant("yes") << QVariant(1) << false << false;
+        QTest::newRow("missing first, second read") << QVariant() << QVariant(1) << false << true;
+        QTest::newRow("text second") << QVariant(1) << QVariant("x") << true << false;
+    }
+    void optionsAreReadAndWritten()
+    {
+        QFETCH(QVariant, selfDec);
+        QFETCH(QVariant, overWr);
+        QFETCH(bool, selfDecOn);
+        QFETCH(bool, overWrOn);
+        {
+            QSettings settings;
+            if (selfDec.isValid())
+                settings.setValue("SelfDec", selfDec);
+            settings.setValue("OverWr", overWr);
+        }
+        {
+            ProgramWindows windows;
+            TForm1& w = windows.Main();
+            QCOMPARE(w.Commands.Createselfdecryptingfiles1->isChecked(), selfDecOn);
+            QCOMPARE(w.Commands.Overwritefileonencryption1->isChecked(), overWrOn);
+            w.show();
+            w.close();
+        }
+        QSettings settings;
+        QCOMPARE(settings.value("SelfDec").toString(), QString(selfDecOn ? "1" : "0"));
+        QCOMPARE(settings.value("OverWr").toString(), QString(overWrOn ? "1" : "0"));
+    }
+
+    void optionToggleTakesEffectAtOnceAndIsStoredAtClose()
+    {
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        w.Commands.Overwritefileonencryption1->trigger();
+        QVERIFY(w.Commands.Overwritefileonencryption1->isChecked());
+        QVERIFY(!w.OverWrFlag); // the stored copy follows at close
+        QVERIFY(!QSettings().contains("OverWr"));
+        w.Commands.Exit1->trigger();
+        QVERIFY(!w.isVisible());
+        QVERIFY(w.OverWrFlag);
+        QCOMPARE(QSettings().value("OverWr").toInt(), 1);
+    }
+
+    void placementIsRestored_data()
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        QTest::addColumn<QRect>("stored");
+        QTest::addColumn<QRect>("restored");
+        QTest::newRow("inside the screen") << QRect(10, 20, 400, 300) << QRect(10, 20, 400, 300);
+        QTest::newRow("right edge 100 beyond") << QRect(screen.width() - 300, 50, 400, 300)
+                                               << QRect(screen.width() - 400, 50, 400, 300);
+        QTest::newRow("bottom edge 30 beyond") << QRect(5, screen.height() - 270, 400, 300)
+                                               << QRect(5, screen.height() - 300, 400, 300);
+        QTest::newRow("negative left stays")
+            << QRect(-20, 40, 400, 300) << QRect(-20, 40, 400, 300);
+    }
+    void placementIsRestored()
+    {
+        QFETCH(QRect, stored);
+        QFETCH(QRect, restored);
+        StorePlacement(stored.left(), stored.top(), stored.left() + stored.width(),
+                       stored.top() + stored.height(), "0");
+        ProgramWindows windows;
+        QCOMPARE(windows.Main().geometry(), restored);
+        QVERIFY(!windows.Main().isMaximized());
+    }
+
+    // Stored edges that would give a window without area, larger than the
+    // screen, out of sight, or that overflow when subtracted.
+    void damagedPlacementStaysOnScreen_data()
+    {
+        const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
+        const int most = std::numeric_limits<int>::max();
+        const int least = std::numeric_limits<int>::min();
+        QTest::addColumn<QRect>("edges"); // left, top, right, bottom as stored
+        QTest::addColumn<QRect>("restored");
+        QTest::newRow("right before left")
+            << QRect(QPoint(900, 50), QPoint(100, 350)) << QRect(199, 50, 558, 300);
+        QTest::newRow("no height")
+            << QRect(QPoint(10, 100), QPoint(410, 100)) << QRect(10, 90, 400, 393);
+        QTest::newRow("wider than the screen")
+            << QRect(QPoint(0, 10), QPoint(screen.width() + 1, 410)) << QRect(199, 10, 558, 400);
+        QTest::newRow("wholly left of and above the screen")
+            << QRect(QPoint(-9000, -9000), QPoint(-8000, -8500)) << QRect(199, 90, 558, 393);
+        QTest::newRow("extreme edges")
+            << QRect(QPoint(least, least), QPoint(most, most)) << QRect(199, 90, 558, 393);
+        QTest::newRow("far right and below, moved back")
+            << QRect(QPoint(most - 400, most - 300), QPoint(most, most))
+            << QRect(screen.width() - 400, screen.height() - 300, 400, 300);
+    }
+    void damagedPlacementStaysOnScreen()
+    {
+        QFETCH(QRect, edges);
+        QFETCH(QRect, restored);
+        // QRect's corners carry the four stored numbers as they are.
+        StorePlacement(edges.left(), edges.top(), edges.right(), edges.bottom(), "0");
+        ProgramWindows windows;
+        QCOMPARE(windows.Main().geometry(), restored);
+    }
+
+    void badPlacementValuesTakeTheDesignedBounds()
+    {
+        StorePlacement(0, 10, 0, 410, "no");
+        QSettings().setValue("Ciphra2KP/Left", "abc");
+        QSettings().setValue("Ciphra2KP/Right", "");
+        ProgramWindows windows;
+        QCOMPARE(windows.Main().geometry(), QRect(199, 10, 558, 400));
+        QVERIFY(!windows.Main().isMaximized());
+    }
+
+    void maximizedIsRestoredMaximized()
+    {
+        StorePlacement(30, 40, 530, 440, "1");
+        {
+            ProgramWindows windows;
+            windows.Main().show();
+            QVERIFY(windows.Main().isMaximized());
+        }
+        // The normal rectangle is written, not the maximized one.
+        QSettings settings;
+        settings.beginGroup("Ciphra2KP");
+        const QStringList edges = {
+            settings.value("Left").toString(), settings.value("Top").toString(),
+            settings.value("Right").toString(), settings.value("Bottom").toString(),
+            settings.value("Maximized").toString()};
+        QCOMPARE(edges, QStringList({"30", "40", "530", "440", "1"}));
+    }
+
+    void placementIsWrittenAsEdges()
+    {
+        {
+            ProgramWindows windows;
+            windows.Main().setGeometry(11, 22, 333, 244);
+        }
+        QSettings settings;
+        settings.beginGroup("Ciphra2KP");
+        QCOMPARE(settings.value("Left").toString(), QString("11"));
+        QCOMPARE(settings.value("Right").toString(), QString("344"));
+        QCOMPARE(settings.value("Bottom").toString(), QString("266"));
+        QCOMPARE(settings.value("Maximized").toString(), QString("0"));
+    }
+
+    void menusToolbarAndContextMenu()
+    {
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        QCOMPARE(Captions(w.menuBar()->actions()),
+                 QStringList({"&File", "&Clipboard", "&Options", "&Help"}));
+        const QList<QStringList> menus = {
+            {"&Encrypt file", "&Decrypt file", "&Hash file", "&Shred file", "&View file", "-",
+             "E&xit"},
+            {"&String / clipboard encryption", "&Encrypt clipboard", "&Decrypt clipboard",
+             "Empty &clipboard"},
+            {"Create self-&decrypting files", "&Overwrite file on encryption", "-",
+             "&Go one level up - (BckSpc)", "&Choose dir - (Enter)", "&Refresh list - (F5)", "-",
+             "&Show color info"},
+            {"&Help on...", "&About"},
+        };
+        for (int i = 0; i < menus.size(); ++i)
+            QCOMPARE(Captions(w.menuBar()->actions()[i]->menu()->actions()), menus[i]);
+        QCOMPARE(Captions(w.Commands.PopupMenu1->actions()),
+                 QStringList({"&Encrypt file", "&Decrypt file", "&Hash file", "&Shred file",
+                              "&View file", "-", "E&mpty clipboard", "&Refresh list"}));
+        const QStringList shortcuts = {
+            w.Commands.Encryptfile1->shortcut().toString(),
+            w.Commands.Decryptfile1->shortcut().toString(),
+            w.Commands.Hashfile1->shortcut().toString(),
+            w.Commands.Shredfile1->shortcut().toString(),
+            w.Commands.Viewfile1->shortcut().toString(),
+            w.Commands.Exit1->shortcut().toString(),
+            w.Commands.Stringencryption1->shortcut().toString(),
+            w.Commands.Encryptclipboard1->shortcut().toString(),
+            w.Commands.Decryptclipboard1->shortcut().toString(),
+            w.Commands.Emptyclipboard1->shortcut().toString(),
+            w.Commands.Showcolorinfo1->shortcut().toString(),
+            w.Commands.Helpon1->shortcut().toString(),
+        };
+        QCOMPARE(shortcuts, QStringList({"Ctrl+E", "Ctrl+D", "Ctrl+H", "Ctrl+S", "Ctrl+V", "Ctrl+X",
+                                         "F3", "F6", "F7", "F8", "F2", "F1"}));
+        QStringList toolbar;
+        for (QAction* action : w.Commands.ToolBar2->actions()) {
+            if (action->isSeparator())
+                toolbar << "-";
+            else if (QWidget* item = w.Commands.ToolBar2->widgetForAction(action))
+                toolbar << (item->objectName().isEmpty() ? QString("gap") : action->toolTip());
+        }
+        QCOMPARE(toolbar, QStringList({"Encrypt file", "Decrypt file", "Hash file", "Shred file",
+                                       "gap", "Choose dir - (Enter)",
+                                       "One level back - (BackSpace)", "Refresh list - F5", "-", "",
+                                       "", "", "", "-", "Help on...", "Exit"}));
+        for (QAction* style : w.Commands.viewStyles->actions())
+            QVERIFY(style->isCheckable() && !style->isChecked());
+    }
+
+    void releaseRule()
+    {
+        FolderOf folder({"a.txt", "b.txt", "c.txt"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.move(0, 0);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        QAbstractItemView* view = w.ListView->CurrentView();
+        const QPoint row1 = view->visualRect(w.Entries->index(1, 0)).center();
+        const QPoint empty = QPoint(5, view->viewport()->height() - 5);
+        QMenu* popup = w.Commands.PopupMenu1;
+
+        // Left release on a row: enabled.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row1);
+        QVERIFY(FileCommandsEnabled(w));
+        // Right release on empty space with no selection: disabled, no menu.
+        w.ListView->ClearSelection();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, empty);
+        QVERIFY(!FileCommandsEnabled(w));
+        QVERIFY(!popup->isVisible());
+        // Right release with a selection: enabled and the menu beside the
+        // first selected row, whatever the pointer's position.
+        w.ListView->Selection()->select(w.Entries->index(1, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.ListView->Selection()->select(w.Entries->index(2, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const QPoint row2 = view->visualRect(w.Entries->index(2, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::RightButton, {}, row2);
+        QVERIFY(FileCommandsEnabled(w));
+        QTRY_VERIFY(popup->isVisible());
+        QCOMPARE(popup->pos(), w.ListView->RowTopLeftOnScreen(1) + QPoint(10, 20));
+        popup->hide();
+        // Middle release with a selection: disabled.
+        QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, row1);
+        QVERIFY(!FileCommandsEnabled(w));
+    }
+
+    void keysAndTheEnablingRule()
+    {
+        FolderOf folder({"a.txt", "b.txt"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        QAbstractItemView* view = w.ListView->CurrentView();
+        view->setFocus();
+
+        // Up/Down are judged before the list moves: no selection, disabled,
+        // although the key then selects a row.
+        w.ListView->ClearSelection();
+        QTest::keyClick(view, Qt::Key_Down);
+        QVERIFY(!FileCommandsEnabled(w));
+        QVERIFY(w.ListView->FirstSelectedRow() >= 0);
+        QTest::keyClick(view, Qt::Key_Up);
+        QVERIFY(FileCommandsEnabled(w));
+
+        QTest::keyClick(w.cbPath, Qt::Key_End);
+        QVERIFY(!FileCommandsEnabled(w));
+
+        w.SetFileCommandsEnabled(true);
+        QTest::keyClick(w.DriveView1, Qt::Key_Right);
+        QVERIFY(!FileCommandsEnabled(w));
+
+        // Up one level leaves the state as it was.
+        w.SetFileCommandsEnabled(true);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Backspace);
+        QVERIFY(FileCommandsEnabled(w));
+        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+    }
+
+    void f5CommitsTheEditedText()
+    {
+        FolderOf folder({"x/"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.SetFileCommandsEnabled(true);
+        w.cbPath->setEditText(folder.Path());
+        QTest::keyClick(&w, Qt::Key_F5);
+        QCOMPARE(w.CurrentFolderID(), folder.Path());
+        QVERIFY(!FileCommandsEnabled(w));
+        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+    }
+
+    void hashCommandTakesTheFirstSelectedEntry()
+    {
+        FolderOf folder({"a.txt", "b.txt", "c.txt"});
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.ShowFolderByPath(folder.Path());
+        w.ListView->Selection()->select(w.Entries->index(2, 0),
+                                        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        w.SetFileCommandsEnabled(true);
+        ModalScript script;
+        QString shownPath;
+        script.Queue([&](QDialog& dialog) {
+            shownPath = static_cast<TForm3&>(dialog).HashFile->text();
+            return int(QDialog::Rejected);
+        });
+        w.Commands.Hashfile1->trigger();
+        QCOMPARE(shownPath, folder.FilePath("a.txt"));
+        QCOMPARE(script.Shown(), std::vector<QString>{"Hash File"});
+        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QVERIFY(FileCommandsEnabled(w)); // the Hash command leaves the state as it was
+    }
+
+    void helpAboutAndLegend()
+    {
+        ProgramWindows windows;
+        TForm1& w = windows.Main();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        MessageBoxScript boxes;
+        QTest::keyClick(&w, Qt::Key_F1);
+        QCOMPARE(boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(boxes.Boxes()[0].kind, BoxKind::Plain);
+        QCOMPARE(boxes.Boxes()[0].title, QString("Ciphra 2K"));
+        QCOMPARE(boxes.Boxes()[0].text, QString("Sorry... Next time, I promise."));
+
+        TForm7& about = *windows.Others().about;
+        ModalScript modal;
+        QUrl opened;
+        about.OpenAddress = [&](const QUrl& url) { opened = url; };
+        modal.Queue([&](QDialog&) {
+            QTest::mouseClick(about.Label1, Qt::LeftButton);
+            return int(QDialog::Rejected);
+        });
+        w.Commands.About1->trigger();
+        QCOMPARE(modal.Shown(), std::vector<QString>{"About Ciphra 2K"});
+        QCOMPARE(opened, QUrl(QString("https://") + kProjectAddress));
+        QCOMPARE(about.Label1->toolTip(), QString("Go to ") + kProjectAddress);
+        QCOMPARE(about.Label1->pos(), QPoint(80, 179));
+        QVERIFY(about.Label1->width() >= about.Label1->sizeHint().width());
+
+        TForm2& legend = *windows.Others().legend;
+        QVERIFY(legend.windowFlags() & Qt::WindowStaysOnTopHint);
+        QTest::keyClick(&w, Qt::Key_F2);
+        QVERIFY(legend.isVisible());
+        QTest::mouseClick(legend.Button1, Qt::LeftButton);
+        QVERIFY(!legend.isVisible());
+        QTest::keyClick(&w, Qt::Key_F2);
+        QVERIFY(legend.isVisible());
+        QCOMPARE(windows.Others().legend, &legend);
+        legend.close();
+    }
+};
+
+CIPHRA_UI_TEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
