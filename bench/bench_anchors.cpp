@@ -82,10 +82,10 @@ std::vector<std::uint8_t> Key(std::size_t n)
     return key;
 }
 
-ciphra::TTwofishContext OurContext(std::size_t keyBytes)
+ciphra::TwofishContext OurContext(std::size_t keyBytes)
 {
     const auto key = Key(keyBytes);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     ciphra::TwofishSetKey(ctx, key.data(), static_cast<std::int32_t>(keyBytes), nullptr);
     ciphra::TwofishDeriveStartVector(ctx);
     return ctx;
@@ -193,7 +193,7 @@ BENCHMARK(Cfb8Encrypt_Gcrypt);
 void KeySetup192_Ours(benchmark::State& state)
 {
     const auto key = Key(24);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     Timed(state, 1, "cycles", [&] {
         ciphra::TwofishSetKey(ctx, key.data(), 24, nullptr);
         benchmark::DoNotOptimize(ctx);
@@ -208,7 +208,7 @@ void KeySetup192_Botan(benchmark::State& state)
 void KeySetup128_Ours(benchmark::State& state)
 {
     const auto key = Key(16);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     Timed(state, 1, "cycles", [&] {
         ciphra::TwofishSetKey(ctx, key.data(), 16, nullptr);
         benchmark::DoNotOptimize(ctx);
@@ -234,7 +234,7 @@ void Sha1_Ours(benchmark::State& state)
     std::vector<std::uint8_t> buf(Bytes, 0x61);
     std::uint8_t digest[ciphra::Sha1DigestSize];
     Timed(state, Bytes, "cpb", [&] {
-        ciphra::TSha1State sha;
+        ciphra::Sha1State sha;
         ciphra::Sha1Start(sha);
         ciphra::Sha1Add(sha, buf.data(), buf.size());
         ciphra::Sha1Finish(sha, digest);

@@ -24,10 +24,10 @@ void CountBytes(benchmark::State& state, std::size_t bytesPerIteration)
         benchmark::Counter(total / hz, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-ciphra::TTwofishContext KeyedContext(std::int32_t keyBytes = 20)
+ciphra::TwofishContext KeyedContext(std::int32_t keyBytes = 20)
 {
     std::vector<std::uint8_t> key(static_cast<std::size_t>(keyBytes), 0x5C);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     ciphra::TwofishSetKey(ctx, key.data(), keyBytes, nullptr);
     ciphra::TwofishDeriveStartVector(ctx);
     return ctx;
@@ -37,7 +37,7 @@ void BM_TwofishSetKey(benchmark::State& state)
 {
     const auto keyBytes = static_cast<std::int32_t>(state.range(0) / 8);
     std::vector<std::uint8_t> key(32, 0xA7);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     for (auto _ : state) {
         ciphra::TwofishSetKey(ctx, key.data(), keyBytes, nullptr);
         benchmark::DoNotOptimize(ctx);
@@ -113,7 +113,7 @@ void BM_Sha1(benchmark::State& state)
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(state.range(0)), 0x61);
     std::uint8_t digest[ciphra::Sha1DigestSize];
     for (auto _ : state) {
-        ciphra::TSha1State sha;
+        ciphra::Sha1State sha;
         ciphra::Sha1Start(sha);
         ciphra::Sha1Add(sha, buffer.data(), buffer.size());
         ciphra::Sha1Finish(sha, digest);

@@ -56,7 +56,7 @@ void StreamFile(benchmark::State& state, Run run)
     }
     const char key[20] = "benchmark key bytes";
     for (auto _ : state) {
-        TTwofishContext ctx;
+        TwofishContext ctx;
         PrepareCipherRun(ctx, key, sizeof key);
         if (run == Run::EncryptInPlace) {
             File file = File::Open(inPlace, OpenMode::ReadWrite);

@@ -70,7 +70,7 @@ void StubStream(benchmark::State& state)
     const auto folder = ScratchFolder();
     const auto path = folder / "payload.bin";
     WriteFile(path, "", PayloadSize);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     for (auto _ : state) {
         ciphra::PrepareCipherRun(ctx, Password, 18);
         ciphra::File file = ciphra::File::Open(path.string(), ciphra::OpenMode::ReadWrite);

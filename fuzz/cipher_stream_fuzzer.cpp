@@ -74,7 +74,7 @@ std::string ReadFile(const std::string& path)
 }
 
 struct Run {
-    ciphra::TTwofishContext Context;
+    ciphra::TwofishContext Context;
     Run(const std::uint8_t* key, std::int32_t length)
     {
         ciphra::PrepareCipherRun(Context, key, length);
@@ -138,7 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     if (keyLength == 0 || keyLength > 32) {
-        ciphra::TTwofishContext ctx;
+        ciphra::TwofishContext ctx;
         std::memset(&ctx, 0xA5, sizeof ctx);
         bool refused = false;
         try {

@@ -105,7 +105,7 @@ TemporaryOutput CreateOutput(const std::string& path)
 void TransformFile(Direction direction, bool inPlace, const KeyMaterial& key, const Job& job)
 {
     struct Context {
-        TTwofishContext Twofish;
+        TwofishContext Twofish;
         ~Context() { TwofishWipe(Twofish); }
     } run;
     PrepareCipherRun(run.Twofish, key.Bytes, key.Length);

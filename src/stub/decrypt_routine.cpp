@@ -33,13 +33,13 @@ public:
 
 class ContextWipe {
 public:
-    explicit ContextWipe(TTwofishContext& ctx) : ctx_(ctx) {}
+    explicit ContextWipe(TwofishContext& ctx) : ctx_(ctx) {}
     ~ContextWipe() { TwofishWipe(ctx_); }
     ContextWipe(const ContextWipe&) = delete;
     ContextWipe& operator=(const ContextWipe&) = delete;
 
 private:
-    TTwofishContext& ctx_;
+    TwofishContext& ctx_;
 };
 
 // Copies the payload from the program file to `work`. False when the program
@@ -98,7 +98,7 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
         return {PasswordCheckTitle, PasswordRequiredText};
 
     // The key is checked before any file is touched.
-    TTwofishContext ctx;
+    TwofishContext ctx;
     ContextWipe wipe(ctx);
     try {
         // Anything over 32 bytes is refused alike; 33 stands for them all.

@@ -22,7 +22,7 @@ std::string StreamEncrypt(const std::string& plain, const std::string& password,
     WriteBytes(scratch / "p", plain);
     KeyMaterial key;
     MakeKeyMaterial(password, !raw, key);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, key.Bytes, key.Length);
     File file = File::Open(scratch / "p", OpenMode::ReadWrite);
     EncryptStream(ctx, file, file);

@@ -83,7 +83,7 @@ std::string Run(const std::string& input, const std::string& password, bool useD
     WriteBytes(path, input);
     KeyMaterial key;
     MakeKeyMaterial(password, useDigest, key);
-    TTwofishContext context;
+    TwofishContext context;
     PrepareCipherRun(context, key.Bytes, key.Length);
     {
         File file = File::Open(path, OpenMode::ReadWrite);

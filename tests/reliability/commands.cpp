@@ -14,7 +14,7 @@ std::string Transform(bool encrypt, bool digest, const std::string& bytes)
 {
     KeyMaterial key;
     MakeKeyMaterial(TestPassword, digest, key);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, key.Bytes, key.Length);
     TempFolder scratch;
     const std::string path = scratch / "data";

@@ -29,7 +29,7 @@ __attribute__((noinline)) void MakeMarkers()
     std::uint8_t digest[ciphra::Sha1DigestSize];
     ciphra::Sha1OfText(Password, digest);
     AddSecretMarker("digest of the password", digest, sizeof digest);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     ciphra::TwofishSetKey(ctx, digest, sizeof digest, nullptr);
     AddSecretMarker("round keys from the digest", ctx.RoundKeys, 16);
     AddSecretMarker("keyed S-boxes from the digest", ctx.KeyedSBoxes + 100, 16);

@@ -26,7 +26,7 @@ __attribute__((noinline)) void MakeMarkers()
 {
     const std::size_t length = sizeof Password - 1;
     ciphra::test::AddSecretMarker("password", Password, length);
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     ciphra::TwofishSetKey(ctx, Password, static_cast<std::int32_t>(length), nullptr);
     ciphra::test::AddSecretMarker("round keys", ctx.RoundKeys, 16);
     ciphra::test::AddSecretMarker("keyed S-boxes", ctx.KeyedSBoxes + 100, 16);

@@ -35,7 +35,7 @@ std::string MakeProgram(const TempFolder& folder, const std::string& plain,
 {
     const std::string payloadPath = folder / "payload.tmp";
     WriteBytes(payloadPath, plain);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, password.data(), static_cast<std::int32_t>(password.size()));
     {
         File payload = File::Open(payloadPath, OpenMode::ReadWrite);

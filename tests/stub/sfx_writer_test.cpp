@@ -21,7 +21,7 @@ std::string RawKeyEncryption(const TempFolder& folder, const std::string& plain,
 {
     const std::string path = folder / "expected.tmp";
     WriteBytes(path, plain);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, password.data(), static_cast<std::int32_t>(password.size()));
     {
         File file = File::Open(path, OpenMode::ReadWrite);

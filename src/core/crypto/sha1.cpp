@@ -36,7 +36,7 @@ void Compress(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks =
     sha1_detail::CompressPortable(h, data, blocks);
 }
 
-void CompressStateBlock(TSha1State& state) noexcept
+void CompressStateBlock(Sha1State& state) noexcept
 {
     Compress(state.HashWords, state.Block);
     SecureWipe(state.Block, sizeof state.Block);
@@ -45,7 +45,7 @@ void CompressStateBlock(TSha1State& state) noexcept
 
 } // namespace
 
-void Sha1Start(TSha1State& state) noexcept
+void Sha1Start(Sha1State& state) noexcept
 {
     std::memset(&state, 0, sizeof state);
     state.HashWords[0] = 0x67452301;
@@ -55,7 +55,7 @@ void Sha1Start(TSha1State& state) noexcept
     state.HashWords[4] = 0xC3D2E1F0;
 }
 
-void Sha1Add(TSha1State& state, const void* bytes, std::size_t count) noexcept
+void Sha1Add(Sha1State& state, const void* bytes, std::size_t count) noexcept
 {
     // The message length in bits is kept modulo 2^64, as SHA-1 defines it.
     const std::uint64_t bits =
@@ -87,7 +87,7 @@ void Sha1Add(TSha1State& state, const void* bytes, std::size_t count) noexcept
     state.BlockFill = static_cast<std::uint32_t>(count);
 }
 
-void Sha1Finish(TSha1State& state, std::uint8_t out[Sha1DigestSize]) noexcept
+void Sha1Finish(Sha1State& state, std::uint8_t out[Sha1DigestSize]) noexcept
 {
     state.Block[state.BlockFill] = 0x80;
     if (state.BlockFill >= 56) {
@@ -107,7 +107,7 @@ void Sha1Finish(TSha1State& state, std::uint8_t out[Sha1DigestSize]) noexcept
 
 void Sha1OfText(std::string_view text, std::uint8_t out[Sha1DigestSize]) noexcept
 {
-    TSha1State state;
+    Sha1State state;
     Sha1Start(state);
     Sha1Add(state, text.data(), text.size());
     Sha1Finish(state, out);

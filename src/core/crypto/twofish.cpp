@@ -191,7 +191,7 @@ void HColumns(std::uint32_t* out, unsigned stride, unsigned count,
 
 // Round keys and keyed S-boxes for K key words.
 template <unsigned K>
-void Schedule(TTwofishContext& ctx, const std::uint32_t* even, const std::uint32_t* odd) noexcept
+void Schedule(TwofishContext& ctx, const std::uint32_t* even, const std::uint32_t* odd) noexcept
 {
     // h(2i) takes the even words, h(2i + 1) the odd ones.
     std::uint8_t key[4][2][4] = {};
@@ -224,7 +224,7 @@ void Schedule(TTwofishContext& ctx, const std::uint32_t* even, const std::uint32
 
 // The same with AVX-512 or AVX2 where this process uses them; false when it
 // uses neither.
-bool ScheduleWithVectors(TTwofishContext& ctx, const std::uint32_t* even,
+bool ScheduleWithVectors(TwofishContext& ctx, const std::uint32_t* even,
                          const std::uint32_t* odd) noexcept
 {
 #if defined(__x86_64__) || defined(__i386__)
@@ -258,7 +258,7 @@ const char* TwofishKeyLengthMessage() noexcept
 #endif
 }
 
-void TwofishSetKey(TTwofishContext& ctx, const void* key, std::int32_t length,
+void TwofishSetKey(TwofishContext& ctx, const void* key, std::int32_t length,
                    const void* startVector)
 {
     if (length <= 0 || length > 32) {
@@ -318,12 +318,12 @@ void TwofishSetKey(TTwofishContext& ctx, const void* key, std::int32_t length,
     SecureWipeObject(material);
 }
 
-void TwofishEncryptBlock(const TTwofishContext& ctx, const void* in, void* out) noexcept
+void TwofishEncryptBlock(const TwofishContext& ctx, const void* in, void* out) noexcept
 {
     StoreBlock(out, EncryptWords(ctx, LoadBlock(in)));
 }
 
-void TwofishDecryptBlock(const TTwofishContext& ctx, const void* in, void* out) noexcept
+void TwofishDecryptBlock(const TwofishContext& ctx, const void* in, void* out) noexcept
 {
     StoreBlock(out, DecryptWords(ctx, LoadBlock(in)));
 }

@@ -17,7 +17,7 @@ namespace ciphra {
 
 inline constexpr std::size_t TwofishBlockSize = 16;
 
-struct TTwofishContext {
+struct TwofishContext {
     std::uint32_t KeyBits;              // 128, 192 or 256
     std::uint32_t RoundKeys[40];        // K0..K39
     std::uint32_t SBoxKeys[4];          // element 0 is the RS word of the last key piece
@@ -34,38 +34,38 @@ const char* TwofishKeyLengthMessage() noexcept;
 // length <= 0 or length > 32, leaving the context untouched. Keys are padded
 // with zero bytes: 1-16 bytes give a 128-bit key, 17-24 192, 25-32 256.
 // With `startVector` (16 bytes) both vectors take its bytes, else zero.
-void TwofishSetKey(TTwofishContext& ctx, const void* key, std::int32_t length,
+void TwofishSetKey(TwofishContext& ctx, const void* key, std::int32_t length,
                    const void* startVector);
 
 // StartVector := ChainVector := encryption of 16 zero bytes.
-void TwofishDeriveStartVector(TTwofishContext& ctx) noexcept;
+void TwofishDeriveStartVector(TwofishContext& ctx) noexcept;
 
-void TwofishEncryptBlock(const TTwofishContext& ctx, const void* in, void* out) noexcept;
-void TwofishDecryptBlock(const TTwofishContext& ctx, const void* in, void* out) noexcept;
+void TwofishEncryptBlock(const TwofishContext& ctx, const void* in, void* out) noexcept;
+void TwofishDecryptBlock(const TwofishContext& ctx, const void* in, void* out) noexcept;
 
 // out := E(in ^ ChainVector); ChainVector := out.
-void TwofishCBCEncryptBlock(TTwofishContext& ctx, const void* in, void* out) noexcept;
+void TwofishCBCEncryptBlock(TwofishContext& ctx, const void* in, void* out) noexcept;
 // out := D(in) ^ ChainVector; ChainVector := in (as it was before the call).
-void TwofishCBCDecryptBlock(TTwofishContext& ctx, const void* in, void* out) noexcept;
+void TwofishCBCDecryptBlock(TwofishContext& ctx, const void* in, void* out) noexcept;
 
 // The same over `blocks` consecutive 16-byte blocks: equal to calling the
 // one-block operation on each in order, but free to go faster.
-void TwofishCBCEncryptBlocks(TTwofishContext& ctx, const void* in, void* out,
+void TwofishCBCEncryptBlocks(TwofishContext& ctx, const void* in, void* out,
                              std::size_t blocks) noexcept;
-void TwofishCBCDecryptBlocks(TTwofishContext& ctx, const void* in, void* out,
+void TwofishCBCDecryptBlocks(TwofishContext& ctx, const void* in, void* out,
                              std::size_t blocks) noexcept;
 
 #ifndef CIPHRA_STUB_BUILD
 // 8-bit cipher feedback over n bytes; ChainVector is the shift register, so
 // consecutive calls continue one stream. n <= 0 changes nothing.
-void TwofishCFB8Encrypt(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept;
-void TwofishCFB8Decrypt(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept;
+void TwofishCFB8Encrypt(TwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept;
+void TwofishCFB8Decrypt(TwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept;
 #endif
 
 // ChainVector := StartVector.
-void TwofishRestartChain(TTwofishContext& ctx) noexcept;
+void TwofishRestartChain(TwofishContext& ctx) noexcept;
 
 // Every byte of the context set to zero, in a way the optimiser keeps.
-void TwofishWipe(TTwofishContext& ctx) noexcept;
+void TwofishWipe(TwofishContext& ctx) noexcept;
 
 } // namespace ciphra

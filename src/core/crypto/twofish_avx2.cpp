@@ -72,7 +72,7 @@ CIPHRA_AVX2 __m256i Load(const std::uint8_t* p)
 // N groups of eight blocks (128 bytes each) decrypted together, so that the
 // gathers of one group run while another waits for its loads.
 template <int N>
-CIPHRA_AVX2 __m128i DecryptGroups(const TTwofishContext& ctx, const std::uint8_t* in,
+CIPHRA_AVX2 __m128i DecryptGroups(const TwofishContext& ctx, const std::uint8_t* in,
                                   std::uint8_t* out, __m128i chain)
 {
     const std::uint32_t* k = ctx.RoundKeys;
@@ -186,7 +186,7 @@ CIPHRA_AVX2 __m256i ApplyQ(const QNibbleTables& q, __m256i x)
 
 } // namespace
 
-__attribute__((target("avx2"))) std::size_t CbcDecryptBlocksAvx2(TTwofishContext& ctx,
+__attribute__((target("avx2"))) std::size_t CbcDecryptBlocksAvx2(TwofishContext& ctx,
                                                                  const std::uint8_t* in,
                                                                  std::uint8_t* out,
                                                                  std::size_t blocks) noexcept
@@ -339,7 +339,7 @@ __attribute__((target("avx2"))) void HColumnsForKey(unsigned k, const __m256i (&
 
 } // namespace
 
-__attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept
+__attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TwofishContext& ctx) noexcept
 {
     const unsigned k = ctx.KeyBits / 64;
     __m256i key[4][4] = {};
@@ -352,7 +352,7 @@ __attribute__((target("avx2"))) void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) 
     SecureWipe(key, sizeof key);
 }
 
-__attribute__((target("avx2"))) void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
+__attribute__((target("avx2"))) void RoundKeysAvx2(TwofishContext& ctx, const std::uint32_t* even,
                                                    const std::uint32_t* odd) noexcept
 {
     const unsigned k = ctx.KeyBits / 64;

@@ -13,16 +13,16 @@ namespace ciphra::twofish_detail {
 #if defined(__x86_64__) || defined(__i386__)
 // Decrypts the first blocks / 8 * 8 blocks of `in` in CBC mode, updating
 // ctx.ChainVector; returns how many blocks it did. In place is allowed.
-std::size_t CbcDecryptBlocksAvx2(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
+std::size_t CbcDecryptBlocksAvx2(TwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
                                  std::size_t blocks) noexcept;
 
 // ctx.KeyedSBoxes from ctx.SBoxKeys and ctx.KeyBits, the byte stages done
 // 32 bytes at a time with vpshufb on the q permutations' 4-bit tables.
-void BuildKeyedSBoxesAvx2(TTwofishContext& ctx) noexcept;
+void BuildKeyedSBoxesAvx2(TwofishContext& ctx) noexcept;
 
 // ctx.RoundKeys from the key's even and odd words (ctx.KeyBits / 64 each),
 // the same way.
-void RoundKeysAvx2(TTwofishContext& ctx, const std::uint32_t* even,
+void RoundKeysAvx2(TwofishContext& ctx, const std::uint32_t* even,
                    const std::uint32_t* odd) noexcept;
 #endif
 

@@ -142,7 +142,7 @@ CIPHRA_AVX512 __m512i ByteRun(unsigned first)
 } // namespace
 
 __attribute__((target("avx512f,avx512bw,avx512vbmi"))) void
-ScheduleAvx512(TTwofishContext& ctx, const std::uint32_t* even, const std::uint32_t* odd) noexcept
+ScheduleAvx512(TwofishContext& ctx, const std::uint32_t* even, const std::uint32_t* odd) noexcept
 {
     Tables512 t;
     for (int i = 0; i < 6; ++i) {

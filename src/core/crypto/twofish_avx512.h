@@ -10,7 +10,7 @@ namespace ciphra::twofish_detail {
 #if defined(__x86_64__) || defined(__i386__)
 // ctx.RoundKeys from the key's even and odd words (ctx.KeyBits / 64 each),
 // and ctx.KeyedSBoxes from ctx.SBoxKeys.
-void ScheduleAvx512(TTwofishContext& ctx, const std::uint32_t* even,
+void ScheduleAvx512(TwofishContext& ctx, const std::uint32_t* even,
                     const std::uint32_t* odd) noexcept;
 #endif
 

@@ -96,7 +96,7 @@ inline State Whiten(const Block& in, const std::uint32_t* k) noexcept
     return {in.w[0] ^ k[0], in.w[1] ^ k[1], in.w[2] ^ k[2], in.w[3] ^ k[3]};
 }
 
-inline Block EncryptWords(const TTwofishContext& ctx, const Block& in) noexcept
+inline Block EncryptWords(const TwofishContext& ctx, const Block& in) noexcept
 {
     const std::uint32_t* k = ctx.RoundKeys;
     const std::uint32_t* s = ctx.KeyedSBoxes;
@@ -107,7 +107,7 @@ inline Block EncryptWords(const TTwofishContext& ctx, const Block& in) noexcept
     return {{x.c ^ k[4], x.d ^ k[5], x.a ^ k[6], x.b ^ k[7]}};
 }
 
-inline Block DecryptWords(const TTwofishContext& ctx, const Block& in) noexcept
+inline Block DecryptWords(const TwofishContext& ctx, const Block& in) noexcept
 {
     const std::uint32_t* k = ctx.RoundKeys;
     const std::uint32_t* s = ctx.KeyedSBoxes;
@@ -120,7 +120,7 @@ inline Block DecryptWords(const TTwofishContext& ctx, const Block& in) noexcept
 }
 
 // Two independent blocks at once, so that their lookups overlap.
-inline void DecryptWords2(const TTwofishContext& ctx, Block& p, Block& q) noexcept
+inline void DecryptWords2(const TwofishContext& ctx, Block& p, Block& q) noexcept
 {
     const std::uint32_t* k = ctx.RoundKeys;
     const std::uint32_t* s = ctx.KeyedSBoxes;

@@ -79,7 +79,7 @@ alignas(64) constexpr std::array<std::uint8_t, 64> LowBytes = EveryFourthByte();
 
 // Keyed table j holds MDS column j times S-box j; the column's entry 1 sits
 // in byte 0, 3, 2, 1 for j = 0..3, so that byte of each word is the S-box.
-CIPHRA_GFNI void ExtractBoxes(const TTwofishContext& ctx, ByteBoxes& boxes)
+CIPHRA_GFNI void ExtractBoxes(const TwofishContext& ctx, ByteBoxes& boxes)
 {
     constexpr char OneAt[4] = {0, 3, 2, 1};
     for (unsigned j = 0; j < 4; ++j) {
@@ -187,7 +187,7 @@ CIPHRA_GFNI void Round(__m512i& p, __m512i& q, __m512i t0, __m512i t1, __m512i k
 // 32 * S blocks; returns the last ciphertext block as the new chain. All
 // input is read before any output is written, so in place works.
 template <int S>
-CIPHRA_GFNI __m128i DecryptPass(const TTwofishContext& ctx, const ByteBoxes& boxes,
+CIPHRA_GFNI __m128i DecryptPass(const TwofishContext& ctx, const ByteBoxes& boxes,
                                 const std::uint8_t* in, std::uint8_t* out, __m128i chain)
 {
     const std::uint32_t* k = ctx.RoundKeys;
@@ -252,7 +252,7 @@ __attribute__((noinline)) std::uintptr_t StackBelowCaller() noexcept
 // keys included, can be overwritten after it returns; returns an address
 // below that frame.
 __attribute__((noinline)) CIPHRA_TARGET std::uintptr_t
-DecryptRun(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks)
+DecryptRun(TwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out, std::size_t blocks)
 {
     // Taken first: a call at the end could become a jump after the frame
     // is released.
@@ -273,7 +273,7 @@ DecryptRun(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out, std:
 
 } // namespace
 
-std::size_t CbcDecryptBlocksGfni(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
+std::size_t CbcDecryptBlocksGfni(TwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
                                  std::size_t blocks) noexcept
 {
     const std::size_t done = blocks / GfniPassBlocks * GfniPassBlocks;

@@ -18,7 +18,7 @@ inline constexpr std::size_t GfniPassBlocks = 32;
 // ctx.ChainVector; returns how many blocks it did. In place is allowed.
 // The S-box bytes it derives from ctx and the stack it used are overwritten
 // before it returns.
-std::size_t CbcDecryptBlocksGfni(TTwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
+std::size_t CbcDecryptBlocksGfni(TwofishContext& ctx, const std::uint8_t* in, std::uint8_t* out,
                                  std::size_t blocks) noexcept;
 #endif
 

@@ -26,7 +26,7 @@ Block Xor(const Block& x, const Block& y) noexcept
 
 } // namespace
 
-void TwofishDeriveStartVector(TTwofishContext& ctx) noexcept
+void TwofishDeriveStartVector(TwofishContext& ctx) noexcept
 {
     std::uint8_t zero[TwofishBlockSize] = {};
     std::memset(ctx.ChainVector, 0, TwofishBlockSize);
@@ -36,17 +36,17 @@ void TwofishDeriveStartVector(TTwofishContext& ctx) noexcept
     SecureWipe(zero, sizeof zero);
 }
 
-void TwofishCBCEncryptBlock(TTwofishContext& ctx, const void* in, void* out) noexcept
+void TwofishCBCEncryptBlock(TwofishContext& ctx, const void* in, void* out) noexcept
 {
     TwofishCBCEncryptBlocks(ctx, in, out, 1);
 }
 
-void TwofishCBCDecryptBlock(TTwofishContext& ctx, const void* in, void* out) noexcept
+void TwofishCBCDecryptBlock(TwofishContext& ctx, const void* in, void* out) noexcept
 {
     TwofishCBCDecryptBlocks(ctx, in, out, 1);
 }
 
-void TwofishCBCEncryptBlocks(TTwofishContext& ctx, const void* in, void* out,
+void TwofishCBCEncryptBlocks(TwofishContext& ctx, const void* in, void* out,
                              std::size_t blocks) noexcept
 {
     const auto* src = static_cast<const std::uint8_t*>(in);
@@ -62,7 +62,7 @@ void TwofishCBCEncryptBlocks(TTwofishContext& ctx, const void* in, void* out,
     StoreBlock(ctx.ChainVector, chain);
 }
 
-void TwofishCBCDecryptBlocks(TTwofishContext& ctx, const void* in, void* out,
+void TwofishCBCDecryptBlocks(TwofishContext& ctx, const void* in, void* out,
                              std::size_t blocks) noexcept
 {
     const auto* src = static_cast<const std::uint8_t*>(in);
@@ -114,7 +114,7 @@ namespace {
 // kept as four little-endian words, so shifting it by a byte is a word
 // shift with the neighbour's low byte carried in at the top.
 template <bool Decrypt>
-void Cfb8(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
+void Cfb8(TwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
 {
     const auto* src = static_cast<const std::uint8_t*>(in);
     auto* dst = static_cast<std::uint8_t*>(out);
@@ -136,23 +136,23 @@ void Cfb8(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexc
 
 } // namespace
 
-void TwofishCFB8Encrypt(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
+void TwofishCFB8Encrypt(TwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
 {
     Cfb8<false>(ctx, in, out, n);
 }
 
-void TwofishCFB8Decrypt(TTwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
+void TwofishCFB8Decrypt(TwofishContext& ctx, const void* in, void* out, std::int32_t n) noexcept
 {
     Cfb8<true>(ctx, in, out, n);
 }
 #endif
 
-void TwofishRestartChain(TTwofishContext& ctx) noexcept
+void TwofishRestartChain(TwofishContext& ctx) noexcept
 {
     std::memcpy(ctx.ChainVector, ctx.StartVector, TwofishBlockSize);
 }
 
-void TwofishWipe(TTwofishContext& ctx) noexcept
+void TwofishWipe(TwofishContext& ctx) noexcept
 {
     SecureWipeObject(ctx);
 }

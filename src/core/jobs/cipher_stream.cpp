@@ -11,7 +11,7 @@ namespace ciphra {
 // S comes from one more CBC encryption of the chain vector with itself,
 // whichever way the stream runs; byte 0 of the tail stays as it is (stored
 // files depend on it).
-void ApplyTailRule(TTwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexcept
+void ApplyTailRule(TwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexcept
 {
     std::uint8_t s[TwofishBlockSize];
     for (std::size_t i = 0; i < TwofishBlockSize; ++i) {
@@ -34,7 +34,7 @@ struct ChunkBuffer {
     ~ChunkBuffer() { SecureWipeObject(*this); }
 };
 
-void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
                StreamDirection direction)
 {
     ChunkBuffer chunk;
@@ -67,7 +67,7 @@ void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* 
     }
 }
 #else
-void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
                StreamDirection direction)
 {
     RunPipelinedStream(ctx, input, output, progress, direction);
@@ -76,7 +76,7 @@ void RunStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* 
 
 } // namespace
 
-void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_t length)
+void PrepareCipherRun(TwofishContext& ctx, const void* keyMaterial, std::int32_t length)
 {
     TwofishSetKey(ctx, keyMaterial, length, nullptr);
     TwofishDeriveStartVector(ctx);
@@ -85,12 +85,12 @@ void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_
     SecureWipeStack(16 * 1024);
 }
 
-void EncryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
+void EncryptStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress)
 {
     RunStream(ctx, input, output, progress, StreamDirection::Encrypt);
 }
 
-void DecryptStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress)
+void DecryptStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress)
 {
     RunStream(ctx, input, output, progress, StreamDirection::Decrypt);
 }

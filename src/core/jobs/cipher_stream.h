@@ -33,7 +33,7 @@ protected:
 
 // TwofishSetKey(ctx, key, length, none) then TwofishDeriveStartVector.
 // Throws the key-length exception when length is outside 1..32.
-void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_t length);
+void PrepareCipherRun(TwofishContext& ctx, const void* keyMaterial, std::int32_t length);
 
 // Run the chunk loop from input's current position to its end, writing each
 // processed chunk to output at the offset it was read from. input and output
@@ -41,9 +41,9 @@ void PrepareCipherRun(TTwofishContext& ctx, const void* keyMaterial, std::int32_
 // holds the chunks before the failing one. Outside the stub a second thread
 // writes each chunk while the next is read and ciphered; progress is still
 // reported on the calling thread, after each chunk's write, in file order.
-void EncryptStream(TTwofishContext& ctx, File& input, File& output,
+void EncryptStream(TwofishContext& ctx, File& input, File& output,
                    StreamProgress* progress = nullptr);
-void DecryptStream(TTwofishContext& ctx, File& input, File& output,
+void DecryptStream(TwofishContext& ctx, File& input, File& output,
                    StreamProgress* progress = nullptr);
 
 } // namespace ciphra

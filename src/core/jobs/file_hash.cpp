@@ -29,7 +29,7 @@ std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError)
     if (!file) {
         return std::nullopt;
     }
-    TSha1State state;
+    Sha1State state;
     Sha1Start(state);
     std::uint8_t chunk[HashChunkSize];
     std::size_t n = 0;

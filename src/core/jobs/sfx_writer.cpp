@@ -11,7 +11,7 @@ namespace {
 constexpr std::size_t CopyChunk = 64 * 1024;
 
 struct CipherRun {
-    TTwofishContext Context;
+    TwofishContext Context;
     CipherRun() = default;
     CipherRun(const CipherRun&) = delete;
     CipherRun& operator=(const CipherRun&) = delete;

@@ -27,7 +27,7 @@ namespace {
 // The key and the cipher context of one pass, wiped however the pass ends.
 struct PassKey {
     std::uint8_t Digest[Sha1DigestSize];
-    TTwofishContext Context;
+    TwofishContext Context;
 
     ~PassKey()
     {

@@ -37,7 +37,7 @@ private:
 
 // The helper's own copy of the key schedule for deciphering half chunks.
 struct HelperContext {
-    TTwofishContext Context;
+    TwofishContext Context;
     ~HelperContext() { TwofishWipe(Context); }
 };
 
@@ -64,7 +64,7 @@ struct Job {
     std::uint8_t* Bytes = nullptr;
     std::size_t Length = 0; // bytes to write, or blocks to decipher
     std::uint64_t Offset = 0;
-    TTwofishContext* Context = nullptr; // set for deciphering
+    TwofishContext* Context = nullptr; // set for deciphering
 };
 
 // Runs jobs in the order posted on its own thread, or at once on the caller's
@@ -180,7 +180,7 @@ private:
 // Deciphers the whole blocks of a chunk, the second half on the helper when
 // it has a thread. The chain continues from the chunk's last ciphertext
 // block, taken before either half is deciphered in place.
-void DecryptBlocks(TTwofishContext& ctx, TTwofishContext& helperContext, Helper& helper,
+void DecryptBlocks(TwofishContext& ctx, TwofishContext& helperContext, Helper& helper,
                    std::uint8_t* bytes, std::size_t blocks)
 {
     if (!helper.Threaded() || blocks < SplitBlocks) {
@@ -203,7 +203,7 @@ void DecryptBlocks(TTwofishContext& ctx, TTwofishContext& helperContext, Helper&
 
 } // namespace
 
-void RunPipelinedStream(TTwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
                         StreamDirection direction)
 {
     const StackScrub scrub; // last to go, however the run ends

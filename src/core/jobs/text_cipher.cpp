@@ -14,7 +14,7 @@ namespace {
 // The key and the context live for one operation and are wiped after it.
 struct TextRun {
     std::uint8_t Key[Sha1DigestSize];
-    TTwofishContext Context;
+    TwofishContext Context;
 
     explicit TextRun(std::string_view password)
     {
@@ -31,7 +31,7 @@ struct TextRun {
     }
 };
 
-using CfbStep = void (*)(TTwofishContext&, const void*, void*, std::int32_t) noexcept;
+using CfbStep = void (*)(TwofishContext&, const void*, void*, std::int32_t) noexcept;
 
 // The CFB-8 calls take a 32-bit count; consecutive calls continue one stream,
 // so longer texts go through in pieces.

@@ -53,11 +53,11 @@ public:
     CipherRun& operator=(const CipherRun&) = delete;
     ~CipherRun() { Wipe(); }
 
-    TTwofishContext& Context() noexcept { return context_; }
+    TwofishContext& Context() noexcept { return context_; }
     void Wipe() noexcept;
 
 private:
-    TTwofishContext context_;
+    TwofishContext context_;
 };
 
 // The output file beside `source`: `output` created or truncated (an existing

@@ -10,7 +10,7 @@
 
 namespace {
 
-using ciphra::TSha1State;
+using ciphra::Sha1State;
 using ciphra::test::AllZero;
 using ciphra::test::ToHex;
 
@@ -58,7 +58,7 @@ TEST(Sha1, AnySplitGivesSameDigest)
             if (first + second > message.size()) {
                 continue;
             }
-            TSha1State state;
+            Sha1State state;
             ciphra::Sha1Start(state);
             ciphra::Sha1Add(state, message.data(), first);
             ciphra::Sha1Add(state, message.data() + first, second);
@@ -73,7 +73,7 @@ TEST(Sha1, AnySplitGivesSameDigest)
 
 TEST(Sha1, BlockBeyondFillStaysZeroBetweenCalls)
 {
-    TSha1State state;
+    Sha1State state;
     ciphra::Sha1Start(state);
     const std::string part(100, 'x');
     for (const std::size_t n : {3U, 70U, 61U, 1U}) {
@@ -94,7 +94,7 @@ TEST(Sha1, MessageLongerThanTwoToThe29Bytes)
     for (std::size_t i = 0; i < chunk.size(); ++i) {
         chunk[i] = static_cast<std::uint8_t>(i * 31 + 7);
     }
-    TSha1State state;
+    Sha1State state;
     ciphra::Sha1Start(state);
     for (int i = 0; i < 8193; ++i) {
         ciphra::Sha1Add(state, chunk.data(), chunk.size());
@@ -110,7 +110,7 @@ TEST(Sha1, FinishWipesState)
 {
     for (const std::size_t length : {0U, 10U, 55U, 56U, 64U, 130U}) {
         SCOPED_TRACE(length);
-        TSha1State state;
+        Sha1State state;
         ciphra::Sha1Start(state);
         const std::string text(length, 'q');
         ciphra::Sha1Add(state, text.data(), text.size());

@@ -74,7 +74,7 @@ TEST_P(TwofishKnownAnswer, EveryEntryEncryptsAndDecrypts)
         const auto cipher = FromHex(e.cipher);
         ASSERT_EQ(key.size() * 8, static_cast<std::size_t>(e.keyBits));
 
-        ciphra::TTwofishContext ctx;
+        ciphra::TwofishContext ctx;
         ciphra::TwofishSetKey(ctx, key.data(), static_cast<std::int32_t>(key.size()), nullptr);
         EXPECT_EQ(ctx.KeyBits, static_cast<std::uint32_t>(e.keyBits));
 

@@ -53,7 +53,7 @@ TEST(CpuPaths, EnvironmentForcesPath)
 // address, and leaves the same chain.
 TEST(CpuPaths, VectorCbcDecryptMatchesScalar)
 {
-    using Decrypt = std::size_t (*)(ciphra::TTwofishContext&, const std::uint8_t*, std::uint8_t*,
+    using Decrypt = std::size_t (*)(ciphra::TwofishContext&, const std::uint8_t*, std::uint8_t*,
                                     std::size_t) noexcept;
     struct Path {
         const char* name;
@@ -79,10 +79,10 @@ TEST(CpuPaths, VectorCbcDecryptMatchesScalar)
                 SCOPED_TRACE(testing::Message() << path.name << ", " << keyBytes << " key bytes, "
                                                 << blocks << " blocks");
                 const auto key = Noise(32, static_cast<std::uint32_t>(keyBytes));
-                ciphra::TTwofishContext scalar;
+                ciphra::TwofishContext scalar;
                 ciphra::TwofishSetKey(scalar, key.data(), keyBytes, nullptr);
                 ciphra::TwofishDeriveStartVector(scalar);
-                ciphra::TTwofishContext vector = scalar;
+                ciphra::TwofishContext vector = scalar;
 
                 const auto cipher = Noise(16 * blocks, static_cast<std::uint32_t>(blocks));
                 std::vector<std::uint8_t> expected(cipher.size());
@@ -127,7 +127,7 @@ TEST(CpuPaths, VectorKeySchedulesMatchKeySetup)
     for (std::int32_t length = 1; length <= 32; ++length) {
         SCOPED_TRACE(length);
         const auto key = Noise(32, static_cast<std::uint32_t>(length) * 77);
-        ciphra::TTwofishContext expected;
+        ciphra::TwofishContext expected;
         ciphra::TwofishSetKey(expected, key.data(), length, nullptr);
 
         // The key's even and odd words, zero-padded as the key setup pads it.
@@ -140,7 +140,7 @@ TEST(CpuPaths, VectorKeySchedulesMatchKeySetup)
             std::memcpy(&odd[i], padded + 8 * i + 4, 4);
         }
         const auto check = [&](const char* path, auto schedule) {
-            ciphra::TTwofishContext rebuilt = expected;
+            ciphra::TwofishContext rebuilt = expected;
             std::fill(std::begin(rebuilt.RoundKeys), std::end(rebuilt.RoundKeys), 0U);
             std::fill(std::begin(rebuilt.KeyedSBoxes), std::end(rebuilt.KeyedSBoxes), 0U);
             schedule(rebuilt);
@@ -152,13 +152,13 @@ TEST(CpuPaths, VectorKeySchedulesMatchKeySetup)
                 << path;
         };
         if (detected.Avx2) {
-            check("avx2", [&](ciphra::TTwofishContext& ctx) {
+            check("avx2", [&](ciphra::TwofishContext& ctx) {
                 ciphra::twofish_detail::RoundKeysAvx2(ctx, even, odd);
                 ciphra::twofish_detail::BuildKeyedSBoxesAvx2(ctx);
             });
         }
         if (detected.Avx512) {
-            check("avx512", [&](ciphra::TTwofishContext& ctx) {
+            check("avx512", [&](ciphra::TwofishContext& ctx) {
                 ciphra::twofish_detail::ScheduleAvx512(ctx, even, odd);
             });
         }

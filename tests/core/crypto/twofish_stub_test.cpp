@@ -14,7 +14,7 @@ namespace {
 
 TEST(TwofishStubBuild, ShortKeyLengthMessage)
 {
-    ciphra::TTwofishContext ctx{};
+    ciphra::TwofishContext ctx{};
     const std::uint8_t key[1] = {0};
     for (const std::int32_t length : {0, 33}) {
         try {
@@ -30,7 +30,7 @@ TEST(TwofishStubBuild, SameCipherAsMainBuild)
 {
     const auto key = ciphra::test::FromHex("0123456789ABCDEFFEDCBA987654321000112233445566778899"
                                            "AABBCCDDEEFF");
-    ciphra::TTwofishContext ctx;
+    ciphra::TwofishContext ctx;
     ciphra::TwofishSetKey(ctx, key.data(), 32, nullptr);
     ciphra::TwofishDeriveStartVector(ctx);
     EXPECT_EQ(ciphra::test::ToHex(ctx.StartVector, 16), "37527be0052334b89f0cfccae87cfa20");

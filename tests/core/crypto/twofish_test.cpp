@@ -12,15 +12,15 @@
 
 namespace {
 
-using ciphra::TTwofishContext;
+using ciphra::TwofishContext;
 using ciphra::test::AllZero;
 using ciphra::test::FromHex;
 using ciphra::test::ToHex;
 
 // Zero-initialised, so that whole contexts compare equal byte for byte.
-TTwofishContext Keyed(const std::vector<std::uint8_t>& key)
+TwofishContext Keyed(const std::vector<std::uint8_t>& key)
 {
-    TTwofishContext ctx{};
+    TwofishContext ctx{};
     ciphra::TwofishSetKey(ctx, key.data(), static_cast<std::int32_t>(key.size()), nullptr);
     ciphra::TwofishDeriveStartVector(ctx);
     return ctx;
@@ -37,7 +37,7 @@ std::vector<std::uint8_t> Pattern(std::size_t n, unsigned seed = 1)
 
 TEST(Twofish, ZeroKeyGivesPublishedFirstRoundKey)
 {
-    const TTwofishContext ctx = Keyed(std::vector<std::uint8_t>(16, 0));
+    const TwofishContext ctx = Keyed(std::vector<std::uint8_t>(16, 0));
     EXPECT_EQ(ctx.RoundKeys[0], 0x52C54DDEU);
 }
 
@@ -51,7 +51,7 @@ TEST(Twofish, KeyLengthSelectsKeySize)
                          Case{25, 256}, Case{32, 256}}) {
         SCOPED_TRACE(c.length);
         const auto key = Pattern(32);
-        TTwofishContext ctx;
+        TwofishContext ctx;
         ciphra::TwofishSetKey(ctx, key.data(), c.length, nullptr);
         EXPECT_EQ(ctx.KeyBits, c.bits);
     }
@@ -64,8 +64,8 @@ TEST(Twofish, ShortKeysArePaddedWithZeros)
         const auto key = Pattern(length, 3);
         auto padded = key;
         padded.resize(length <= 16 ? 16 : (length <= 24 ? 24 : 32), 0);
-        const TTwofishContext a = Keyed(key);
-        const TTwofishContext b = Keyed(padded);
+        const TwofishContext a = Keyed(key);
+        const TwofishContext b = Keyed(padded);
         EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
     }
 }
@@ -75,8 +75,8 @@ TEST(Twofish, BadKeyLengthThrowsAndLeavesContextAlone)
     const auto key = Pattern(40);
     for (const std::int32_t length : {0, -1, -32, 33, 1000}) {
         SCOPED_TRACE(length);
-        TTwofishContext ctx = Keyed(Pattern(16, 9));
-        const TTwofishContext before = ctx;
+        TwofishContext ctx = Keyed(Pattern(16, 9));
+        const TwofishContext before = ctx;
         try {
             ciphra::TwofishSetKey(ctx, key.data(), length, key.data());
             FAIL() << "no exception";
@@ -93,7 +93,7 @@ TEST(Twofish, StartVectorArgumentFillsBothVectors)
 {
     const auto key = Pattern(16);
     const auto iv = Pattern(16, 5);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     std::memset(&ctx, 0xAB, sizeof ctx);
     ciphra::TwofishSetKey(ctx, key.data(), 16, iv.data());
     EXPECT_EQ(ToHex(ctx.StartVector, 16), ToHex(iv));
@@ -105,18 +105,18 @@ TEST(Twofish, StartVectorArgumentFillsBothVectors)
 
 TEST(Twofish, DerivedStartVectorIsEncryptionOfZeroBlock)
 {
-    const TTwofishContext ctx = Keyed(std::vector<std::uint8_t>(16, 0));
+    const TwofishContext ctx = Keyed(std::vector<std::uint8_t>(16, 0));
     EXPECT_EQ(ToHex(ctx.StartVector, 16), "9f589f5cf6122c32b6bfec2f2ae8c35a");
     EXPECT_EQ(ToHex(ctx.ChainVector, 16), "9f589f5cf6122c32b6bfec2f2ae8c35a");
 }
 
 TEST(Twofish, RekeyingWithShorterKeyMatchesFreshContext)
 {
-    TTwofishContext reused = Keyed(Pattern(32, 2));
+    TwofishContext reused = Keyed(Pattern(32, 2));
     const auto key = Pattern(16, 4);
     ciphra::TwofishSetKey(reused, key.data(), 16, nullptr);
     ciphra::TwofishDeriveStartVector(reused);
-    const TTwofishContext fresh = Keyed(key);
+    const TwofishContext fresh = Keyed(key);
     std::uint8_t a[16];
     std::uint8_t b[16];
     const auto block = Pattern(16, 8);
@@ -134,8 +134,8 @@ TEST(TwofishCbc, RunsEqualSingleBlocks)
          {0U, 1U, 2U, 3U, 4U, 7U, 8U, 9U, 17U, 31U, 32U, 33U, 64U, 170U}) {
         SCOPED_TRACE(blocks);
         const auto plain = Pattern(16 * blocks, static_cast<unsigned>(blocks));
-        TTwofishContext one = Keyed(Pattern(24));
-        TTwofishContext run = one;
+        TwofishContext one = Keyed(Pattern(24));
+        TwofishContext run = one;
 
         std::vector<std::uint8_t> expected(plain.size());
         for (std::size_t i = 0; i < blocks; ++i) {
@@ -161,7 +161,7 @@ TEST(TwofishCbc, RunsEqualSingleBlocks)
 
 TEST(TwofishCbc, FirstBlockIsEncryptionOfPlainXorChain)
 {
-    TTwofishContext ctx = Keyed(Pattern(32));
+    TwofishContext ctx = Keyed(Pattern(32));
     const auto plain = Pattern(16, 6);
     std::uint8_t mixed[16];
     for (int i = 0; i < 16; ++i) {
@@ -183,8 +183,8 @@ TEST(TwofishCbc, FirstBlockIsEncryptionOfPlainXorChain)
 
 TEST(TwofishCfb8, ZeroOrNegativeLengthChangesNothing)
 {
-    TTwofishContext ctx = Keyed(Pattern(16));
-    const TTwofishContext before = ctx;
+    TwofishContext ctx = Keyed(Pattern(16));
+    const TwofishContext before = ctx;
     std::uint8_t byte = 0x5A;
     ciphra::TwofishCFB8Encrypt(ctx, &byte, &byte, 0);
     ciphra::TwofishCFB8Decrypt(ctx, &byte, &byte, -3);
@@ -194,7 +194,7 @@ TEST(TwofishCfb8, ZeroOrNegativeLengthChangesNothing)
 
 TEST(TwofishCfb8, FirstByteUsesEncryptedRegister)
 {
-    TTwofishContext ctx = Keyed(Pattern(20));
+    TwofishContext ctx = Keyed(Pattern(20));
     std::uint8_t keystream[16];
     ciphra::TwofishEncryptBlock(ctx, ctx.ChainVector, keystream);
     const std::uint8_t plain = 0x41;
@@ -211,13 +211,13 @@ TEST(TwofishCfb8, FirstByteUsesEncryptedRegister)
 TEST(TwofishCfb8, SplitsAndInPlaceAgree)
 {
     const auto plain = Pattern(100, 7);
-    TTwofishContext whole = Keyed(Pattern(32, 1));
+    TwofishContext whole = Keyed(Pattern(32, 1));
     std::vector<std::uint8_t> expected(plain.size());
     ciphra::TwofishCFB8Encrypt(whole, plain.data(), expected.data(), 100);
 
     for (const std::int32_t split : {1, 15, 16, 17, 50, 99}) {
         SCOPED_TRACE(split);
-        TTwofishContext ctx = Keyed(Pattern(32, 1));
+        TwofishContext ctx = Keyed(Pattern(32, 1));
         std::vector<std::uint8_t> data = plain;
         ciphra::TwofishCFB8Encrypt(ctx, data.data(), data.data(), split);
         ciphra::TwofishCFB8Encrypt(ctx, data.data() + split, data.data() + split, 100 - split);
@@ -238,7 +238,7 @@ TEST(TwofishCfb8, SplitsAndInPlaceAgree)
 
 TEST(Twofish, WipeZeroesEveryByte)
 {
-    TTwofishContext ctx = Keyed(Pattern(32));
+    TwofishContext ctx = Keyed(Pattern(32));
     ASSERT_FALSE(AllZero(ctx));
     ciphra::TwofishWipe(ctx);
     EXPECT_TRUE(AllZero(ctx));
@@ -257,7 +257,7 @@ TEST(Twofish, PublishedVectorsWithFullKeys)
           Case{"0123456789ABCDEFFEDCBA987654321000112233445566778899AABBCCDDEEFF",
                "37527be0052334b89f0cfccae87cfa20"}}) {
         SCOPED_TRACE(c.key);
-        const TTwofishContext ctx = Keyed(FromHex(c.key));
+        const TwofishContext ctx = Keyed(FromHex(c.key));
         std::uint8_t block[16] = {};
         ciphra::TwofishEncryptBlock(ctx, block, block);
         EXPECT_EQ(ToHex(block, 16), c.cipher);

@@ -21,14 +21,14 @@ namespace {
 
 #if defined(__x86_64__) || defined(__i386__)
 
-using Decrypt = std::size_t (*)(ciphra::TTwofishContext&, const std::uint8_t*, std::uint8_t*,
+using Decrypt = std::size_t (*)(ciphra::TwofishContext&, const std::uint8_t*, std::uint8_t*,
                                 std::size_t) noexcept;
 
-ciphra::TTwofishContext& Context()
+ciphra::TwofishContext& Context()
 {
     // Static storage: outside the stack that is searched.
-    static ciphra::TTwofishContext ctx = [] {
-        ciphra::TTwofishContext c;
+    static ciphra::TwofishContext ctx = [] {
+        ciphra::TwofishContext c;
         const std::uint8_t key[24] = {0x91, 0x3C, 0x5E, 0x07, 0xA2, 0x6B, 0xD4, 0x18,
                                       0xF0, 0x2D, 0x77, 0xC9, 0x35, 0x8E, 0x41, 0xBA,
                                       0x66, 0x0F, 0xE3, 0x59, 0x12, 0xAD, 0x84, 0x7C};
@@ -45,7 +45,7 @@ void AddMarkers()
         return;
     }
     added = true;
-    const ciphra::TTwofishContext& ctx = Context();
+    const ciphra::TwofishContext& ctx = Context();
     std::uint8_t box[20];
     for (unsigned x = 0; x < sizeof box; ++x) {
         box[x] = static_cast<std::uint8_t>(ctx.KeyedSBoxes[100 + x]);

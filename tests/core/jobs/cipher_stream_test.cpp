@@ -27,7 +27,7 @@ using test::WriteBytes;
 // as it is and bytes 1..k-1 XOR bytes 1..k-1 of S.
 std::string ExpectedCiphertext(std::string_view key, const std::string& plain)
 {
-    TTwofishContext ctx;
+    TwofishContext ctx;
     TwofishSetKey(ctx, key.data(), static_cast<std::int32_t>(key.size()), nullptr);
     std::uint8_t s[16] = {};
     TwofishEncryptBlock(ctx, s, s);
@@ -62,7 +62,7 @@ std::string RunStream(const TempFolder& folder, std::string_view key, const std:
     const std::string source = folder / "source";
     const std::string target = folder / "target";
     WriteBytes(source, input);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, key.data(), static_cast<std::int32_t>(key.size()));
     File in = File::Open(source, way == Way::InPlace ? OpenMode::ReadWrite : OpenMode::ReadOnly);
     std::optional<File> out;
@@ -129,7 +129,7 @@ TEST(CipherStream, ExactBytesOfTheNamedCases)
 {
     TempFolder folder;
     const std::string key = "0123456789abcdef0123";
-    TTwofishContext ctx;
+    TwofishContext ctx;
     TwofishSetKey(ctx, key.data(), 20, nullptr);
     std::uint8_t s[16] = {};
     TwofishEncryptBlock(ctx, s, s);
@@ -213,7 +213,7 @@ TEST(CipherStream, KeyLengthIsCheckedBeforeAnyFileWork)
     } cases[] = {{-1, false}, {0, false}, {1, true},  {16, true},
                  {17, true},  {32, true}, {33, false}};
     for (const auto& c : cases) {
-        TTwofishContext ctx;
+        TwofishContext ctx;
         if (c.Accepted) {
             EXPECT_NO_THROW(PrepareCipherRun(ctx, key, c.Length)) << c.Length;
             TwofishWipe(ctx);
@@ -408,7 +408,7 @@ TEST(CipherStream, StartsAtTheInputsPositionAndWritesAtTheSameOffsets)
     const std::string head = "0123456789abcdef";
     const std::string body = PatternBytes(40, 4);
     WriteBytes(folder / "f", head + body);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, key.data(), static_cast<std::int32_t>(key.size()));
     File file = File::Open(folder / "f", OpenMode::ReadWrite);
     file.Seek(head.size());
@@ -426,7 +426,7 @@ TEST(CipherStream, WriteErrorsReachTheCaller)
     if (!full) {
         GTEST_SKIP() << "no /dev/full";
     }
-    TTwofishContext ctx;
+    TwofishContext ctx;
     PrepareCipherRun(ctx, "k", 1);
     File in = File::Open(folder / "source", OpenMode::ReadOnly);
     try {

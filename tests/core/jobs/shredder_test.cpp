@@ -33,7 +33,7 @@ std::string ExpectedCipherOverOnes(const std::string& keyText, std::size_t lengt
 {
     std::uint8_t key[Sha1DigestSize];
     Sha1OfText(keyText, key);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     TwofishSetKey(ctx, key, static_cast<std::int32_t>(Sha1DigestSize), nullptr);
     std::uint8_t s[16] = {};
     TwofishEncryptBlock(ctx, s, s);

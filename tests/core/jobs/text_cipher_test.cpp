@@ -18,7 +18,7 @@ std::string ExpectedCiphertext(std::string_view password, const std::string& pla
 {
     std::uint8_t key[Sha1DigestSize];
     Sha1OfText(password, key);
-    TTwofishContext ctx;
+    TwofishContext ctx;
     TwofishSetKey(ctx, key, static_cast<std::int32_t>(Sha1DigestSize), nullptr);
     std::uint8_t reg[16] = {};
     TwofishEncryptBlock(ctx, reg, reg);
