@@ -40,7 +40,7 @@ void Check(bool condition)
 
 class FixedPrompt final : public ciphra::cli::PasswordPrompt {
 public:
-    void Ask(ciphra::cli::SecretText& password) override { password.Append("prompted", 8); }
+    void Ask(const char*, ciphra::cli::SecretText& password) override { password.Append("prompted", 8); }
 };
 
 void Write(const std::string& name, std::string_view bytes)

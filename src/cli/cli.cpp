@@ -7,19 +7,25 @@ namespace ciphra::cli {
 
 namespace {
 
+// The one synopsis of each command: the top help lists it, and the
+// command's usage message and help begin with it.
 struct Command {
     std::string_view Name;
-    std::string_view Synopsis;
+    std::vector<std::string_view> Forms;
     int (*Run)(const Arguments&, CliIo&);
 };
 
-constexpr Command Commands[] = {
-    {"encrypt", "encrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunEncryptCommand},
-    {"decrypt", "decrypt [--in-place] [--raw-key] [--password-file F] FILE...", &RunDecryptCommand},
-    {"hash", "hash [--base64] [--report OUT] FILE", &RunHashCommand},
-    {"shred", "shred [--passes N] [--yes] FILE...", &RunShredCommand},
-    {"text", "text encrypt|decrypt [--password-file F]", &RunTextCommand},
-    {"sfx", "sfx [--password-file F] [--stub PATH] FILE", &RunSfxCommand},
+const Command Commands[] = {
+    {"encrypt",
+     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
+     &RunEncryptCommand},
+    {"decrypt",
+     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
+     &RunDecryptCommand},
+    {"hash", {"hash [--base64] FILE", "hash [--base64] --report OUT FILE"}, &RunHashCommand},
+    {"shred", {"shred [--passes N] [--yes] FILE..."}, &RunShredCommand},
+    {"text", {"text encrypt|decrypt [--password-file F]"}, &RunTextCommand},
+    {"sfx", {"sfx [--password-file F] [--stub PATH] FILE"}, &RunSfxCommand},
 };
 
 constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";
@@ -31,7 +37,9 @@ void PrintTopHelp(std::ostream& out)
         << "and shreds files.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {
-        out << "  ciphra2k-cli " << command.Synopsis << '\n';
+        for (const std::string_view form : command.Forms) {
+            out << "  ciphra2k-cli " << form << '\n';
+        }
     }
     out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options.\n"
         << "Passwords are read from --password-file or asked on the terminal, never\n"
@@ -52,7 +60,23 @@ int ReportFailure(CliIo& io, const std::string& message)
     return ExitFailed;
 }
 
-int ReportUsage(CliIo& io, const std::string& problem, const char* usage)
+std::string UsageOf(std::string_view command)
+{
+    std::string usage;
+    for (const Command& each : Commands) {
+        if (each.Name != command) {
+            continue;
+        }
+        for (const std::string_view form : each.Forms) {
+            usage.append(usage.empty() ? "Usage: " : "\n       ")
+                .append("ciphra2k-cli ")
+                .append(form);
+        }
+    }
+    return usage;
+}
+
+int ReportUsage(CliIo& io, const std::string& problem, const std::string& usage)
 {
     io.Err << "ciphra2k-cli: " << problem << '\n' << usage << '\n';
     return ExitUsage;

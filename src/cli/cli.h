@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ciphra::cli {
@@ -34,9 +35,12 @@ int RunShredCommand(const Arguments& args, CliIo& io);
 int RunTextCommand(const Arguments& args, CliIo& io);
 int RunSfxCommand(const Arguments& args, CliIo& io);
 
+// "Usage: ciphra2k-cli <synopsis>" of a command, every form on a line of its own.
+std::string UsageOf(std::string_view command);
+
 // "ciphra2k-cli: <message>" on Err; returns ExitFailed.
 int ReportFailure(CliIo& io, const std::string& message);
 // The usage line and a pointer to --help on Err; returns ExitUsage.
-int ReportUsage(CliIo& io, const std::string& problem, const char* usage);
+int ReportUsage(CliIo& io, const std::string& problem, const std::string& usage);
 
 } // namespace ciphra::cli

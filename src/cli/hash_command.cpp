@@ -14,9 +14,6 @@ namespace ciphra::cli {
 
 namespace {
 
-constexpr const char* HashUsage = "Usage: ciphra2k-cli hash [--base64] FILE\n"
-                                  "       ciphra2k-cli hash [--base64] --report OUT FILE";
-
 constexpr const char* HashHelp = R"(
 Prints the SHA-1 digest of FILE: "0x" and 40 upper-case hexadecimal digits.
 The file is only read.
@@ -36,21 +33,22 @@ Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
 
 int RunHashCommand(const Arguments& args, CliIo& io)
 {
+    const std::string usage = UsageOf("hash");
     Arguments rest = args;
     std::optional<std::string> reportPath;
     if (auto problem = TakeValueOption(rest, "--report", reportPath)) {
-        return ReportUsage(io, *problem, HashUsage);
+        return ReportUsage(io, *problem, usage);
     }
     CommandLine line;
     if (auto problem = ParseCommandLine(rest, {"--base64"}, false, line)) {
-        return ReportUsage(io, *problem, HashUsage);
+        return ReportUsage(io, *problem, usage);
     }
     if (line.Help) {
-        io.Out << HashUsage << '\n' << HashHelp;
+        io.Out << usage << '\n' << HashHelp;
         return ExitOk;
     }
     if (line.Operands.size() != 1) {
-        return ReportUsage(io, "give exactly one FILE", HashUsage);
+        return ReportUsage(io, "give exactly one FILE", usage);
     }
     const std::string& path = line.Operands.front();
     if (IsDirectory(path)) {

@@ -3,38 +3,20 @@
 // the terminal, never the arguments or the environment. Passwords are UTF-8
 // bytes, taken as they are; every buffer that held one is wiped.
 
-#include <cstddef>
-#include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
+
+#include "core/crypto/secret_text.h"
 
 namespace ciphra::cli {
 
-// A growable byte buffer for secrets: growing wipes the old storage, and the
-// destructor wipes the current one.
-class SecretText {
-public:
-    SecretText() = default;
-    SecretText(const SecretText&) = delete;
-    SecretText& operator=(const SecretText&) = delete;
-    ~SecretText();
-
-    void Append(const char* bytes, std::size_t n);
-    void RemoveLast() noexcept { size_ -= size_ > 0 ? 1 : 0; }
-    std::string_view View() const noexcept { return {data_.get(), size_}; }
-    bool Empty() const noexcept { return size_ == 0; }
-
-private:
-    std::unique_ptr<char[]> data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-};
+using ciphra::SecretText;
 
 class PasswordPrompt {
 public:
-    // Asks for a password; throws ciphra::Exception when none can be asked for.
-    virtual void Ask(SecretText& password) = 0;
+    // Shows `prompt` and reads a password; throws ciphra::Exception when
+    // none can be asked for.
+    virtual void Ask(const char* prompt, SecretText& password) = 0;
 
 protected:
     ~PasswordPrompt() = default;
@@ -44,12 +26,18 @@ protected:
 // input stays free for data.
 class TerminalPrompt final : public PasswordPrompt {
 public:
-    void Ask(SecretText& password) override;
+    void Ask(const char* prompt, SecretText& password) override;
 };
 
-// The password from `passwordFile` (less one trailing newline) when given,
-// else from the prompt. Throws ciphra::Exception with a message for the user.
+// Whether a typed password is asked a second time and compared. Commands
+// that make something only this password opens ask twice: a typo would
+// otherwise lock the data away for good.
+enum class Confirmation { Once, Twice };
+
+// The password from `passwordFile` (less one trailing line break) when
+// given, else from the prompt. Throws ciphra::Exception with a message for
+// the user: the password is empty, too long, or typed differently twice.
 void ObtainPassword(const std::optional<std::string>& passwordFile, PasswordPrompt& prompt,
-                    SecretText& password);
+                    SecretText& password, Confirmation confirmation = Confirmation::Once);
 
 } // namespace ciphra::cli

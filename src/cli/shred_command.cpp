@@ -17,8 +17,6 @@ namespace ciphra::cli {
 
 namespace {
 
-constexpr const char* ShredUsage = "Usage: ciphra2k-cli shred [--passes N] [--yes] FILE...";
-
 constexpr const char* ShredHelp = R"(
 Destroys the contents of each FILE, then deletes it. The file is first given
 the owner's write permission and renamed to a fixed meaningless name in its
@@ -82,29 +80,30 @@ bool UserConfirms(CliIo& io)
 
 int RunShredCommand(const Arguments& args, CliIo& io)
 {
+    const std::string usage = UsageOf("shred");
     Arguments rest = args;
     std::optional<std::string> passesText;
     if (auto problem = TakeValueOption(rest, "--passes", passesText)) {
-        return ReportUsage(io, *problem, ShredUsage);
+        return ReportUsage(io, *problem, usage);
     }
     CommandLine line;
     if (auto problem = ParseCommandLine(rest, {"--yes"}, false, line)) {
-        return ReportUsage(io, *problem, ShredUsage);
+        return ReportUsage(io, *problem, usage);
     }
     if (line.Help) {
-        io.Out << ShredUsage << '\n' << ShredHelp;
+        io.Out << usage << '\n' << ShredHelp;
         return ExitOk;
     }
     int passes = DefaultPasses;
     if (passesText) {
         const std::optional<int> parsed = ParsePasses(*passesText);
         if (!parsed) {
-            return ReportUsage(io, "--passes needs a whole number of at least 1", ShredUsage);
+            return ReportUsage(io, "--passes needs a whole number of at least 1", usage);
         }
         passes = *parsed;
     }
     if (line.Operands.empty()) {
-        return ReportUsage(io, "give at least one FILE", ShredUsage);
+        return ReportUsage(io, "give at least one FILE", usage);
     }
     if (!line.Has("--yes") && !UserConfirms(io)) {
         return ReportFailure(io, "not confirmed; nothing was shredded");

@@ -10,9 +10,14 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
+#include "core/jobs/stub_image.h"
 #include "stub/terminal_mode.h"
 #include "stub/x11_api.h"
 #include "stub/x11_window.h"
+
+// Tells a program writer that this file is a stub (see stub_image.h); kept in
+// the program although nothing reads it at run time.
+[[gnu::used, gnu::retain]] extern const char StubMarker[] = CIPHRA_STUB_MARKER;
 
 namespace {
 

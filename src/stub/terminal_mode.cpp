@@ -3,58 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <string_view>
-#include <termios.h>
 #include <unistd.h>
 
-#include "core/crypto/wipe.h"
-#include "core/io/interrupts.h"
+#include "core/io/terminal.h"
 #include "stub/decrypt_routine.h"
 
 namespace ciphra::stub {
 namespace {
 
-// Longest password line kept; longer lines still count their full length, so
-// that the key setup refuses them.
+// Longest password line kept: anything longer than a key is refused by the
+// key setup anyway.
 constexpr std::size_t PasswordLineCapacity = 1024;
-
-struct PasswordLine {
-    char Bytes[PasswordLineCapacity];
-    std::size_t Length = 0; // bytes of the line; may exceed the capacity
-    PasswordLine() = default;
-    PasswordLine(const PasswordLine&) = delete;
-    PasswordLine& operator=(const PasswordLine&) = delete;
-    ~PasswordLine() { SecureWipe(Bytes, sizeof Bytes); }
-};
-
-class EchoOff {
-public:
-    explicit EchoOff(int fd) : fd_(fd)
-    {
-        if (!isatty(fd) || tcgetattr(fd, &saved_) != 0) {
-            fd_ = -1;
-            return;
-        }
-        struct termios quiet = saved_;
-        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-        quiet.c_lflag |= ECHONL;
-        // An interrupting signal gives the terminal its echo back.
-        RememberTerminal(fd_, saved_);
-        tcsetattr(fd_, TCSAFLUSH, &quiet);
-    }
-    ~EchoOff()
-    {
-        if (fd_ < 0)
-            return;
-        tcsetattr(fd_, TCSAFLUSH, &saved_);
-        ForgetTerminal();
-    }
-    EchoOff(const EchoOff&) = delete;
-    EchoOff& operator=(const EchoOff&) = delete;
-
-private:
-    int fd_;
-    struct termios saved_ {};
-};
 
 class TerminalMessages final : public MessageSink {
 public:
@@ -69,38 +28,27 @@ public:
     }
 };
 
-void ReadPasswordLine(int fd, const char* prompt, PasswordLine& line)
+void AskPassword(int fd, const char* prompt, SecretText& line)
 {
     // The echo goes off before the prompt shows, so that nothing typed in
     // answer to it is ever echoed.
-    EchoOff echo(fd);
+    EchoOff echo(fd, true);
     std::fputs(prompt, stdout);
     std::fflush(stdout);
-    line.Length = 0;
-    char byte = 0;
-    while (read(fd, &byte, 1) == 1 && byte != '\n') {
-        if (line.Length < PasswordLineCapacity)
-            line.Bytes[line.Length] = byte;
-        ++line.Length;
-    }
-    if (line.Length > 0 && line.Length <= PasswordLineCapacity &&
-        line.Bytes[line.Length - 1] == '\r')
-        --line.Length;
-    byte = 0;
+    ReadSecretLine(fd, line, PasswordLineCapacity);
 }
 
 } // namespace
 
 int RunTerminal(const std::string& ownPath)
 {
-    PasswordLine line;
-    ReadPasswordLine(STDIN_FILENO, "Password: ", line);
+    SecretText line;
+    AskPassword(STDIN_FILENO, "Password: ", line);
     if (!isatty(STDIN_FILENO))
         std::fputc('\n', stdout);
     std::fflush(stdout); // before any message goes to standard error
     TerminalMessages messages;
-    const std::string_view password(line.Bytes, std::min(line.Length, PasswordLineCapacity));
-    return DecryptPayload(ownPath, password, messages) ? 0 : 1;
+    return DecryptPayload(ownPath, line.View(), messages) ? 0 : 1;
 }
 
 } // namespace ciphra::stub

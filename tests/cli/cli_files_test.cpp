@@ -169,13 +169,14 @@ TEST_F(CliTest, SeveralFilesWithOnePassword)
     EXPECT_EQ(ReadBytes(In("two.txt.CPH")), StreamEncrypt("second file", "shared", false));
 }
 
-TEST_F(CliTest, PasswordFileLosesExactlyOneTrailingNewline)
+TEST_F(CliTest, PasswordFileLosesExactlyOneTrailingLineBreak)
 {
     const struct {
         const char* FileContent;
         std::string Password;
     } cases[] = {
-        {"pw\n", "pw"}, {"pw", "pw"}, {"pw\n\n", "pw\n"}, {"pw\r\n", "pw\r"}, {" pw \n", " pw "},
+        {"pw\n", "pw"},   {"pw", "pw"},       {"pw\n\n", "pw\n"},       {"pw\r\n", "pw"},
+        {"pw\r", "pw\r"}, {" pw \n", " pw "}, {"pw\r\n\r\n", "pw\r\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.FileContent);

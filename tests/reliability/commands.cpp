@@ -1,4 +1,5 @@
 #include "reliability/commands.h"
+#include "core/io/path_names.h"
 
 #include "core/io/posix_file.h"
 #include "core/jobs/cipher_stream.h"

@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/io/path_names.h"
 #include "core/io/posix_file.h"
 #include "reliability/reliability_fixture.h"
 

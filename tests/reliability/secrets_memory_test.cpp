@@ -42,7 +42,7 @@ __attribute__((noinline)) void MakeMarkers()
 
 class NoPrompt final : public ciphra::cli::PasswordPrompt {
 public:
-    void Ask(ciphra::cli::SecretText&) override { std::abort(); }
+    void Ask(const char*, ciphra::cli::SecretText&) override { std::abort(); }
 };
 
 struct Operation {

@@ -17,7 +17,7 @@ using test::WriteBytes;
 // Stands for the terminal: answers with a fixed password.
 class FixedPrompt final : public PasswordPrompt {
 public:
-    void Ask(SecretText& password) override { password.Append("typed pw", 8); }
+    void Ask(const char*, SecretText& password) override { password.Append("typed pw", 8); }
 };
 
 struct Outcome {

@@ -108,7 +108,7 @@ std::string WriteProgram(const TempFolder& folder, const std::string& plain,
                          const std::string& password)
 {
     WriteBytes(folder / "report.doc", plain);
-    return WriteSelfDecryptingProgram(folder / "report.doc", password, CIPHRA_STUB_FILE);
+    return WriteSelfDecryptingProgram(folder / "report.doc", password, CIPHRA_STUB_FILE).Program;
 }
 
 TEST(StubProgram, RestoresFilesOfEveryLength)

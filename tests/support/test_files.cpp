@@ -82,6 +82,10 @@ std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder)
             entries[name] = "<dir>";
             continue;
         }
+        if (!entry.is_regular_file() && !entry.is_symlink()) {
+            entries[name] = "<special>"; // a FIFO would block the reading
+            continue;
+        }
         std::ifstream in(entry.path(), std::ios::binary);
         entries[name] = in ? ReadAll(in) : "<unreadable>";
     }

@@ -33,8 +33,9 @@ std::string ReadBytes(const std::string& path);
 // Deterministic bytes that differ from one seed to another.
 std::string PatternBytes(std::size_t length, std::uint32_t seed = 1);
 
-// Every entry of a folder (recursively) with its content ("<dir>" for folders),
-// to show that a failed command wrote nothing.
+// Every entry of a folder (recursively) with its content ("<dir>" for folders,
+// "<special>" for FIFOs, devices and sockets), to show that a failed command
+// wrote nothing.
 std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
 // True when the tests run as root, for whom permission checks do not apply.

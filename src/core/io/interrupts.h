@@ -1,19 +1,24 @@
 #pragma once
-// What an interrupting signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT) must undo
-// before the tool dies: the temporary output being written is removed, and a
-// terminal whose echo was turned off gets its settings back. One of each at a
-// time. The handler may run on any of the tool's threads; InterruptsHeld only
-// holds the signals back on its own thread, so it guards steps taken while
-// no other thread runs.
+// What a signal that ends the process must undo first, and what a stop at a
+// password prompt must undo while the process waits.
+//
+// SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGXFSZ (a file grew past the size
+// limit) end the process: before it dies, each working file being written is
+// removed, so nothing half written is left, and a terminal whose echo was
+// turned off gets its settings back. SIGTSTP (Ctrl+Z) while a terminal is
+// remembered gives the terminal its settings back for as long as the process
+// is stopped, and turns the echo off again when it continues.
+//
+// The handlers may run on any thread of the process; InterruptsHeld holds the
+// signals back on its own thread only, so it guards the steps in which a
+// file and its record must appear or go together.
 
 #include <csignal>
-#include <string>
 #include <termios.h>
 
 namespace ciphra {
 
-// Holds the interrupting signals back while it lives, so that none arrives
-// between creating a file and remembering it, or removing it and forgetting it.
+// Holds the ending signals back while it lives.
 class InterruptsHeld {
 public:
     InterruptsHeld() noexcept;
@@ -25,10 +30,18 @@ private:
     sigset_t previous_;
 };
 
-void RememberTemporary(const std::string& path);
-void ForgetTemporary() noexcept;
+// How many working files can be remembered at once.
+inline constexpr int WorkingFileSlots = 8;
 
-void RememberTerminal(int fd, const termios& settings) noexcept;
+// Remembers the working file `name` (a name of at most 255 bytes) in the
+// open folder `folderFd` for removal by a signal. Returns its slot, or -1
+// when every slot is taken (the file is then not removed by a signal).
+int RememberWorkingFile(int folderFd, const char* name) noexcept;
+void ForgetWorkingFile(int slot) noexcept;
+
+// Remembers the terminal `fd` whose settings were `saved` and are now
+// `quiet` (echo off), until ForgetTerminal. One terminal at a time.
+void RememberTerminal(int fd, const termios& saved, const termios& quiet) noexcept;
 void ForgetTerminal() noexcept;
 
 } // namespace ciphra

@@ -1,5 +1,7 @@
 #include "core/io/posix_file.h"
 
+#include "core/io/path_names.h"
+
 #include <cerrno>
 #include <cstdio> // renameat2
 #include <cstdlib>
@@ -37,25 +39,6 @@ int OpenFlags(OpenMode mode) noexcept
 
 } // namespace
 
-FileError::FileError(int errnum) : Exception(IoErrorText(errnum)), errnum_(errnum) {}
-
-FileError::FileError(int errnum, const std::string& text) : Exception(text), errnum_(errnum) {}
-
-std::string IoErrorText(int errnum)
-{
-    switch (errnum) {
-    case ENOENT:
-        return "File not found";
-    case EACCES:
-    case EPERM:
-        return "File access denied";
-    case ENOSPC:
-        return "Disk full";
-    default:
-        return "I/O error " + std::to_string(errnum);
-    }
-}
-
 File File::Open(const std::string& path, OpenMode mode, mode_t permissions)
 {
     int error = 0;
@@ -90,15 +73,92 @@ std::optional<File> File::TryOpen(const std::string& path, OpenMode mode, mode_t
     return std::nullopt;
 }
 
-File File::CreateUnique(const std::string& folder, const std::string& prefix, std::string& path)
+namespace {
+
+std::optional<File> Failed(int* error, int cause) noexcept
 {
-    std::string name = folder + "/" + prefix + "XXXXXX";
-    // mkostemp creates the file exclusively with mode 0600.
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (error != nullptr) {
+        *error = cause;
+    }
+    return std::nullopt;
+}
+
+bool IsRegular(const struct stat& info) noexcept
+{
+    return S_ISREG(info.st_mode);
+}
+
+} // namespace
+
+File File::OpenRegular(const std::string& path, OpenMode mode)
+{
+    int error = 0;
+    std::optional<File> file = TryOpenRegular(path, mode, &error);
+    if (!file) {
+        throw FileError(error);
+    }
+    return std::move(*file);
+}
+
+std::optional<File> File::TryOpenRegular(const std::string& path, OpenMode mode,
+                                         int* error) noexcept
+{
+    // Looked at before opening: opening a FIFO waits for a writer, and
+    // opening some devices acts on them.
+    struct stat before {};
+    if (::stat(path.c_str(), &before) != 0) {
+        return Failed(error, errno);
+    }
+    if (!IsRegular(before)) {
+        return Failed(error, S_ISDIR(before.st_mode) ? EISDIR : NotRegularFile);
+    }
+    const int access = mode == OpenMode::ReadOnly ? O_RDONLY : O_RDWR;
+    int fd = -1;
+    do {
+        // Non-blocking, in case a FIFO took the name in between.
+        fd = ::open(path.c_str(), access | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return Failed(error, errno);
+    }
+    File file(fd);
+    struct stat after {};
+    if (::fstat(fd, &after) != 0) {
+        return Failed(error, errno);
+    }
+    if (!IsRegular(after)) {
+        return Failed(error, S_ISDIR(after.st_mode) ? EISDIR : NotRegularFile);
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return Failed(error, errno);
+    }
+    return file;
+}
+
+File File::OpenFolder(const std::string& path)
+{
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         ThrowErrno();
     }
-    path = std::move(name);
+    return File(fd);
+}
+
+std::optional<File> File::TryCreateIn(const File& folder, const std::string& name,
+                                      mode_t permissions, int* error) noexcept
+{
+    int fd = -1;
+    do {
+        fd = ::openat(folder.fd_, name.c_str(),
+                      O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, permissions);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return Failed(error, errno);
+    }
     return File(fd);
 }
 
@@ -230,11 +290,23 @@ std::uint64_t File::Position() const
 
 std::uint64_t File::Size() const
 {
+    return Status().Size;
+}
+
+FileStatus File::Status() const
+{
     struct stat info {};
     if (::fstat(fd_, &info) != 0) {
         ThrowErrno();
     }
-    return static_cast<std::uint64_t>(info.st_size);
+    FileStatus status;
+    status.Identity = {info.st_dev, info.st_ino};
+    status.Links = info.st_nlink;
+    status.Owner = info.st_uid;
+    status.Group = info.st_gid;
+    status.Permissions = info.st_mode & 07777;
+    status.Size = static_cast<std::uint64_t>(info.st_size);
+    return status;
 }
 
 void File::Truncate(std::uint64_t length)
@@ -260,11 +332,7 @@ void File::SyncData()
 
 mode_t File::Permissions() const
 {
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) {
-        ThrowErrno();
-    }
-    return info.st_mode & 07777;
+    return Status().Permissions;
 }
 
 void File::SetPermissions(mode_t permissions)
@@ -311,23 +379,11 @@ bool RenameNoReplace(const std::string& from, const std::string& to, int* error)
     return false;
 }
 
-void ReplaceFile(const std::string& from, const std::string& to)
-{
-    if (::rename(from.c_str(), to.c_str()) != 0) {
-        ThrowErrno();
-    }
-}
-
 void RemoveFile(const std::string& path)
 {
     if (::unlink(path.c_str()) != 0) {
         ThrowErrno();
     }
-}
-
-void RemoveFileQuietly(const char* path) noexcept
-{
-    ::unlink(path);
 }
 
 bool PathExists(const std::string& path) noexcept
@@ -340,6 +396,36 @@ bool IsDirectory(const std::string& path) noexcept
 {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) noexcept
+{
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileIdentity{info.st_dev, info.st_ino};
+}
+
+bool SameEntry(const std::string& a, const std::string& b) noexcept
+{
+    if (NameOf(a) != NameOf(b)) {
+        return false;
+    }
+    const std::optional<FileIdentity> folderA = IdentityOf(FolderOf(a));
+    return folderA && folderA == IdentityOf(FolderOf(b));
+}
+
+EntryKind KindOfEntry(const std::string& path, int* error) noexcept
+{
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        if (error != nullptr) {
+            *error = errno == ENOENT ? 0 : errno;
+        }
+        return EntryKind::Missing;
+    }
+    return S_ISDIR(info.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
 
 std::string ResolvePath(const std::string& path)
@@ -358,34 +444,6 @@ mode_t MaskedPermissions(mode_t permissions) noexcept
     const mode_t mask = ::umask(077); // umask can only be read by setting it
     ::umask(mask);
     return permissions & ~mask;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    if (slash == 0) {
-        return "/";
-    }
-    return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string ReplaceExtension(const std::string& path, const std::string& extension)
-{
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
-        return path + extension;
-    }
-    return path.substr(0, dot) + extension;
 }
 
 } // namespace ciphra

@@ -2,11 +2,8 @@
 // The one file layer of the project (POSIX), shared by the program, the
 // command-line tool and the stub. No other code calls open/read/write/rename.
 //
-// Failures throw FileError, a ciphra::Exception whose text is the one the
-// general error report shows: "File not found" (ENOENT), "File access denied"
-// (EACCES, EPERM), "Read beyond end of file" (a short read where bytes were
-// required), "Disk full" (ENOSPC), otherwise "I/O error %d" with errno.
-// Opening a folder as a file fails with EISDIR in every mode.
+// Failures throw FileError (file_error.h). Opening a folder as a file fails
+// with EISDIR in every mode.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,31 +11,33 @@
 #include <string>
 #include <sys/types.h>
 
-#include "core/error.h"
+#include "core/io/file_error.h"
 
 namespace ciphra {
-
-class FileError : public Exception {
-public:
-    explicit FileError(int errnum);
-    FileError(int errnum, const std::string& text);
-    int ErrorNumber() const noexcept { return errnum_; }
-
-private:
-    int errnum_;
-};
-
-// The general error report's text for an errno value.
-std::string IoErrorText(int errnum);
-
-inline constexpr const char* ReadBeyondEndMessage = "Read beyond end of file";
 
 enum class OpenMode {
     ReadOnly,        // existing file, reading
     ReadWrite,       // existing file, reading and writing, from offset 0
     CreateTruncate,  // create or truncate, reading and writing
-    CreateExclusive, // create a new file; fails with EEXIST when the name exists
+    CreateExclusive, // create a new file; fails with EEXIST when anything has the name
     Append,          // existing file, writes go to its end
+};
+
+// Which file a name leads to; two names are the same file when these match.
+struct FileIdentity {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// What fstat tells of an open file.
+struct FileStatus {
+    FileIdentity Identity;
+    nlink_t Links = 0;
+    uid_t Owner = 0;
+    gid_t Group = 0;
+    mode_t Permissions = 0; // the permission bits, 07777
+    std::uint64_t Size = 0;
 };
 
 class File {
@@ -48,7 +47,23 @@ public:
     // Returns nothing on failure and stores errno in *error when given.
     static std::optional<File> TryOpen(const std::string& path, OpenMode mode,
                                        mode_t permissions = 0666, int* error = nullptr) noexcept;
+    // Opens an existing regular file (a link to one counts) for reading, or
+    // for reading and writing. Anything else is refused without being opened
+    // for data, so a FIFO cannot block and a device cannot stream forever:
+    // a folder with EISDIR, a FIFO, device or socket with NotRegularFile.
+    static File OpenRegular(const std::string& path, OpenMode mode);
+    static std::optional<File> TryOpenRegular(const std::string& path, OpenMode mode,
+                                              int* error = nullptr) noexcept;
+    // Opens a folder, for creating, renaming and removing names in it and
+    // for flushing it. Throws FileError.
+    static File OpenFolder(const std::string& path);
+    // Creates `name` in the open folder `folder` as a new file: never opening
+    // anything that already has the name, a link included. Returns nothing
+    // and stores errno in *error on failure (EEXIST when the name is taken).
+    static std::optional<File> TryCreateIn(const File& folder, const std::string& name,
+                                           mode_t permissions, int* error) noexcept;
 
+    File() noexcept = default; // no file: closed
     File(File&& other) noexcept;
     File& operator=(File&& other) noexcept;
     File(const File&) = delete;
@@ -69,17 +84,13 @@ public:
     void Seek(std::uint64_t position);
     std::uint64_t Position() const;
     std::uint64_t Size() const;
+    FileStatus Status() const;
     void Truncate(std::uint64_t length);
     void Sync();                             // fsync
     void SyncData();                         // fdatasync
     mode_t Permissions() const;              // the permission bits (07777) of the open file
     void SetPermissions(mode_t permissions); // fchmod
     void Close();                            // throws when the close reports an error
-
-    // Creates a new file with a unique name "<folder>/<prefix>XXXXXX", owner-only
-    // (0600), and stores its path in `path`. Throws FileError.
-    static File CreateUnique(const std::string& folder, const std::string& prefix,
-                             std::string& path);
 
     bool IsOpen() const noexcept { return fd_ >= 0; }
     int Descriptor() const noexcept { return fd_; }
@@ -94,29 +105,25 @@ private:
 // Returns false and stores errno in *error on failure (EEXIST when taken).
 bool RenameNoReplace(const std::string& from, const std::string& to, int* error = nullptr) noexcept;
 
-// Renames `from` to `to`, replacing `to` atomically when it exists. Only for
-// putting a finished rewrite of a file in the file's own place. Throws FileError.
-void ReplaceFile(const std::string& from, const std::string& to);
-
 // Throws FileError.
 void RemoveFile(const std::string& path);
-// Removes the name if it can, reporting nothing; safe inside a signal handler.
-void RemoveFileQuietly(const char* path) noexcept;
 // True when anything (a dangling link included) carries the name.
 bool PathExists(const std::string& path) noexcept;
 bool IsDirectory(const std::string& path) noexcept; // follows links
+// The file a name leads to (links followed), or nothing when it leads nowhere.
+std::optional<FileIdentity> IdentityOf(const std::string& path) noexcept;
+// True when both paths name the same entry of the same folder (not merely
+// the same file: two hard links are two entries).
+bool SameEntry(const std::string& a, const std::string& b) noexcept;
+
+// What carries a name, looked at without following a link there.
+enum class EntryKind { Missing, Folder, Other };
+// Stores errno in *error when the name cannot be looked at (Missing then).
+EntryKind KindOfEntry(const std::string& path, int* error = nullptr) noexcept;
 // The absolute path with every link resolved (the file must exist). Throws FileError.
 std::string ResolvePath(const std::string& path);
 // `permissions` as a newly created file would get them under the process's
 // umask (read by setting it and back, so not while other threads create files).
 mode_t MaskedPermissions(mode_t permissions) noexcept;
-
-// The folder part of a path (up to, not including, the last "/"; "." for a
-// bare name, "/" for a name directly under the root) and the name part.
-std::string FolderOf(const std::string& path);
-std::string NameOf(const std::string& path);
-// Replaces the extension of the last path component ("a.txt.CPH" -> "a.txt.dec",
-// "noext" -> "noext.dec"); `extension` includes its dot.
-std::string ReplaceExtension(const std::string& path, const std::string& extension);
 
 } // namespace ciphra

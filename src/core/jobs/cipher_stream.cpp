@@ -30,15 +30,20 @@ namespace {
 // The chunk buffer holds plain bytes; it is wiped however the run ends.
 struct ChunkBuffer {
     alignas(16) std::uint8_t Bytes[StreamChunkSize];
-
-    ~ChunkBuffer() { SecureWipeObject(*this); }
 };
 
+// One buffer in static storage: under a small stack limit a chunk on the
+// stack would crash the stub, and the stub runs one stream at a time.
+ChunkBuffer chunk;
+
 void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-               StreamDirection direction)
+               StreamDirection direction, std::uint64_t outputStart)
 {
-    ChunkBuffer chunk;
+    struct WipeAtEnd {
+        ~WipeAtEnd() { SecureWipeObject(chunk); }
+    } wipe;
     const std::uint64_t start = input.Position();
+    const std::uint64_t shift = outputStart == SameOffsets ? start : outputStart;
     const std::uint64_t size = input.Size();
     const std::uint64_t total = size > start ? size - start : 0;
     std::uint64_t position = start;
@@ -55,7 +60,7 @@ void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* p
             ApplyTailRule(ctx, chunk.Bytes + (n - k), k);
         }
         if (n > 0) {
-            output.WriteAllAt(chunk.Bytes, n, position);
+            output.WriteAllAt(chunk.Bytes, n, shift + (position - start));
         }
         position += n;
         if (progress != nullptr && n > 0) {
@@ -68,9 +73,9 @@ void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* p
 }
 #else
 void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-               StreamDirection direction)
+               StreamDirection direction, std::uint64_t outputStart)
 {
-    RunPipelinedStream(ctx, input, output, progress, direction);
+    RunPipelinedStream(ctx, input, output, progress, direction, outputStart);
 }
 #endif
 
@@ -85,14 +90,26 @@ void PrepareCipherRun(TwofishContext& ctx, const void* keyMaterial, std::int32_t
     SecureWipeStack(16 * 1024);
 }
 
-void EncryptStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress)
+CipherRun::CipherRun(const void* keyMaterial, std::int32_t length)
 {
-    RunStream(ctx, input, output, progress, StreamDirection::Encrypt);
+    PrepareCipherRun(context_, keyMaterial, length);
 }
 
-void DecryptStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress)
+void CipherRun::Wipe() noexcept
 {
-    RunStream(ctx, input, output, progress, StreamDirection::Decrypt);
+    TwofishWipe(context_);
+}
+
+void EncryptStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+                   std::uint64_t outputStart)
+{
+    RunStream(ctx, input, output, progress, StreamDirection::Encrypt, outputStart);
+}
+
+void DecryptStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
+                   std::uint64_t outputStart)
+{
+    RunStream(ctx, input, output, progress, StreamDirection::Decrypt, outputStart);
 }
 
 } // namespace ciphra

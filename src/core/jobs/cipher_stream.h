@@ -7,8 +7,8 @@
 // k bytes the first is stored unchanged and bytes 1..k-1 are XORed with bytes
 // 1..k-1 of S. The stub compiles this file too (decrypting half only used).
 //
-// Calling order per file: PrepareCipherRun, open the file(s),
-// EncryptStream/DecryptStream, close the file(s), TwofishWipe.
+// Calling order per file: key a CipherRun, open the file(s),
+// EncryptStream/DecryptStream, close the file(s); the run wipes its context.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,15 +35,38 @@ protected:
 // Throws the key-length exception when length is outside 1..32.
 void PrepareCipherRun(TwofishContext& ctx, const void* keyMaterial, std::int32_t length);
 
+// The cipher context of one run: keyed by PrepareCipherRun when made (so a
+// key of the wrong length is refused before any file is touched) and wiped
+// however the run ends.
+class CipherRun {
+public:
+    CipherRun() = default; // not keyed: filled in by its owner
+    CipherRun(const void* keyMaterial, std::int32_t length);
+    CipherRun(const CipherRun&) = delete;
+    CipherRun& operator=(const CipherRun&) = delete;
+    ~CipherRun() { Wipe(); }
+
+    TwofishContext& Context() noexcept { return context_; }
+    void Wipe() noexcept;
+
+private:
+    TwofishContext context_{};
+};
+
+// Where a stream writes: each chunk at the offset it was read from (in place,
+// or into a second file of the same layout), unless an output start is given:
+// then the first byte read lands at that offset of the output.
+inline constexpr std::uint64_t SameOffsets = UINT64_MAX;
+
 // Run the chunk loop from input's current position to its end, writing each
-// processed chunk to output at the offset it was read from. input and output
-// may be the same file (in place). I/O errors throw FileError; the output then
+// processed chunk to output (see SameOffsets). input and output may be the
+// same file (in place). I/O errors throw FileError; the output then
 // holds the chunks before the failing one. Outside the stub a second thread
 // writes each chunk while the next is read and ciphered; progress is still
 // reported on the calling thread, after each chunk's write, in file order.
 void EncryptStream(TwofishContext& ctx, File& input, File& output,
-                   StreamProgress* progress = nullptr);
+                   StreamProgress* progress = nullptr, std::uint64_t outputStart = SameOffsets);
 void DecryptStream(TwofishContext& ctx, File& input, File& output,
-                   StreamProgress* progress = nullptr);
+                   StreamProgress* progress = nullptr, std::uint64_t outputStart = SameOffsets);
 
 } // namespace ciphra

@@ -3,44 +3,35 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/crypto/twofish.h"
+#include "core/io/output_file.h"
+#include "core/jobs/output_names.h"
+#include "core/jobs/stub_image.h"
 
 namespace ciphra {
 namespace {
 
 constexpr std::size_t CopyChunk = 64 * 1024;
 
-struct CipherRun {
-    TwofishContext Context;
-    CipherRun() = default;
-    CipherRun(const CipherRun&) = delete;
-    CipherRun& operator=(const CipherRun&) = delete;
-    ~CipherRun() { TwofishWipe(Context); }
-};
-
 Exception Described(const std::string& path, const FileError& error)
 {
     return Exception(path + ": " + error.what());
 }
 
-Exception NameTaken(const std::string& program)
+File OpenStub(const std::string& path)
 {
-    return Exception(program + ": file exists, not replaced");
-}
-
-File OpenSource(const std::string& path)
-{
-    if (IsDirectory(path))
-        throw Exception(path + ": is a folder, not a file");
+    std::optional<File> stub;
     try {
-        return File::Open(path, OpenMode::ReadOnly);
+        stub.emplace(File::OpenRegular(path, OpenMode::ReadOnly));
+        if (IsStubImage(*stub)) {
+            return std::move(*stub);
+        }
     } catch (const FileError& error) {
         throw Described(path, error);
     }
+    throw Exception(path + ": not a stub of self-decrypting programs");
 }
 
-// Appends all of `from` (named `fromPath` in errors) to `to`.
-void Append(File& from, const std::string& fromPath, File& to, const std::string& toPath)
+void CopyAll(File& from, const std::string& fromPath, File& to)
 {
     std::string buffer(CopyChunk, '\0');
     for (;;) {
@@ -50,62 +41,58 @@ void Append(File& from, const std::string& fromPath, File& to, const std::string
         } catch (const FileError& error) {
             throw Described(fromPath, error);
         }
-        if (n == 0)
+        if (n == 0) {
             return;
-        try {
-            to.WriteAll(buffer.data(), n);
-        } catch (const FileError& error) {
-            throw Described(toPath, error);
         }
+        to.WriteAll(buffer.data(), n);
     }
 }
 
 } // namespace
 
-std::string SelfDecryptingProgramPath(const std::string& plainPath)
+SfxOutcome CheckSelfDecryptingProgram(const std::string& plainPath)
 {
-    return ReplaceExtension(plainPath, ".exe");
+    SfxOutcome outcome;
+    outcome.Program = SelfDecryptingProgramPath(plainPath);
+    if (!File::TryOpenRegular(plainPath, OpenMode::ReadOnly, &outcome.Error)) {
+        outcome.Status = SfxStatus::SourceUnusable;
+    } else if (PathExists(outcome.Program)) {
+        outcome.Status = SfxStatus::ProgramNameTaken;
+    }
+    return outcome;
 }
 
-std::string WriteSelfDecryptingProgram(const std::string& plainPath, std::string_view password,
-                                       const std::string& stubPath, StreamProgress* progress,
-                                       WorkingFileWatch* watch)
+SfxOutcome WriteSelfDecryptingProgram(const std::string& plainPath, std::string_view password,
+                                      const std::string& stubPath, StreamProgress* progress)
 {
-    CipherRun run;
     // Anything over 32 bytes is refused alike; 33 stands for them all.
     const auto keyLength = static_cast<std::int32_t>(password.size() > 32 ? 33 : password.size());
-    PrepareCipherRun(run.Context, password.data(), keyLength);
+    CipherRun run(password.data(), keyLength);
 
-    const std::string program = SelfDecryptingProgramPath(plainPath);
-    if (PathExists(program))
-        throw NameTaken(program);
-    File stub = OpenSource(stubPath);
-    File plain = OpenSource(plainPath);
-
-    const std::string folder = FolderOf(program);
-    std::optional<WorkingFile> work;
-    try {
-        work.emplace(folder, NameOf(program), watch);
-    } catch (const FileError& error) {
-        throw Exception("cannot write in " + folder + ": " + error.what());
+    SfxOutcome outcome = CheckSelfDecryptingProgram(plainPath);
+    if (outcome.Status != SfxStatus::Done) {
+        return outcome;
     }
-    File& out = work->Handle();
-    Append(stub, stubPath, out, program);
-    try {
-        // The plain bytes are encrypted in place behind the stub's copy; the
-        // working file is owner-only and sits beside the plain file anyway.
-        const std::uint64_t payloadStart = out.Position();
-        Append(plain, plainPath, out, program);
-        out.Seek(payloadStart);
-        EncryptStream(run.Context, out, out, progress);
-        out.Sync();
-        out.SetPermissions(MaskedPermissions(0777));
-        if (!work->MoveTo(program))
-            throw NameTaken(program);
-    } catch (const FileError& error) {
-        throw Described(program, error);
+    File stub = OpenStub(stubPath);
+    std::optional<File> plain = File::TryOpenRegular(plainPath, OpenMode::ReadOnly, &outcome.Error);
+    if (!plain) {
+        outcome.Status = SfxStatus::SourceUnusable;
+        return outcome;
     }
-    return program;
+    try {
+        OutputFile program(outcome.Program);
+        CopyAll(stub, stubPath, program.Handle());
+        EncryptStream(run.Context(), *plain, program.Handle(), progress,
+                      program.Handle().Position());
+        run.Wipe();
+        program.Finish(MaskedPermissions(0777));
+        if (!program.PublishNew()) {
+            outcome.Status = SfxStatus::ProgramNameTaken;
+        }
+    } catch (const FileError& error) {
+        throw Described(outcome.Program, error);
+    }
+    return outcome;
 }
 
 } // namespace ciphra

@@ -12,6 +12,7 @@
 #include "core/crypto/wipe.h"
 #include "core/error.h"
 #include "core/io/background_flush.h"
+#include "core/io/path_names.h"
 #include "core/io/posix_file.h"
 #include "core/jobs/cipher_stream.h"
 
@@ -23,18 +24,6 @@ void WipeObserver::OverwriteDone(int, Overwrite, const std::string&) {}
 void WipeObserver::WipeEnded(WipeOutcome) {}
 
 namespace {
-
-// The key and the cipher context of one pass, wiped however the pass ends.
-struct PassKey {
-    std::uint8_t Digest[Sha1DigestSize];
-    TwofishContext Context;
-
-    ~PassKey()
-    {
-        SecureWipeObject(Digest);
-        TwofishWipe(Context);
-    }
-};
 
 std::string TemporaryPathBeside(const std::string& path)
 {
@@ -87,11 +76,12 @@ void FillOverwrite(File& file, FillBuffer& buffer, std::uint8_t fill)
 
 void CipherOverwrite(File& file, const std::string& path, const ClockText& clockText)
 {
-    PassKey key;
-    Sha1OfText(path + clockText(), key.Digest);
-    PrepareCipherRun(key.Context, key.Digest, Sha1DigestSize);
+    std::uint8_t digest[Sha1DigestSize];
+    Sha1OfText(path + clockText(), digest);
+    CipherRun run(digest, Sha1DigestSize);
+    SecureWipeObject(digest);
     file.Seek(0);
-    EncryptStream(key.Context, file, file);
+    EncryptStream(run.Context(), file, file);
 }
 
 // Runs one overwrite and flushes it to the device. The flushing starts while
@@ -125,7 +115,7 @@ WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clock
 
     FillBuffer buffer;
     for (int pass = 1; pass <= passes; ++pass) {
-        std::optional<File> file = File::TryOpen(working, OpenMode::ReadWrite);
+        std::optional<File> file = File::TryOpenRegular(working, OpenMode::ReadWrite);
         if (!file) {
             // Nothing more is overwritten and nothing deleted; the user finds
             // the file under its own name again.

@@ -35,12 +35,6 @@ private:
     std::unique_ptr<Chunk[]> chunks_;
 };
 
-// The helper's own copy of the key schedule for deciphering half chunks.
-struct HelperContext {
-    TwofishContext Context;
-    ~HelperContext() { TwofishWipe(Context); }
-};
-
 // The cipher may leave key words in the stack frames it used, below the
 // frame of the loop that called it; neither the calling thread's stack nor a
 // finished thread's (kept for the next thread) is cleared by anyone else. So
@@ -204,18 +198,19 @@ void DecryptBlocks(TwofishContext& ctx, TwofishContext& helperContext, Helper& h
 } // namespace
 
 void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-                        StreamDirection direction)
+                        StreamDirection direction, std::uint64_t outputStart)
 {
     const StackScrub scrub; // last to go, however the run ends
     const std::uint64_t start = input.Position();
     const std::uint64_t size = input.Size();
     const std::uint64_t total = size > start ? size - start : 0;
+    const std::uint64_t shift = outputStart == SameOffsets ? start : outputStart;
     ChunkPair chunks;
-    HelperContext helperContext;
+    CipherRun helperContext; // the helper's own copy of the key schedule
     // Declared after what its jobs point into, so it is joined first.
     Helper helper(total > StreamChunkSize);
     if (direction == StreamDirection::Decrypt && helper.Threaded()) {
-        std::memcpy(&helperContext.Context, &ctx, sizeof ctx);
+        std::memcpy(&helperContext.Context(), &ctx, sizeof ctx);
     }
 
     std::uint64_t position = start; // end of the chunks handed to the helper
@@ -243,7 +238,7 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
         if (direction == StreamDirection::Encrypt) {
             TwofishCBCEncryptBlocks(ctx, bytes, bytes, blocks);
         } else {
-            DecryptBlocks(ctx, helperContext.Context, helper, bytes, blocks);
+            DecryptBlocks(ctx, helperContext.Context(), helper, bytes, blocks);
         }
         if (n % TwofishBlockSize != 0) {
             ApplyTailRule(ctx, bytes + blocks * TwofishBlockSize, n % TwofishBlockSize);
@@ -254,7 +249,7 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
             write.Output = &output;
             write.Bytes = bytes;
             write.Length = n;
-            write.Offset = position;
+            write.Offset = shift + (position - start);
             helper.Post(write);
             position += n;
             writing = true;

@@ -28,6 +28,6 @@ void ApplyTailRule(TwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexc
 
 // The contract of EncryptStream / DecryptStream.
 void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-                        StreamDirection direction);
+                        StreamDirection direction, std::uint64_t outputStart);
 
 } // namespace ciphra

@@ -1,5 +1,6 @@
 #include "core/jobs/stub_image.h"
 
+#include <algorithm>
 #include <cstring>
 #include <elf.h>
 
@@ -63,6 +64,26 @@ std::uint64_t ElfImageLength(File& file)
             extent.Cover(section.sh_offset, section.sh_size);
     }
     return extent.End();
+}
+
+bool IsStubImage(File& file)
+{
+    // A stub is a few tens of KiB; anything far larger is not one.
+    constexpr std::uint64_t LargestStub = std::uint64_t{1} << 22;
+    const std::uint64_t size = file.Size();
+    try {
+        if (size > LargestStub || ElfImageLength(file) != size) {
+            return false;
+        }
+    } catch (const Exception&) {
+        return false;
+    }
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (file.ReadAt(bytes.data(), bytes.size(), 0) != bytes.size()) {
+        return false;
+    }
+    const std::string marker(std::rbegin(StubMarkerReversed) + 1, std::rend(StubMarkerReversed));
+    return bytes.find(marker) != std::string::npos;
 }
 
 } // namespace ciphra

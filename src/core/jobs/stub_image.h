@@ -9,6 +9,7 @@
 // offset always matches the build.
 
 #include <cstdint>
+#include <string>
 
 #include "core/io/posix_file.h"
 
@@ -24,5 +25,16 @@ inline std::uint64_t SfdPayloadOffset(File& file)
 {
     return ElfImageLength(file);
 }
+
+// The text every stub carries, so that a writer can tell a stub from any
+// other program. Only the stub holds it as it reads: the writer spells it
+// backwards (StubMarkerReversed) and turns it round when it looks.
+#define CIPHRA_STUB_MARKER "ciphra2k sfdstub: the payload follows this image"
+inline constexpr char StubMarkerReversed[] = "egami siht swollof daolyap eht :butsdfs k2arhpic";
+
+// True when `file` is a stub as this project builds them: it carries the
+// stub's marker, and its ELF image ends exactly at its end (so that the
+// program written from it finds its payload). The file position is left alone.
+bool IsStubImage(File& file);
 
 } // namespace ciphra

@@ -6,10 +6,15 @@
 // the same password and text always give the same bytes, and a wrong password
 // decrypts without error to other bytes.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace ciphra {
+
+// The most bytes of text the tools take from one input: encrypted text is one
+// line of Base64, meant for a message, not for a file's worth of data.
+inline constexpr std::size_t LongestTextInput = std::size_t{32} << 20;
 
 void EncryptTextWithPassword(std::string_view password, std::string& text);
 void DecryptTextWithPassword(std::string_view password, std::string& text);

@@ -8,6 +8,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "core/io/path_names.h"
 #include "support/test_files.h"
 
 namespace ciphra {
@@ -220,38 +221,6 @@ TEST(RenameNoReplace, NeverReplacesAnExistingName)
             EXPECT_EQ(std::filesystem::is_symlink(to), c.TargetIsDanglingLink);
         }
     }
-}
-
-TEST(ReplaceFile, PutsTheNewFileInTheOldOnesPlace)
-{
-    TempFolder folder;
-    WriteBytes(folder / "new", "new");
-    WriteBytes(folder / "old", "old");
-    ReplaceFile(folder / "new", folder / "old");
-    EXPECT_EQ(ReadBytes(folder / "old"), "new");
-    EXPECT_FALSE(PathExists(folder / "new"));
-    EXPECT_THROW(ReplaceFile(folder / "new", folder / "old"), FileError);
-}
-
-TEST(CreateUnique, MakesDistinctOwnerOnlyFiles)
-{
-    TempFolder folder;
-    std::string first;
-    std::string second;
-    File a = File::CreateUnique(folder.Path().string(), ".out.part-", first);
-    File b = File::CreateUnique(folder.Path().string(), ".out.part-", second);
-    EXPECT_NE(first, second);
-    for (const std::string& path : {first, second}) {
-        EXPECT_EQ(FolderOf(path), folder.Path().string());
-        EXPECT_TRUE(NameOf(path).starts_with(".out.part-"));
-        struct stat info {};
-        ASSERT_EQ(::stat(path.c_str(), &info), 0);
-        EXPECT_EQ(info.st_mode & 07777, 0600U);
-    }
-    a.SetPermissions(0640);
-    EXPECT_EQ(a.Permissions(), 0640U);
-    std::string unused;
-    EXPECT_THROW(File::CreateUnique(folder / "missing", "x", unused), FileError);
 }
 
 TEST(MaskedPermissions, AppliesTheUmask)

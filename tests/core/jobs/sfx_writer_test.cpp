@@ -1,9 +1,12 @@
 #include "core/jobs/sfx_writer.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <variant>
 
 #include "core/crypto/twofish.h"
+#include "core/jobs/output_names.h"
 #include "support/test_files.h"
 
 namespace ciphra {
@@ -21,13 +24,11 @@ std::string RawKeyEncryption(const TempFolder& folder, const std::string& plain,
 {
     const std::string path = folder / "expected.tmp";
     WriteBytes(path, plain);
-    TwofishContext ctx;
-    PrepareCipherRun(ctx, password.data(), static_cast<std::int32_t>(password.size()));
+    CipherRun run(password.data(), static_cast<std::int32_t>(password.size()));
     {
         File file = File::Open(path, OpenMode::ReadWrite);
-        EncryptStream(ctx, file, file);
+        EncryptStream(run.Context(), file, file);
     }
-    TwofishWipe(ctx);
     std::string bytes = ReadBytes(path);
     std::remove(path.c_str());
     return bytes;
@@ -43,7 +44,7 @@ TEST(SfxWriter, ProgramIsTheStubFollowedByTheRawKeyPayload)
         WriteBytes(folder / "report.doc", plain);
         const std::string password = std::string(length % 32 + 1, 'k');
         const std::string program =
-            WriteSelfDecryptingProgram(folder / "report.doc", password, CIPHRA_STUB_FILE);
+            WriteSelfDecryptingProgram(folder / "report.doc", password, CIPHRA_STUB_FILE).Program;
         EXPECT_EQ(program, folder / "report.exe");
         const std::string bytes = ReadBytes(program);
         ASSERT_EQ(bytes.size(), stub.size() + length);
@@ -68,8 +69,9 @@ TEST(SfxWriter, NamesNearTheLengthLimit)
     for (const std::string& stem : {std::string(250, 'a'), accents}) {
         TempFolder folder;
         WriteBytes(folder / (stem + ".doc"), "payload");
-        EXPECT_EQ(WriteSelfDecryptingProgram(folder / (stem + ".doc"), "pw", CIPHRA_STUB_FILE),
-                  folder / (stem + ".exe"));
+        EXPECT_EQ(
+            WriteSelfDecryptingProgram(folder / (stem + ".doc"), "pw", CIPHRA_STUB_FILE).Program,
+            folder / (stem + ".exe"));
         EXPECT_EQ(Snapshot(folder.Path()).size(), 2U);
     }
 }
@@ -82,46 +84,96 @@ TEST(SfxWriter, ProgramNames)
 }
 
 // Each refusal leaves the folder exactly as it was: no program, no working
-// file, the user's files untouched.
+// file, the user's files untouched. Some are outcomes, some messages.
 TEST(SfxWriter, RefusalsWriteNothing)
 {
+    using Expected = std::variant<SfxStatus, std::string>; // a status, or the message's start
+    const std::string folderStub = "FOLDER/stub";
     const struct {
         const char* Name;
         std::string Password;
-        bool ProgramExists;
-        const char* Stub;
         const char* Plain;
-        std::string Message; // the start of the exception's text
+        std::string Stub;
+        Expected Result;
+        int Error = 0;
     } cases[] = {
-        {"empty password", "", false, CIPHRA_STUB_FILE, "report.doc", "Key (password) has to be"},
-        {"33-byte password", std::string(33, 'p'), false, CIPHRA_STUB_FILE, "report.doc",
-         "Key (password) has to be"},
-        {"program name taken", "pw", true, CIPHRA_STUB_FILE, "report.doc",
-         "/report.exe: file exists"},
-        {"missing stub", "pw", false, "/nonexistent/sfdstub.dtt", "report.doc",
-         "/nonexistent/sfdstub.dtt: File not found"},
-        {"missing plain file", "pw", false, CIPHRA_STUB_FILE, "absent.doc",
-         "/absent.doc: File not found"},
-        {"plain file is a folder", "pw", false, CIPHRA_STUB_FILE, "sub.dir",
-         "/sub.dir: is a folder"},
+        {"empty password", "", "report.doc", CIPHRA_STUB_FILE,
+         std::string("Key (password) has to be")},
+        {"33-byte password", std::string(33, 'p'), "report.doc", CIPHRA_STUB_FILE,
+         std::string("Key (password) has to be")},
+        {"program name taken", "pw", "taken.doc", CIPHRA_STUB_FILE, SfxStatus::ProgramNameTaken},
+        {"missing stub", "pw", "report.doc", "/nonexistent/sfdstub.dtt",
+         std::string("/nonexistent/sfdstub.dtt: File not found")},
+        {"a text file as stub", "pw", "report.doc", folderStub,
+         std::string("stub: not a stub of self-decrypting programs")},
+        {"another program as stub", "pw", "report.doc", "/bin/true",
+         std::string("/bin/true: not a stub of self-decrypting programs")},
+        {"missing plain file", "pw", "absent.doc", CIPHRA_STUB_FILE, SfxStatus::SourceUnusable,
+         ENOENT},
+        {"plain file is a folder", "pw", "sub.dir", CIPHRA_STUB_FILE, SfxStatus::SourceUnusable,
+         EISDIR},
+        {"plain file is a FIFO", "pw", "fifo.doc", CIPHRA_STUB_FILE, SfxStatus::SourceUnusable,
+         NotRegularFile},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TempFolder folder;
         WriteBytes(folder / "report.doc", PatternBytes(5000));
+        WriteBytes(folder / "taken.doc", PatternBytes(50));
+        WriteBytes(folder / "taken.exe", "the user's own program");
+        WriteBytes(folder / "stub", "not a program");
         std::filesystem::create_directory(folder.Path() / "sub.dir");
-        if (c.ProgramExists)
-            WriteBytes(folder / "report.exe", "the user's own program");
+        ASSERT_EQ(mkfifo((folder / "fifo.doc").c_str(), 0600), 0);
+        const std::string stub = c.Stub == folderStub ? folder / "stub" : c.Stub;
         const auto before = Snapshot(folder.Path());
         try {
-            WriteSelfDecryptingProgram(folder / c.Plain, c.Password, c.Stub);
-            ADD_FAILURE() << "no exception";
+            const SfxOutcome outcome =
+                WriteSelfDecryptingProgram(folder / c.Plain, c.Password, stub);
+            ASSERT_TRUE(std::holds_alternative<SfxStatus>(c.Result)) << "no exception";
+            EXPECT_EQ(outcome.Status, std::get<SfxStatus>(c.Result));
+            EXPECT_EQ(outcome.Error, c.Error);
         } catch (const Exception& error) {
-            const std::string text = error.what();
-            EXPECT_NE(text.find(c.Message), std::string::npos) << text;
+            ASSERT_TRUE(std::holds_alternative<std::string>(c.Result)) << error.what();
+            EXPECT_NE(std::string(error.what()).find(std::get<std::string>(c.Result)),
+                      std::string::npos)
+                << error.what();
         }
         EXPECT_EQ(Snapshot(folder.Path()), before);
     }
+}
+
+// The plain bytes are encrypted on their way into the program: at no moment
+// does any file in the folder other than the plain file itself hold them, so
+// no plain copy is left by a crash or on storage that keeps old blocks.
+class LookForPlainBytes final : public StreamProgress {
+public:
+    LookForPlainBytes(const TempFolder& folder, std::string plain)
+        : folder_(folder), plain_(std::move(plain))
+    {
+    }
+    void BytesDone(std::uint64_t, std::uint64_t) override
+    {
+        ++calls;
+        for (const auto& [name, bytes] : Snapshot(folder_.Path())) {
+            if (name != "report.doc" && bytes.find(plain_.substr(0, 4096)) != std::string::npos)
+                ADD_FAILURE() << name << " holds plain bytes";
+        }
+    }
+    int calls = 0;
+
+private:
+    const TempFolder& folder_;
+    std::string plain_;
+};
+
+TEST(SfxWriter, PlainBytesAreNeverWrittenOut)
+{
+    TempFolder folder;
+    const std::string plain = PatternBytes(3 * StreamChunkSize + 100, 9);
+    WriteBytes(folder / "report.doc", plain);
+    LookForPlainBytes look(folder, plain);
+    WriteSelfDecryptingProgram(folder / "report.doc", "pw", CIPHRA_STUB_FILE, &look);
+    EXPECT_GE(look.calls, 3);
 }
 
 // The program's name may be taken between the check and the final rename:
@@ -144,8 +196,9 @@ TEST(SfxWriter, ANameTakenMeanwhileIsNotReplaced)
     TempFolder folder;
     WriteBytes(folder / "report.doc", PatternBytes(20000));
     TakeNameWhileWriting race(folder / "report.exe");
-    EXPECT_THROW(WriteSelfDecryptingProgram(folder / "report.doc", "pw", CIPHRA_STUB_FILE, &race),
-                 Exception);
+    EXPECT_EQ(
+        WriteSelfDecryptingProgram(folder / "report.doc", "pw", CIPHRA_STUB_FILE, &race).Status,
+        SfxStatus::ProgramNameTaken);
     EXPECT_EQ(ReadBytes(folder / "report.exe"), "arrived meanwhile");
     EXPECT_EQ(Snapshot(folder.Path()).size(), 2U); // report.doc and the user's report.exe
 }

@@ -1,0 +1,79 @@
+#pragma once
+// The one way every output is written: it appears under its final name only
+// when it is complete and on disk.
+//
+// It is written as a working file in the final name's folder, under a new
+// hidden name ("." + the final name, shortened to fit a name's 255 bytes, +
+// "." + six random characters). The working file is created exclusively,
+// never opening anything that already has its name (a link included), and
+// readable and writable by its owner only. Outside the stub its data is
+// flushed in the background while it is written, so that the flush at the
+// end has little left to do. Finish flushes it (fsync), gives it its final
+// permissions and closes it; then it takes its final name, either without
+// replacing anything or by replacing the name atomically (whatever had the
+// name, a link or another user's file, is never written through), and the
+// folder is flushed so that the name survives a crash too.
+//
+// However the run ends before that, by an exception or an ending signal, the
+// working file is removed: no partial output is ever left under any name.
+
+#include <string>
+#include <sys/types.h>
+
+#include "core/io/posix_file.h"
+
+namespace ciphra {
+
+class BackgroundFlush;
+
+class OutputFile {
+public:
+    // Opens the folder of `finalPath` and creates the working file in it.
+    // Throws FileError when either fails.
+    explicit OutputFile(const std::string& finalPath);
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile(); // removes the working file unless it was named or released
+
+    File& Handle() noexcept { return file_; }
+    const std::string& FinalPath() const noexcept { return finalPath_; }
+    std::string WorkingPath() const;
+
+    // Gives the working file the owner and group of `like`, the file it is
+    // a new version of. Done first, so that a file whose owner cannot be
+    // kept is refused before any data is written. Throws FileError.
+    void TakeOwnerOf(const FileStatus& like);
+    // Gives the working file every extended attribute of `like` (access
+    // control lists included); a security label the system refuses to copy
+    // is left to the system's default. Call before Finish. Throws FileError.
+    void CopyExtendedAttributesOf(const File& like);
+
+    // Stops the background flush (throwing the error it met), flushes the
+    // file, sets `permissions` (07777) and closes it. Throws FileError.
+    void Finish(mode_t permissions);
+
+    // After Finish: gives the file its final name, or `name` (a name in the
+    // same folder), without replacing anything. Returns false when the name
+    // is taken: the file stays under its working name for another try.
+    bool PublishNew();
+    bool PublishNewAs(const std::string& name);
+    // After Finish: gives the file its final name, replacing atomically
+    // whatever has that name.
+    void PublishReplacing();
+    // Gives the file up: it stays on disk under its working name, which is
+    // returned (for a caller that has nowhere else to put the data).
+    std::string Release();
+
+private:
+    bool Rename(const std::string& name, bool replace);
+    void Named();
+
+    std::string finalPath_;
+    File folder_;
+    std::string workingName_; // empty once named, released or removed
+    File file_;
+    int slot_ = -1;                    // the interrupt record of the working file
+    BackgroundFlush* flush_ = nullptr; // owned; never made in the stub, which has no threads
+};
+
+} // namespace ciphra

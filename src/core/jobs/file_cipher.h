@@ -1,0 +1,91 @@
+#pragma once
+// Encrypting and decrypting whole files, beside or in place: the one job
+// behind the windows' encrypt and decrypt commands and ciphra2k-cli's.
+//
+// Only regular files are transformed (a link to one counts); a folder, FIFO,
+// device or socket is refused without being opened for data. Every output is
+// an OutputFile: written under a working name, flushed, and given its name
+// only when complete, so a crash or a failure never leaves a partial file
+// under any name the user knows.
+//
+// Beside, the output is a new file next to the source (output_names.h) with
+// the source's permissions less the umask's bits. When a file already has the
+// output's name, the job either refuses or replaces that *name* atomically:
+// a link there, a hard link to the source or another user's file is never
+// written through.
+//
+// In place, the new form is written beside the file and renamed over it, so
+// at every moment either the whole original or the whole result carries the
+// file's name. It keeps the file's owner, group, permissions and extended
+// attributes (ACLs included). A link is followed: the file it leads to is
+// replaced. Other hard links of the file keep the old bytes; the outcome
+// counts them so the caller can say so.
+
+#include <cstdint>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+#include "core/io/posix_file.h"
+#include "core/jobs/cipher_stream.h"
+#include "core/jobs/key_material.h"
+#include "core/jobs/output_names.h"
+
+namespace ciphra {
+
+enum class Placement { Beside, InPlace };
+enum class ExistingOutput { Refuse, Replace };
+
+struct CipherJob {
+    CipherDirection Direction = CipherDirection::Encrypt;
+    Placement Where = Placement::Beside;
+    ExistingOutput Existing = ExistingOutput::Refuse;
+    // Refuse a source the user may not write (the windows open it for
+    // reading and writing even beside, so a read-only file is reported).
+    bool SourceMustBeWritable = false;
+    std::string Source; // as the user named it
+};
+
+enum class CipherStatus {
+    Ready,          // planned, not yet run
+    Done,           // the result has its name
+    SourceUnusable, // missing, unreadable (or not writable where it must be), a folder, not a
+                    // regular file
+    OutputTaken,    // a file has the output's name and the job refuses to replace it
+    OutputUnusable, // the output's name is the source itself or a folder, or no working file
+                    // could be made in its folder
+    OwnerNotKept,   // in place: the new version cannot be given the file's owner and group
+};
+
+struct CipherPlan {
+    CipherJob Job;
+    CipherStatus Status = CipherStatus::Ready;
+    int Error = 0;          // the errno behind SourceUnusable, OutputUnusable, OwnerNotKept
+    std::string Input;      // the file read: Source, or in place the file a link leads to
+    std::string Output;     // the name the result takes (Input itself in place)
+    FileIdentity Identity;  // the source file, for telling two names of one file apart
+    nlink_t OtherLinks = 0; // after an in-place run: other names that still hold the old bytes
+};
+
+// Looks at the source and the output's name without changing anything.
+CipherPlan PlanCipherJob(const CipherJob& job);
+
+// Plans a batch before any of it runs: each job as PlanCipherJob, then a
+// source named twice (by any names that lead to the same file) is kept once,
+// a source that is `excluded` (the password file) is refused as
+// SourceUnusable with ExcludedSource, and two jobs whose outputs would take
+// the same name are refused as OutputTaken with SharedOutput. Stops at the
+// first plan that is not Ready and returns the plans up to and including it.
+inline constexpr int ExcludedSource = -2;
+inline constexpr int SharedOutput = -3;
+std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
+                                        const std::optional<FileIdentity>& excluded);
+
+// Runs a Ready plan with a fresh cipher context keyed from `key`, and returns
+// it with its final status (the checks are made again: files change). The
+// source is never changed before the result is complete. An I/O failure
+// while the data is written throws FileError after removing the working file;
+// the key-length error is thrown before any file is touched.
+CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress);
+
+} // namespace ciphra

@@ -1,0 +1,25 @@
+#pragma once
+// The names of the files the jobs write, formed from the names they read.
+
+#include <string>
+
+namespace ciphra {
+
+enum class CipherDirection { Encrypt, Decrypt };
+
+// The output beside a file: its full name with ".CPH" appended when
+// encrypting ("report.doc" gives "report.doc.CPH"), its extension replaced by
+// ".dec" when decrypting ("report.doc.CPH" gives "report.doc.dec").
+std::string OutputPathBeside(CipherDirection direction, const std::string& path);
+
+// A self-decrypting program: the plain file's extension replaced by ".exe"
+// ("report.doc" gives "report.exe", "notes" gives "notes.exe").
+std::string SelfDecryptingProgramPath(const std::string& plainPath);
+
+// What a self-decrypting program restores: its own extension replaced by ".dec".
+std::string RestoredPathOf(const std::string& programPath);
+
+// The stub "sfdstub.dtt" in the folder of the running program.
+std::string DefaultStubPath();
+
+} // namespace ciphra
