@@ -118,6 +118,77 @@ TEST(FileOpen, ModesPositionAndSizeAsDocumented)
     EXPECT_EQ(ReadBytes(path), "");
 }
 
+// Only regular files are opened for data: anything else is refused at once,
+// without blocking on a FIFO or streaming a device forever.
+TEST(OpenRegular, RefusesAnythingButARegularFile)
+{
+    TempFolder folder;
+    WriteBytes(folder / "plain", "x");
+    std::filesystem::create_symlink(folder / "plain", folder / "link");
+    std::filesystem::create_symlink(folder / "nowhere", folder / "dangling");
+    std::filesystem::create_directory(folder.Path() / "sub");
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    const struct {
+        std::string Path;
+        int Errnum; // 0: opens
+    } cases[] = {
+        {folder / "plain", 0},
+        {folder / "link", 0},
+        {folder / "dangling", ENOENT},
+        {folder / "sub", EISDIR},
+        {folder / "fifo", NotRegularFile},
+        {"/dev/zero", NotRegularFile},
+        {"/dev/null", NotRegularFile},
+        {folder / "missing", ENOENT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Path);
+        for (const OpenMode mode : {OpenMode::ReadOnly, OpenMode::ReadWrite}) {
+            int error = 0;
+            const std::optional<File> file = File::TryOpenRegular(c.Path, mode, &error);
+            EXPECT_EQ(file.has_value(), c.Errnum == 0);
+            EXPECT_EQ(error, c.Errnum);
+        }
+    }
+    try {
+        File::OpenRegular(folder / "fifo", OpenMode::ReadOnly);
+        ADD_FAILURE() << "a FIFO was opened";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(), "not a regular file");
+    }
+    // Opened, it reads as usual (the non-blocking open is undone).
+    File file = File::OpenRegular(folder / "plain", OpenMode::ReadOnly);
+    char byte = 0;
+    EXPECT_EQ(file.Read(&byte, 1), 1U);
+}
+
+// Two names are one file when device and inode match; one entry only when
+// they name the same folder entry.
+TEST(FileNames, IdentityEntriesAndKinds)
+{
+    TempFolder folder;
+    WriteBytes(folder / "a", "x");
+    std::filesystem::create_hard_link(folder / "a", folder / "hard");
+    std::filesystem::create_symlink(folder / "a", folder / "soft");
+    std::filesystem::create_directory(folder.Path() / "sub");
+    std::filesystem::create_symlink(folder.Path(), folder / "sub/up");
+    EXPECT_EQ(IdentityOf(folder / "a"), IdentityOf(folder / "hard"));
+    EXPECT_EQ(IdentityOf(folder / "a"), IdentityOf(folder / "soft"));
+    EXPECT_FALSE(IdentityOf(folder / "missing").has_value());
+    EXPECT_TRUE(SameEntry(folder / "a", folder / "sub/up/a")); // the same folder, another path
+    EXPECT_TRUE(SameEntry(folder / "a", folder / "sub/../a"));
+    EXPECT_FALSE(SameEntry(folder / "a", folder / "hard"));
+    EXPECT_FALSE(SameEntry(folder / "a", folder / "sub/a"));
+    EXPECT_EQ(KindOfEntry(folder / "a"), EntryKind::Other);
+    EXPECT_EQ(KindOfEntry(folder / "soft"), EntryKind::Other); // the link itself
+    EXPECT_EQ(KindOfEntry(folder / "sub"), EntryKind::Folder);
+    int error = -1;
+    EXPECT_EQ(KindOfEntry(folder / "missing", &error), EntryKind::Missing);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(KindOfEntry(folder / "a/below", &error), EntryKind::Missing);
+    EXPECT_EQ(error, ENOTDIR);
+}
+
 TEST(FileRead, ReadExactRefusesAShortFile)
 {
     TempFolder folder;
@@ -251,6 +322,25 @@ TEST(PathHelpers, SplitAndRenameAsTheFileListNamesThem)
         EXPECT_EQ(FolderOf(c.Path), c.Folder) << c.Path;
         EXPECT_EQ(NameOf(c.Path), c.Name) << c.Path;
         EXPECT_EQ(ReplaceExtension(c.Path, ".dec"), c.Decrypted) << c.Path;
+    }
+}
+
+TEST(PathHelpers, NamePrefixNeverSplitsACharacter)
+{
+    const struct {
+        std::string Name;
+        std::size_t Limit;
+        std::string Prefix;
+    } cases[] = {
+        {"abc", 5, "abc"},
+        {"abcdef", 3, "abc"},
+        {"a\xC3\xA9", 2, "a"}, // e-acute is two bytes
+        {"a\xC3\xA9", 3, "a\xC3\xA9"},
+        {"\xE2\x82\xAC\xE2\x82\xAC", 5, "\xE2\x82\xAC"}, // euro signs, three bytes each
+        {"\xF0\x9F\x94\x92x", 3, ""},                    // a four-byte character
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NamePrefix(c.Name, c.Limit), c.Prefix) << c.Name << " " << c.Limit;
     }
 }
 
