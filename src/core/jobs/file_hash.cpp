@@ -1,8 +1,6 @@
 #include "core/jobs/file_hash.h"
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
 
 #include "core/crypto/base64.h"
 #include "core/io/posix_file.h"
@@ -19,14 +17,12 @@ std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError)
 {
     int ignored = 0;
     int& error = openError != nullptr ? *openError : ignored;
-    // Checked first so that a FIFO or a device never blocks or runs forever.
-    std::error_code status;
-    if (!std::filesystem::is_regular_file(path, status)) {
-        error = status.value();
-        return std::nullopt;
-    }
-    std::optional<File> file = File::TryOpen(path, OpenMode::ReadOnly, 0666, &error);
+    // Only a regular file: a FIFO or a device would block or run forever.
+    std::optional<File> file = File::TryOpenRegular(path, OpenMode::ReadOnly, &error);
     if (!file) {
+        if (error == NotRegularFile || error == EISDIR) {
+            error = 0;
+        }
         return std::nullopt;
     }
     Sha1State state;
