@@ -45,16 +45,16 @@ bool ReliabilityTest::MountSmallWorkFolder(unsigned kilobytes)
     return true;
 }
 
-ProgramRun ReliabilityTest::CliRun(Command command) const
+ProcessRun ReliabilityTest::CliRun(Command command) const
 {
-    ProgramRun run;
+    ProcessRun run;
     run.Program = CIPHRA_CLI_PATH;
     run.Args = ArgumentsFor(command, PasswordFile(), "plain.bin");
     run.WorkingFolder = Work();
     return run;
 }
 
-void ReliabilityTest::ExpectCleanFailure(const ProgramResult& result, const std::string& reason,
+void ReliabilityTest::ExpectCleanFailure(const ProcessResult& result, const std::string& reason,
                                          const std::map<std::string, std::string>& before) const
 {
     EXPECT_EQ(result.ExitCode, 1) << result.Err;

@@ -58,7 +58,7 @@ TEST_P(DumpableTest, APasswordHolderCannotBeDumped)
         GTEST_SKIP() << "needs a user other than root";
     }
     unsigned owner = ~0U;
-    ProgramRun run;
+    ProcessRun run;
     run.AsOtherUser = true;
     run.WorkingFolder = Work();
     if (c.Program == Holder::Cli) {
@@ -70,11 +70,11 @@ TEST_P(DumpableTest, APasswordHolderCannotBeDumped)
         run.WhileRunning = [&](int pid) {
             pipe.Serve(TestPassword, [&] { owner = ProcOwner(pid); });
         };
-        EXPECT_EQ(RunProgram(run).ExitCode, 0);
+        EXPECT_EQ(CheckedRun(run).ExitCode, 0);
     } else {
         if (c.Program == Holder::Stub) {
-            ProgramRun sfx = CliRun(Command::Sfx);
-            ASSERT_EQ(RunProgram(sfx).ExitCode, 0);
+            ProcessRun sfx = CliRun(Command::Sfx);
+            ASSERT_EQ(CheckedRun(sfx).ExitCode, 0);
             run.Program = Work() + "/plain.exe";
         } else {
             run.Program = "/bin/cat";
@@ -85,7 +85,7 @@ TEST_P(DumpableTest, APasswordHolderCannotBeDumped)
             owner = ProcOwner(pid);
             ::close(fd);
         };
-        RunProgram(run);
+        CheckedRun(run);
     }
     EXPECT_EQ(owner, c.Dumpable ? OtherUserId() : 0U);
 }
@@ -110,9 +110,9 @@ class CreatedFileTest : public ReliabilityTest, public ::testing::WithParamInter
 protected:
     std::string Log() const { return Root() + "/created.log"; }
 
-    ProgramRun Watched(ProgramRun run) const
+    ProcessRun Watched(ProcessRun run) const
     {
-        run.Preload = true;
+        run.PreloadFaultLibrary = true;
         run.Umask = 0; // nothing hides a careless mode
         run.Environment = {{"CIPHRA_FAULT_LOG", Log()}};
         return run;
@@ -133,7 +133,7 @@ protected:
 
 TEST_P(CreatedFileTest, WorkingFilesAreOwnerOnlyFromTheirCreation)
 {
-    const ProgramResult result = RunProgram(Watched(CliRun(GetParam())));
+    const ProcessResult result = CheckedRun(Watched(CliRun(GetParam())));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     ExpectOwnerOnlyCreationAndNoPassword();
 }
@@ -146,12 +146,12 @@ INSTANTIATE_TEST_SUITE_P(Cli, CreatedFileTest,
 
 TEST_F(CreatedFileTest, TheStubsWorkingFileIsOwnerOnlyFromItsCreation)
 {
-    ASSERT_EQ(RunProgram(CliRun(Command::Sfx)).ExitCode, 0);
-    ProgramRun run;
+    ASSERT_EQ(CheckedRun(CliRun(Command::Sfx)).ExitCode, 0);
+    ProcessRun run;
     run.Program = Work() + "/plain.exe";
     run.WorkingFolder = Work();
     run.Stdin = std::string(TestPassword) + "\n";
-    const ProgramResult result = RunProgram(Watched(run));
+    const ProcessResult result = CheckedRun(Watched(run));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(ReadBytes(Work() + "/plain.dec"), plain_);
     ExpectOwnerOnlyCreationAndNoPassword();
