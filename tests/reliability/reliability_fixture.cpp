@@ -47,10 +47,31 @@ bool ReliabilityTest::MountSmallWorkFolder(unsigned kilobytes)
 
 ProcessRun ReliabilityTest::CliRun(Command command) const
 {
+    return CliRun(ArgumentsFor(command, PasswordFile(), "plain.bin"));
+}
+
+ProcessRun ReliabilityTest::CliRun(std::vector<std::string> args) const
+{
     ProcessRun run;
     run.Program = CIPHRA_CLI_PATH;
-    run.Args = ArgumentsFor(command, PasswordFile(), "plain.bin");
+    run.Args = std::move(args);
     run.WorkingFolder = Work();
+    return run;
+}
+
+ProcessRun ReliabilityTest::StubRun() const
+{
+    ProcessRun run;
+    run.Program = Work() + "/plain.exe";
+    run.WorkingFolder = Work();
+    run.Stdin = std::string(TestPassword) + "\n";
+    return run;
+}
+
+ProcessRun ReliabilityTest::Logged(ProcessRun run) const
+{
+    run.PreloadFaultLibrary = true;
+    run.Environment["CIPHRA_FAULT_LOG"] = FaultLog();
     return run;
 }
 

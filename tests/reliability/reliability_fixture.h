@@ -33,6 +33,13 @@ protected:
     void WritePlain(const std::string& bytes) const;
 
     ProcessRun CliRun(Command command) const;
+    ProcessRun CliRun(std::vector<std::string> args) const; // ciphra2k-cli in the work folder
+    // The program "plain.exe" (written by CliRun(Command::Sfx)) restoring its
+    // file, with the password on standard input.
+    ProcessRun StubRun() const;
+    // `run` with the fault library preloaded, logging to FaultLog().
+    ProcessRun Logged(ProcessRun run) const;
+    std::string FaultLog() const { return root_ / "fault.log"; }
 
     // A failed run: exit 1, the reason on standard error, the work folder as it was.
     void ExpectCleanFailure(const ProcessResult& result, const std::string& reason,

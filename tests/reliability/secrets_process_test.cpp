@@ -4,11 +4,10 @@
 // reaches no file.
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "reliability/fault_log.h"
 #include "reliability/reliability_fixture.h"
 
 namespace ciphra::test {
@@ -96,35 +95,24 @@ INSTANTIATE_TEST_SUITE_P(Programs, DumpableTest,
                                            DumpCase{"PlainProgram", Holder::PlainProgram, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-std::vector<std::string> Lines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 class CreatedFileTest : public ReliabilityTest, public ::testing::WithParamInterface<Command> {
 protected:
-    std::string Log() const { return Root() + "/created.log"; }
-
     ProcessRun Watched(ProcessRun run) const
     {
-        run.PreloadFaultLibrary = true;
         run.Umask = 0; // nothing hides a careless mode
-        run.Environment = {{"CIPHRA_FAULT_LOG", Log()}};
-        return run;
+        return Logged(run);
     }
 
     void ExpectOwnerOnlyCreationAndNoPassword() const
     {
-        const auto created = Lines(Log());
-        EXPECT_FALSE(created.empty()) << "no file creation was seen";
-        for (const std::string& line : created) {
-            EXPECT_TRUE(line.starts_with("600 ")) << line;
+        std::size_t created = 0;
+        for (const LogRecord& record : ReadFaultLog(FaultLog())) {
+            if (record.Created()) {
+                ++created;
+                EXPECT_EQ(record.Mode, "600") << record.Line;
+            }
         }
+        EXPECT_NE(created, 0U) << "no file creation was seen";
         for (const auto& [name, content] : WorkSnapshot()) {
             EXPECT_EQ(content.find(TestPassword), std::string::npos) << name;
         }
@@ -147,11 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Cli, CreatedFileTest,
 TEST_F(CreatedFileTest, TheStubsWorkingFileIsOwnerOnlyFromItsCreation)
 {
     ASSERT_EQ(CheckedRun(CliRun(Command::Sfx)).ExitCode, 0);
-    ProcessRun run;
-    run.Program = Work() + "/plain.exe";
-    run.WorkingFolder = Work();
-    run.Stdin = std::string(TestPassword) + "\n";
-    const ProcessResult result = CheckedRun(Watched(run));
+    const ProcessResult result = CheckedRun(Watched(StubRun()));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(ReadBytes(Work() + "/plain.dec"), plain_);
     ExpectOwnerOnlyCreationAndNoPassword();

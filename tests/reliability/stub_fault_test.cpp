@@ -31,10 +31,7 @@ TEST_P(StubFaultTest, FailsWithAMessageAndLeavesNothingBehind)
     const std::string programBytes = ReadBytes(program);
     std::filesystem::remove(Plain());
 
-    ProcessRun run;
-    run.Program = program;
-    run.WorkingFolder = Work();
-    run.Stdin = std::string(TestPassword) + "\n";
+    ProcessRun run = StubRun();
     switch (c.Kind) {
     case StubFault::ReadError:
         run.PreloadFaultLibrary = true;
