@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdio>
 #include <fcntl.h>
 #include <grp.h>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <poll.h>
@@ -19,6 +19,8 @@
 #include <unistd.h>
 
 #include "support/test_files.h"
+
+extern char** environ;
 
 namespace ciphra::test {
 
@@ -89,58 +91,98 @@ private:
     std::thread thread_; // last: it starts watching once the rest is ready
 };
 
-// Everything but standard input, output and error, shared by both ways of
-// starting a program. Runs in the child.
-[[noreturn]] void StartProgram(const ProcessRun& run)
-{
-    ::unsetenv("DISPLAY");
-    for (const auto& [name, value] : run.Environment) {
-        ::setenv(name.c_str(), value.c_str(), 1);
+// The program's arguments and environment, made before the fork: between
+// fork and exec the child only makes system calls, as a child of a process
+// with threads must.
+class Launch {
+public:
+    explicit Launch(const ProcessRun& run) : run_(run)
+    {
+        args_.push_back(run.Program);
+        args_.insert(args_.end(), run.Args.begin(), run.Args.end());
+        std::map<std::string, std::string> environment;
+        for (char** entry = environ; *entry != nullptr; ++entry) {
+            const std::string text = *entry;
+            const std::size_t equals = text.find('=');
+            if (equals != std::string::npos) {
+                environment[text.substr(0, equals)] = text.substr(equals + 1);
+            }
+        }
+        environment.erase("DISPLAY");
+        for (const auto& [name, value] : run.Environment) {
+            environment[name] = value;
+        }
+        if (run.PreloadFaultLibrary) {
+            environment["LD_PRELOAD"] = CIPHRA_FAULT_SHIM;
+            // The sanitizer runtime need not come first when the library is preloaded.
+            environment["ASAN_OPTIONS"] = "verify_asan_link_order=0";
+        }
+        for (const auto& [name, value] : environment) {
+            entries_.push_back(name + "=" + value);
+        }
+        for (std::string& arg : args_) {
+            argv_.push_back(arg.data());
+        }
+        argv_.push_back(nullptr);
+        for (std::string& entry : entries_) {
+            envp_.push_back(entry.data());
+        }
+        envp_.push_back(nullptr);
     }
-    if (run.PreloadFaultLibrary) {
-        ::setenv("LD_PRELOAD", CIPHRA_FAULT_SHIM, 1);
-        // The sanitizer runtime need not come first when the library is preloaded.
-        ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+
+    // Everything but standard input, output and error, shared by both ways
+    // of starting a program. Runs in the child.
+    [[noreturn]] void Start() const
+    {
+        if (run_.Umask >= 0) {
+            ::umask(static_cast<mode_t>(run_.Umask));
+        }
+        if (run_.FileSizeLimit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(run_.FileSizeLimit),
+                               static_cast<rlim_t>(run_.FileSizeLimit)};
+            ::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        if (run_.ChildSetup) {
+            run_.ChildSetup();
+        }
+        if (run_.AsOtherUser && ::geteuid() == 0 &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)) {
+            ::_exit(125);
+        }
+        const int entered = run_.WorkingFolderFd >= 0 ? ::fchdir(run_.WorkingFolderFd)
+                                                      : ::chdir(run_.WorkingFolder.c_str());
+        if (entered == 0) {
+            ::execve(argv_[0], argv_.data(), envp_.data());
+        }
+        ::_exit(127);
     }
-    if (run.Umask >= 0) {
-        ::umask(static_cast<mode_t>(run.Umask));
-    }
-    if (run.FileSizeLimit >= 0) {
-        const rlimit limit{static_cast<rlim_t>(run.FileSizeLimit),
-                           static_cast<rlim_t>(run.FileSizeLimit)};
-        ::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    if (run.ChildSetup) {
-        run.ChildSetup();
-    }
-    if (run.AsOtherUser && ::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)) {
-        ::_exit(125);
-    }
-    std::vector<std::string> args = run.Args;
-    args.insert(args.begin(), run.Program);
-    std::vector<char*> argv;
-    for (std::string& arg : args) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const int entered = run.WorkingFolderFd >= 0 ? ::fchdir(run.WorkingFolderFd)
-                                                 : ::chdir(run.WorkingFolder.c_str());
-    if (entered == 0) {
-        ::execv(run.Program.c_str(), argv.data());
-    }
-    ::_exit(127);
-}
+
+private:
+    const ProcessRun& run_;
+    std::vector<std::string> args_;
+    std::vector<std::string> entries_;
+    std::vector<char*> argv_;
+    std::vector<char*> envp_;
+};
 
 // What the shell stand-in tells the test, one line each: "J<pid>" when the
 // job has started, "S" each time it stops and "C" each time it continues.
 void Report(int fd, char what, long number = 0)
 {
     char line[32];
-    const int n = number != 0 ? std::snprintf(line, sizeof line, "%c%ld\n", what, number)
-                              : std::snprintf(line, sizeof line, "%c\n", what);
-    if (::write(fd, line, static_cast<std::size_t>(n)) != n) {
+    std::size_t n = 0;
+    line[n++] = what;
+    char digits[24];
+    std::size_t count = 0;
+    for (; number > 0; number /= 10) {
+        digits[count++] = static_cast<char>('0' + number % 10);
+    }
+    while (count > 0) {
+        line[n++] = digits[--count];
+    }
+    line[n++] = '\n';
+    if (::write(fd, line, n) != static_cast<ssize_t>(n)) {
         ::_exit(126);
     }
 }
@@ -152,7 +194,7 @@ void Report(int fd, char what, long number = 0)
 // kernel drops stop signals sent to one, Ctrl+Z's SIGTSTP among them; a job
 // under a leader of its own session is stopped by them as under a shell.
 // Ends as the job ended, with its exit status or by its signal.
-[[noreturn]] void RunAsShell(const ProcessRun& run, int report)
+[[noreturn]] void RunAsShell(const Launch& launch, int report)
 {
     int go[2];
     if (::pipe(go) != 0) {
@@ -171,7 +213,7 @@ void Report(int fd, char what, long number = 0)
         while (::read(go[0], &byte, 1) < 0 && errno == EINTR) {
         }
         ::close(go[0]);
-        StartProgram(run);
+        launch.Start();
     }
     ::close(go[0]);
     ::setpgid(job, job);
@@ -457,6 +499,7 @@ ProcessResult RunProcess(const ProcessRun& run)
     if (run.FeedStdin && ::pipe2(feed, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    const Launch launch(run);
     const pid_t child = ::fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
@@ -471,7 +514,7 @@ ProcessResult RunProcess(const ProcessRun& run)
             ::dup2(errFd, 2) < 0) {
             ::_exit(126);
         }
-        StartProgram(run);
+        launch.Start();
     }
     Deadline deadline(child, run.Deadline);
     try {
@@ -530,6 +573,7 @@ TerminalResult RunOnTerminal(const ProcessRun& run, const std::vector<TerminalSt
     if (::pipe2(reports, O_CLOEXEC) != 0) {
         throw std::runtime_error("pipe failed");
     }
+    const Launch launch(run);
     int master = -1;
     const pid_t shell = ::forkpty(&master, nullptr, nullptr, nullptr);
     if (shell < 0) {
@@ -539,7 +583,7 @@ TerminalResult RunOnTerminal(const ProcessRun& run, const std::vector<TerminalSt
     }
     if (shell == 0) {
         ::close(reports[0]);
-        RunAsShell(run, reports[1]);
+        RunAsShell(launch, reports[1]);
     }
     ::close(reports[1]);
     Deadline deadline(shell, run.Deadline);

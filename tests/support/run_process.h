@@ -37,7 +37,8 @@ struct ProcessRun {
     bool StdoutToDevFull = false;     // every write to standard output fails with ENOSPC
     bool StderrToStdout = false;      // both in Out, in the order they were written
     // Runs in the child just before the program starts: after the settings
-    // above, before the switch to the other user.
+    // above, before the switch to the other user. Between fork and exec, so
+    // system calls only when the test has threads.
     std::function<void()> ChildSetup;
     // Runs in the test while the program runs (after FeedStdin, when both are set).
     std::function<void(int pid)> WhileRunning;

@@ -1,9 +1,11 @@
 // The process runner itself: what it hands the program, that a deadline ends
 // a hanging program with everything it started, and the terminal's steps.
 
+#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +38,9 @@ bool Ended(int pid)
 TEST(RunProcess, HandsTheProgramWhatTheRunAsksFor)
 {
     TempFolder folder;
+    const char* display = std::getenv("DISPLAY");
+    const std::string savedDisplay = display != nullptr ? display : "";
+    ::setenv("DISPLAY", ":77", 1); // as under a desktop
     const int usr = ::open("/usr", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_GE(usr, 0);
     const struct {
@@ -50,6 +55,7 @@ TEST(RunProcess, HandsTheProgramWhatTheRunAsksFor)
         {"streams merged in order", "echo a; echo b >&2; echo c",
          [](ProcessRun& run) { run.StderrToStdout = true; }, 0, "a\nb\nc\n", ""},
         {"standard input", "cat", [](ProcessRun& run) { run.Stdin = "typed\n"; }, 0, "typed\n", ""},
+        {"no display unless given", "echo \"${DISPLAY-none}\"", {}, 0, "none\n", ""},
         {"environment", "echo \"$DISPLAY $EXTRA\"",
          [](ProcessRun& run) {
              run.Environment = {{"DISPLAY", ":5"}, {"EXTRA", "x"}};
@@ -71,9 +77,14 @@ TEST(RunProcess, HandsTheProgramWhatTheRunAsksFor)
          0, "/usr\n", ""},
         {"other user", "id -u", [](ProcessRun& run) { run.AsOtherUser = true; }, 0,
          std::to_string(OtherUserId()) + "\n", ""},
-        {"child setup", "echo \"$SET_IN_CHILD\"",
-         [](ProcessRun& run) { run.ChildSetup = [] { ::setenv("SET_IN_CHILD", "yes", 1); }; }, 0,
-         "yes\n", ""},
+        {"child setup", "ulimit -n",
+         [](ProcessRun& run) {
+             run.ChildSetup = [] {
+                 const rlimit files{64, 64};
+                 ::setrlimit(RLIMIT_NOFILE, &files);
+             };
+         },
+         0, "64\n", ""},
         {"no controlling terminal",
          "(: </dev/tty) 2>/dev/null && echo terminal || echo none",
          {},
@@ -95,6 +106,11 @@ TEST(RunProcess, HandsTheProgramWhatTheRunAsksFor)
         EXPECT_EQ(result.Err, c.Err);
     }
     ::close(usr);
+    if (display != nullptr) {
+        ::setenv("DISPLAY", savedDisplay.c_str(), 1);
+    } else {
+        ::unsetenv("DISPLAY");
+    }
 }
 
 TEST(RunProcess, ReportsTheSignalThatEndedTheProgram)
