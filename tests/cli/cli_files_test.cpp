@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -93,7 +92,7 @@ TEST_F(CliTest, BesideRoundTripsEveryKeyForm)
         args.push_back("data.bin");
 
         args.insert(args.begin(), "encrypt");
-        CliResult result = Run(args);
+        ProcessResult result = Run(args);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, "data.bin.CPH\n");
         EXPECT_EQ(ReadBytes(In("data.bin.CPH")), StreamEncrypt(plain, form.Password, form.Raw));
@@ -124,7 +123,7 @@ TEST_F(CliTest, InPlaceRoundTripsEveryKeyForm)
             args.push_back("--raw-key");
         }
         args.push_back("f");
-        CliResult result = Run(args);
+        ProcessResult result = Run(args);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, "f\n");
         EXPECT_EQ(ReadBytes(In("f")), StreamEncrypt(plain, form.Password, form.Raw));
@@ -151,7 +150,7 @@ TEST_F(CliTest, DecryptNamesItsOutputByReplacingTheExtension)
     const std::string password = PasswordFile("pw");
     for (const auto& c : cases) {
         WriteBytes(In(c.Input), "some bytes");
-        const CliResult result = Run({"decrypt", "--password-file", password, c.Input});
+        const ProcessResult result = Run({"decrypt", "--password-file", password, c.Input});
         EXPECT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, std::string(c.Output) + "\n");
         EXPECT_TRUE(std::filesystem::exists(In(c.Output))) << c.Output;
@@ -163,7 +162,7 @@ TEST_F(CliTest, SeveralFilesWithOnePassword)
     WriteBytes(In("one"), "first file");
     WriteBytes(In("two.txt"), "second file");
     const std::string password = PasswordFile("shared");
-    const CliResult result = Run({"encrypt", "--password-file=" + password, "one", "two.txt"});
+    const ProcessResult result = Run({"encrypt", "--password-file=" + password, "one", "two.txt"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, "one.CPH\ntwo.txt.CPH\n");
     EXPECT_EQ(ReadBytes(In("two.txt.CPH")), StreamEncrypt("second file", "shared", false));
@@ -182,7 +181,7 @@ TEST_F(CliTest, PasswordFileLosesExactlyOneTrailingLineBreak)
         SCOPED_TRACE(c.FileContent);
         WriteBytes(In("f"), "plain text here");
         std::filesystem::remove(In("f.CPH"));
-        const CliResult result =
+        const ProcessResult result =
             Run({"encrypt", "--raw-key", "--password-file", PasswordFile(c.FileContent), "f"});
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(ReadBytes(In("f.CPH")), StreamEncrypt("plain text here", c.Password, true));
@@ -213,7 +212,7 @@ TEST_F(CliTest, OutputsGetTheirPermissions)
         if (c.InPlace) {
             args.insert(args.begin() + 1, "--in-place");
         }
-        const CliResult result = Run(args);
+        const ProcessResult result = Run(args);
         if (c.Mode == 0444 && !RunningAsRoot()) {
             EXPECT_EQ(result.ExitCode, 1) << "a read-only file is not replaced";
             continue;
@@ -227,7 +226,7 @@ TEST_F(CliTest, InPlaceFollowsALinkToItsTarget)
 {
     WriteBytes(In("target"), "linked content");
     std::filesystem::create_symlink("target", In("link"));
-    const CliResult result =
+    const ProcessResult result =
         Run({"encrypt", "--in-place", "--password-file", PasswordFile("pw"), "link"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_TRUE(std::filesystem::is_symlink(In("link")));
@@ -283,7 +282,7 @@ TEST_F(CliTest, BadInputsWriteNothing)
     const auto before = Snapshot(folder_.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        const CliResult result = Run(c.Args);
+        const ProcessResult result = Run(c.Args);
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
         EXPECT_EQ(result.Out, "");
@@ -311,7 +310,7 @@ TEST_F(CliTest, UnreadableAndUnwritableFilesWriteNothing)
         {{"hash", "locked"}, "locked: File access denied"},
     };
     for (const auto& c : cases) {
-        CliResult result;
+        ProcessResult result;
         {
             AsFolderOwner owner(folder_.Path()); // root reads and writes every file
             result = Run(c.Args);
@@ -331,18 +330,12 @@ TEST_F(CliTest, FailureMidwayLeavesNoPartialOutput)
     const auto before = Snapshot(folder_.Path());
     for (const bool inPlace : {false, true}) {
         SCOPED_TRACE(inPlace ? "in place" : "beside");
-        CliRun run;
-        run.Args = {"encrypt", "--password-file", PasswordFile("pw"), "big"};
+        ProcessRun run = Cli({"encrypt", "--password-file", PasswordFile("pw"), "big"});
         if (inPlace) {
             run.Args.insert(run.Args.begin() + 1, "--in-place");
         }
-        run.WorkingFolder = folder_.Path().string();
-        run.ChildSetup = [] {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{20000, 20000};
-            ::setrlimit(RLIMIT_FSIZE, &limit);
-        };
-        const CliResult result = RunCli(run);
+        run.FileSizeLimit = 20000;
+        const ProcessResult result = CheckedRun(run);
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_NE(result.Err.find("big: I/O error 27"), std::string::npos) << result.Err;
         EXPECT_EQ(Snapshot(folder_.Path()), before);
@@ -353,9 +346,7 @@ TEST_F(CliTest, InterruptRemovesTheTemporaryOutput)
 {
     WriteBytes(In("large"), std::string(std::size_t{32} << 20, 'i'));
     bool interrupted = false;
-    CliRun run;
-    run.Args = {"encrypt", "--password-file", PasswordFile("pw"), "large"};
-    run.WorkingFolder = folder_.Path().string();
+    ProcessRun run = Cli({"encrypt", "--password-file", PasswordFile("pw"), "large"});
     run.WhileRunning = [&](int pid) {
         for (int i = 0; i < 20000 && !interrupted; ++i) {
             for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
@@ -367,12 +358,13 @@ TEST_F(CliTest, InterruptRemovesTheTemporaryOutput)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
     };
-    const CliResult result = RunCli(run);
+    const ProcessResult result = CheckedRun(run);
     if (result.ExitCode == 0) {
         GTEST_SKIP() << "the run ended before it could be interrupted";
     }
     ASSERT_TRUE(interrupted);
     EXPECT_EQ(result.ExitCode, -1) << "ends by the signal";
+    EXPECT_EQ(result.Signal, SIGINT);
     EXPECT_EQ(Names(folder_.Path()), std::vector<std::string>{"large"});
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/run_cli.h"
+#include "support/checked_run.h"
 #include "support/test_files.h"
 
 namespace ciphra::test {
@@ -16,13 +16,21 @@ protected:
 
     std::string In(const std::string& name) const { return folder_ / name; }
 
-    CliResult Run(std::vector<std::string> args, std::string stdinBytes = {}) const
+    // ciphra2k-cli with `args`, in the folder.
+    ProcessRun Cli(std::vector<std::string> args) const
     {
-        CliRun run;
+        ProcessRun run;
+        run.Program = CIPHRA_CLI_PATH;
         run.Args = std::move(args);
-        run.Stdin = std::move(stdinBytes);
         run.WorkingFolder = folder_.Path().string();
-        return RunCli(run);
+        return run;
+    }
+
+    ProcessResult Run(std::vector<std::string> args, std::string stdinBytes = {}) const
+    {
+        ProcessRun run = Cli(std::move(args));
+        run.Stdin = std::move(stdinBytes);
+        return CheckedRun(run);
     }
 
     // A password file outside the working folder, so that snapshots of the

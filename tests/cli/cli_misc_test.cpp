@@ -32,7 +32,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwo)
     const auto before = Snapshot(folder_.Path());
     for (const auto& args : cases) {
         SCOPED_TRACE(args.empty() ? "(nothing)" : args.front());
-        const CliResult result = Run(args);
+        const ProcessResult result = Run(args);
         EXPECT_EQ(result.ExitCode, 2);
         EXPECT_NE(result.Err.find("Usage: ciphra2k-cli"), std::string::npos) << result.Err;
         EXPECT_EQ(result.Out, "");
@@ -54,7 +54,7 @@ TEST_F(CliTest, HelpForTheToolAndEachCommand)
         {{"encrypt", "f", "--help"}, "Usage: ciphra2k-cli encrypt"},
     };
     for (const auto& c : cases) {
-        const CliResult result = Run(c.Args);
+        const ProcessResult result = Run(c.Args);
         EXPECT_EQ(result.ExitCode, 0);
         EXPECT_TRUE(result.Out.starts_with(c.Starts)) << result.Out;
         EXPECT_EQ(result.Err, "");
@@ -92,8 +92,9 @@ TEST_F(CliTest, HashPrintsHexOrCharForm)
     for (const auto& c : cases) {
         WriteBytes(In("f"), c.Content);
         std::filesystem::permissions(In("f"), std::filesystem::perms::owner_read);
-        const CliResult result = Run(c.Base64 ? std::vector<std::string>{"hash", "--base64", "f"}
-                                              : std::vector<std::string>{"hash", "f"});
+        const ProcessResult result =
+            Run(c.Base64 ? std::vector<std::string>{"hash", "--base64", "f"}
+                         : std::vector<std::string>{"hash", "f"});
         EXPECT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, c.Expected + "\n");
         std::filesystem::remove(In("f"));
@@ -109,7 +110,7 @@ TEST_F(CliTest, HashOfAMissingFileOrAFolderFails)
         const char* Message;
     } cases[] = {{"missing", "missing: File not found"}, {"folder", "folder: is a folder"}};
     for (const auto& c : cases) {
-        const CliResult result = Run({"hash", c.Name});
+        const ProcessResult result = Run({"hash", c.Name});
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
         EXPECT_EQ(result.Out, "");
@@ -124,7 +125,7 @@ TEST_F(CliTest, TextRoundTripsAsOneLineOfBase64)
                                  std::string(5, '\0')};
     for (const std::string& text : texts) {
         SCOPED_TRACE(text.size());
-        CliResult result = Run({"text", "encrypt", "--password-file", passwordFile}, text);
+        ProcessResult result = Run({"text", "encrypt", "--password-file", passwordFile}, text);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         std::string expected = text;
         EncryptTextWithPassword(password, expected);
@@ -133,7 +134,8 @@ TEST_F(CliTest, TextRoundTripsAsOneLineOfBase64)
 
         for (const char* ending : {"", "\n", "\r\n", "\r\n\n"}) {
             const std::string line = result.Out.substr(0, result.Out.size() - 1) + ending;
-            const CliResult back = Run({"text", "decrypt", "--password-file", passwordFile}, line);
+            const ProcessResult back =
+                Run({"text", "decrypt", "--password-file", passwordFile}, line);
             ASSERT_EQ(back.ExitCode, 0) << back.Err;
             EXPECT_EQ(back.Out, text);
         }
@@ -162,7 +164,7 @@ TEST_F(CliTest, TextFailures)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
-        const CliResult result = Run(c.Args, c.Stdin);
+        const ProcessResult result = Run(c.Args, c.Stdin);
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
         EXPECT_EQ(result.Out, "");
@@ -171,9 +173,9 @@ TEST_F(CliTest, TextFailures)
 
 TEST_F(CliTest, TextWithAWrongPasswordGivesOtherBytes)
 {
-    const CliResult encrypted =
+    const ProcessResult encrypted =
         Run({"text", "encrypt", "--password-file", PasswordFile("right")}, "the message");
-    const CliResult decrypted =
+    const ProcessResult decrypted =
         Run({"text", "decrypt", "--password-file", PasswordFile("wrong")}, encrypted.Out);
     EXPECT_EQ(decrypted.ExitCode, 0);
     EXPECT_EQ(decrypted.Out.size(), std::string("the message").size());
@@ -185,9 +187,12 @@ TEST_F(CliTest, AsksForThePasswordOnTheTerminal)
 {
     WriteBytes(In("one"), "first");
     WriteBytes(In("two"), "second");
-    const CliResult result =
-        RunCliOnTerminal({"encrypt", "one", "two"}, "typed secret", folder_.Path().string());
+    const TerminalResult result =
+        CheckedRun(Cli({"encrypt", "one", "two"}),
+                   {WaitFor("Password: "), ReadMode(), Type("typed secret\r")});
     ASSERT_EQ(result.ExitCode, 0) << result.Out;
+    ASSERT_EQ(result.Modes.size(), 1U);
+    EXPECT_FALSE(EchoOn(result.Modes[0])) << "echo is on at the prompt";
     EXPECT_EQ(result.Out.find("typed secret"), std::string::npos) << "echoed: " << result.Out;
     std::size_t prompts = 0;
     for (std::size_t at = 0; (at = result.Out.find("Password: ", at)) != std::string::npos; ++at) {
@@ -197,7 +202,7 @@ TEST_F(CliTest, AsksForThePasswordOnTheTerminal)
     const std::string password = PasswordFile("typed secret");
     for (const char* name : {"one", "two"}) {
         std::filesystem::rename(In(name), In(std::string(name) + ".orig"));
-        const CliResult back =
+        const ProcessResult back =
             Run({"decrypt", "--password-file", password, std::string(name) + ".CPH"});
         ASSERT_EQ(back.ExitCode, 0) << back.Err;
         EXPECT_EQ(ReadBytes(In(std::string(name) + ".dec")),

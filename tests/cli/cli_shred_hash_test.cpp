@@ -41,7 +41,7 @@ TEST_F(CliTest, ShredWipesEveryKindOfFile)
     WriteBytes(In("odd"), PatternBytes(8192 + 7));
     WriteBytes(In("readonly"), "locked");
     fs::permissions(In("readonly"), fs::perms::owner_read);
-    const CliResult result =
+    const ProcessResult result =
         Run({"shred", "--yes", "--passes", "2", "empty", "short", "chunks", "odd", "readonly"});
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, "empty\nshort\nchunks\nodd\nreadonly\n");
@@ -61,7 +61,7 @@ TEST_F(CliTest, ShredAsksOnceWithoutYes)
         SCOPED_TRACE(c.Answer);
         WriteBytes(In("a"), "first");
         WriteBytes(In("b"), "second");
-        const CliResult result = Run({"shred", "a", "b"}, c.Answer);
+        const ProcessResult result = Run({"shred", "a", "b"}, c.Answer);
         EXPECT_EQ(result.ExitCode, c.Shredded ? 0 : 1);
         EXPECT_EQ(result.Err.find("Are you sure you want to wipe this file?"), 0U) << result.Err;
         EXPECT_EQ(result.Err.find("Are you sure", 1), std::string::npos) << "asked once";
@@ -86,7 +86,7 @@ TEST_F(CliTest, ShredRefusesBadPassCounts)
         {"shred", "--yes", "--bogus", "f"},
     };
     for (const auto& args : cases) {
-        const CliResult result = Run(args);
+        const ProcessResult result = Run(args);
         EXPECT_EQ(result.ExitCode, 2);
         EXPECT_NE(result.Err.find("Usage: ciphra2k-cli shred"), std::string::npos) << result.Err;
         EXPECT_EQ(ReadBytes(In("f")), "data");
@@ -101,7 +101,7 @@ TEST_F(CliTest, ShredGoesOnPastWhatItCannotOpen)
     WriteBytes(In("folder/inside"), "kept");
     WriteBytes(In("b"), "second");
     fs::create_symlink("folder/inside", In("link"));
-    const CliResult result = Run({"shred", "--yes", "a", "missing", "folder", "link", "b"});
+    const ProcessResult result = Run({"shred", "--yes", "a", "missing", "folder", "link", "b"});
     EXPECT_EQ(result.ExitCode, 1);
     EXPECT_EQ(result.Out, "a\nb\n");
     EXPECT_NE(result.Err.find("missing: Unable to get file from disk"), std::string::npos);
@@ -115,7 +115,7 @@ TEST_F(CliTest, ShredLeavesAFileOfTheTemporaryNameAlone)
 {
     WriteBytes(In(TemporaryName), "not mine");
     WriteBytes(In("mine"), "secret");
-    const CliResult result = Run({"shred", "--yes", "mine"});
+    const ProcessResult result = Run({"shred", "--yes", "mine"});
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(Names(folder_.Path()), std::vector<std::string>{TemporaryName});
     EXPECT_EQ(ReadBytes(In(TemporaryName)), "not mine");
@@ -135,7 +135,7 @@ TEST_F(CliTest, HashReportHasTheTenLines)
         if (c.Base64) {
             args.insert(args.begin() + 1, "--base64");
         }
-        const CliResult result = Run(args);
+        const ProcessResult result = Run(args);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, std::string(c.Hash) + "\n");
         const std::vector<std::string> lines = Lines(ReadBytes(In("out.hsh")));
@@ -169,7 +169,7 @@ TEST_F(CliTest, HashReportNeverReplacesAFile)
     const auto before = Snapshot(folder_.Path());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Out);
-        const CliResult result = Run({"hash", "--report", c.Out, c.Source});
+        const ProcessResult result = Run({"hash", "--report", c.Out, c.Source});
         EXPECT_EQ(result.ExitCode, 1);
         EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
         EXPECT_EQ(result.Out, "");

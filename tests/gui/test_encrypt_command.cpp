@@ -2,7 +2,6 @@
 // what it leaves on disk, and its failures.
 
 #include <QLabel>
-#include <QProcess>
 #include <QProgressBar>
 #include <QTest>
 
@@ -15,6 +14,7 @@
 #include "gui/commands/encrypt_command.h"
 #include "gui/commands/file_transform.h"
 #include "gui/kit/application.h"
+#include "support/run_process.h"
 
 using namespace ciphra;
 using namespace ciphra::test;
@@ -44,16 +44,12 @@ QString Q(const std::string& text)
 // Restores a self-decrypting program by running it without a display.
 int RunProgram(const std::string& program, const QByteArray& password)
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    process.setProcessEnvironment(environment);
-    process.start(Q(program), {});
-    process.write(password + "\n");
-    process.closeWriteChannel();
-    if (!process.waitForFinished(30000))
-        return -1;
-    return process.exitCode();
+    ProcessRun run;
+    run.Program = program;
+    run.Stdin = password.toStdString() + "\n";
+    run.Deadline = std::chrono::seconds(30);
+    const ProcessResult result = RunProcess(run);
+    return result.TimedOut ? -1 : result.ExitCode;
 }
 
 } // namespace

@@ -32,15 +32,15 @@ class DiskFaultTest : public ReliabilityTest, public ::testing::WithParamInterfa
 TEST_P(DiskFaultTest, FailsCleanlyAndKeepsThePlainFile)
 {
     const FaultCase& c = GetParam();
-    ProgramRun run = CliRun(c.Target);
+    ProcessRun run = CliRun(c.Target);
     switch (c.Kind) {
     case Fault::ReadError:
-        run.Preload = true;
+        run.PreloadFaultLibrary = true;
         run.Environment = {{"CIPHRA_FAULT_READ_PATH", "plain.bin"},
                            {"CIPHRA_FAULT_READ_FROM", std::to_string(PlainSize / 2)}};
         break;
     case Fault::FlushFails:
-        run.Preload = true;
+        run.PreloadFaultLibrary = true;
         run.Environment = {{"CIPHRA_FAULT_FSYNC", "1"}};
         break;
     case Fault::SizeLimit:
@@ -63,7 +63,7 @@ TEST_P(DiskFaultTest, FailsCleanlyAndKeepsThePlainFile)
         break;
     }
     const auto before = WorkSnapshot();
-    const ProgramResult result = RunProgram(run);
+    const ProcessResult result = CheckedRun(run);
     ASSERT_NE(result.ExitCode, 125) << "cannot run as another user";
     ExpectCleanFailure(result, c.Reason, before);
 }
@@ -97,15 +97,15 @@ INSTANTIATE_TEST_SUITE_P(Cli, DiskFaultTest, ::testing::ValuesIn(AllCases()), Ca
 TEST_F(ReliabilityTest, AFailedBackgroundFlushFailsTheRun)
 {
     WritePlain(PatternBytes(96 << 20, 3));
-    ProgramRun run = CliRun(Command::EncryptBeside);
-    run.Preload = true;
+    ProcessRun run = CliRun(Command::EncryptBeside);
+    run.PreloadFaultLibrary = true;
     run.Environment = {{"CIPHRA_FAULT_FDATASYNC", "1"}};
     const auto before = WorkSnapshot();
-    ExpectCleanFailure(RunProgram(run), "I/O error 5", before);
+    ExpectCleanFailure(CheckedRun(run), "I/O error 5", before);
 
     // The shredder stops at the failed overwrite and keeps the file.
     run.Args = {"shred", "--yes", "plain.bin"};
-    const ProgramResult result = RunProgram(run);
+    const ProcessResult result = CheckedRun(run);
     EXPECT_EQ(result.ExitCode, 1) << result.Err;
     EXPECT_NE(result.Err.find("I/O error 5"), std::string::npos) << result.Err;
     EXPECT_EQ(WorkSnapshot().size(), 1U) << "the file was deleted";
@@ -116,9 +116,9 @@ TEST_F(ReliabilityTest, AFailedBackgroundFlushFailsTheRun)
 TEST_F(ReliabilityTest, AFullStandardOutputIsReportedAsAFailure)
 {
     for (const Command command : {Command::Hash, Command::EncryptBeside}) {
-        ProgramRun run = CliRun(command);
+        ProcessRun run = CliRun(command);
         run.StdoutToDevFull = true;
-        const ProgramResult result = RunProgram(run);
+        const ProcessResult result = CheckedRun(run);
         EXPECT_EQ(result.ExitCode, 1) << NameOf(command);
         EXPECT_NE(result.Err.find("cannot write to standard output"), std::string::npos)
             << result.Err;

@@ -22,11 +22,11 @@ namespace {
 
 class NameTest : public ReliabilityTest, public ::testing::WithParamInterface<const char*> {
 protected:
-    ProgramResult Run(Command command, const std::string& name) const
+    ProcessResult Run(Command command, const std::string& name) const
     {
-        ProgramRun run = CliRun(command);
+        ProcessRun run = CliRun(command);
         run.Args = ArgumentsFor(command, PasswordFile(), name);
-        return RunProgram(run);
+        return CheckedRun(run);
     }
 };
 
@@ -36,12 +36,12 @@ TEST_P(NameTest, EveryCommandTakesTheNameAsItIs)
     const std::string path = Work() + "/" + name;
     WriteBytes(path, plain_);
 
-    const ProgramResult encrypted = Run(Command::EncryptBeside, name);
+    const ProcessResult encrypted = Run(Command::EncryptBeside, name);
     ASSERT_EQ(encrypted.ExitCode, 0) << encrypted.Err;
     EXPECT_EQ(encrypted.Out, name + ".CPH\n");
     EXPECT_EQ(ReadBytes(path + ".CPH"), ExpectedOutput(Command::EncryptBeside, plain_));
 
-    const ProgramResult decrypted = Run(Command::DecryptBeside, name + ".CPH");
+    const ProcessResult decrypted = Run(Command::DecryptBeside, name + ".CPH");
     ASSERT_EQ(decrypted.ExitCode, 0) << decrypted.Err;
     EXPECT_EQ(ReadBytes(ReplaceExtension(path + ".CPH", ".dec")), plain_);
 
@@ -49,7 +49,7 @@ TEST_P(NameTest, EveryCommandTakesTheNameAsItIs)
     ASSERT_EQ(Run(Command::DecryptInPlace, name).ExitCode, 0);
     EXPECT_EQ(ReadBytes(path), plain_);
 
-    const ProgramResult program = Run(Command::Sfx, name);
+    const ProcessResult program = Run(Command::Sfx, name);
     ASSERT_EQ(program.ExitCode, 0) << program.Err;
     EXPECT_EQ(ReadBytes(ReplaceExtension(path, ".exe")), ExpectedOutput(Command::Sfx, plain_));
 }
@@ -75,9 +75,9 @@ TEST_F(ReliabilityTest, ADashNameWithoutTheEndOfOptionsIsAUsageError)
     for (const std::string name : {"-rf", "--in-place", "-x.txt", "--password-file"}) {
         WriteBytes(Work() + "/" + name, plain_);
         const auto before = WorkSnapshot();
-        ProgramRun run = CliRun(Command::EncryptBeside);
+        ProcessRun run = CliRun(Command::EncryptBeside);
         run.Args = {"encrypt", "--password-file", PasswordFile(), name};
-        const ProgramResult result = RunProgram(run);
+        const ProcessResult result = CheckedRun(run);
         EXPECT_EQ(result.ExitCode, 2) << name << ": " << result.Err;
         EXPECT_TRUE(WorkSnapshot() == before) << name;
     }
@@ -169,13 +169,13 @@ TEST_P(LongPathTest, WorksOrFailsWithAMessage)
     const LongPathCase& c = GetParam();
     const DeepFolder deep(Work(), c.Length);
     deep.Write(deep.FileName(), plain_);
-    ProgramRun run = CliRun(c.Target);
+    ProcessRun run = CliRun(c.Target);
     run.Args =
         ArgumentsFor(c.Target, PasswordFile(), c.Relative ? deep.FileName() : deep.FilePath());
     if (c.Relative) {
         run.WorkingFolderFd = deep.Descriptor();
     }
-    const ProgramResult result = RunProgram(run);
+    const ProcessResult result = CheckedRun(run);
 
     const std::string output = OutputFor(c.Target, deep.FileName());
     if (result.ExitCode == 0) {

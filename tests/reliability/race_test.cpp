@@ -34,7 +34,7 @@ TEST_P(RaceTest, TheFileAsItIsWhenTheWorkStartsDecides)
 {
     const RaceCase& c = GetParam();
     const PasswordPipe pipe(Root() + "/password-pipe");
-    ProgramRun run = CliRun(c.Target);
+    ProcessRun run = CliRun(c.Target);
     run.Args = ArgumentsFor(c.Target, pipe.Path(), "plain.bin");
     const std::string output = OutputFor(c.Target, Plain());
     const std::string theirs = "someone else's file";
@@ -64,7 +64,7 @@ TEST_P(RaceTest, TheFileAsItIsWhenTheWorkStartsDecides)
             before = WorkSnapshot();
         });
     };
-    const ProgramResult result = RunProgram(run);
+    const ProcessResult result = CheckedRun(run);
 
     switch (c.Kind) {
     case Change::Vanishes:

@@ -45,16 +45,37 @@ bool ReliabilityTest::MountSmallWorkFolder(unsigned kilobytes)
     return true;
 }
 
-ProgramRun ReliabilityTest::CliRun(Command command) const
+ProcessRun ReliabilityTest::CliRun(Command command) const
 {
-    ProgramRun run;
+    return CliRun(ArgumentsFor(command, PasswordFile(), "plain.bin"));
+}
+
+ProcessRun ReliabilityTest::CliRun(std::vector<std::string> args) const
+{
+    ProcessRun run;
     run.Program = CIPHRA_CLI_PATH;
-    run.Args = ArgumentsFor(command, PasswordFile(), "plain.bin");
+    run.Args = std::move(args);
     run.WorkingFolder = Work();
     return run;
 }
 
-void ReliabilityTest::ExpectCleanFailure(const ProgramResult& result, const std::string& reason,
+ProcessRun ReliabilityTest::StubRun() const
+{
+    ProcessRun run;
+    run.Program = Work() + "/plain.exe";
+    run.WorkingFolder = Work();
+    run.Stdin = std::string(TestPassword) + "\n";
+    return run;
+}
+
+ProcessRun ReliabilityTest::Logged(ProcessRun run) const
+{
+    run.PreloadFaultLibrary = true;
+    run.Environment["CIPHRA_FAULT_LOG"] = FaultLog();
+    return run;
+}
+
+void ReliabilityTest::ExpectCleanFailure(const ProcessResult& result, const std::string& reason,
                                          const std::map<std::string, std::string>& before) const
 {
     EXPECT_EQ(result.ExitCode, 1) << result.Err;

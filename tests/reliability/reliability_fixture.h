@@ -8,7 +8,8 @@
 #include <string>
 
 #include "reliability/commands.h"
-#include "reliability/run_program.h"
+#include "reliability/password_pipe.h"
+#include "support/checked_run.h"
 #include "support/test_files.h"
 
 namespace ciphra::test {
@@ -31,10 +32,17 @@ protected:
     bool MountSmallWorkFolder(unsigned kilobytes);
     void WritePlain(const std::string& bytes) const;
 
-    ProgramRun CliRun(Command command) const;
+    ProcessRun CliRun(Command command) const;
+    ProcessRun CliRun(std::vector<std::string> args) const; // ciphra2k-cli in the work folder
+    // The program "plain.exe" (written by CliRun(Command::Sfx)) restoring its
+    // file, with the password on standard input.
+    ProcessRun StubRun() const;
+    // `run` with the fault library preloaded, logging to FaultLog().
+    ProcessRun Logged(ProcessRun run) const;
+    std::string FaultLog() const { return root_ / "fault.log"; }
 
     // A failed run: exit 1, the reason on standard error, the work folder as it was.
-    void ExpectCleanFailure(const ProgramResult& result, const std::string& reason,
+    void ExpectCleanFailure(const ProcessResult& result, const std::string& reason,
                             const std::map<std::string, std::string>& before) const;
 
     const std::string plain_;

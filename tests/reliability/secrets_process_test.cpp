@@ -4,11 +4,10 @@
 // reaches no file.
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "reliability/fault_log.h"
 #include "reliability/reliability_fixture.h"
 
 namespace ciphra::test {
@@ -58,7 +57,7 @@ TEST_P(DumpableTest, APasswordHolderCannotBeDumped)
         GTEST_SKIP() << "needs a user other than root";
     }
     unsigned owner = ~0U;
-    ProgramRun run;
+    ProcessRun run;
     run.AsOtherUser = true;
     run.WorkingFolder = Work();
     if (c.Program == Holder::Cli) {
@@ -70,11 +69,11 @@ TEST_P(DumpableTest, APasswordHolderCannotBeDumped)
         run.WhileRunning = [&](int pid) {
             pipe.Serve(TestPassword, [&] { owner = ProcOwner(pid); });
         };
-        EXPECT_EQ(RunProgram(run).ExitCode, 0);
+        EXPECT_EQ(CheckedRun(run).ExitCode, 0);
     } else {
         if (c.Program == Holder::Stub) {
-            ProgramRun sfx = CliRun(Command::Sfx);
-            ASSERT_EQ(RunProgram(sfx).ExitCode, 0);
+            ProcessRun sfx = CliRun(Command::Sfx);
+            ASSERT_EQ(CheckedRun(sfx).ExitCode, 0);
             run.Program = Work() + "/plain.exe";
         } else {
             run.Program = "/bin/cat";
@@ -85,7 +84,7 @@ TEST_P(DumpableTest, APasswordHolderCannotBeDumped)
             owner = ProcOwner(pid);
             ::close(fd);
         };
-        RunProgram(run);
+        CheckedRun(run);
     }
     EXPECT_EQ(owner, c.Dumpable ? OtherUserId() : 0U);
 }
@@ -96,35 +95,24 @@ INSTANTIATE_TEST_SUITE_P(Programs, DumpableTest,
                                            DumpCase{"PlainProgram", Holder::PlainProgram, true}),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-std::vector<std::string> Lines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 class CreatedFileTest : public ReliabilityTest, public ::testing::WithParamInterface<Command> {
 protected:
-    std::string Log() const { return Root() + "/created.log"; }
-
-    ProgramRun Watched(ProgramRun run) const
+    ProcessRun Watched(ProcessRun run) const
     {
-        run.Preload = true;
         run.Umask = 0; // nothing hides a careless mode
-        run.Environment = {{"CIPHRA_FAULT_LOG", Log()}};
-        return run;
+        return Logged(run);
     }
 
     void ExpectOwnerOnlyCreationAndNoPassword() const
     {
-        const auto created = Lines(Log());
-        EXPECT_FALSE(created.empty()) << "no file creation was seen";
-        for (const std::string& line : created) {
-            EXPECT_TRUE(line.starts_with("600 ")) << line;
+        std::size_t created = 0;
+        for (const LogRecord& record : ReadFaultLog(FaultLog())) {
+            if (record.Created()) {
+                ++created;
+                EXPECT_EQ(record.Mode, "600") << record.Line;
+            }
         }
+        EXPECT_NE(created, 0U) << "no file creation was seen";
         for (const auto& [name, content] : WorkSnapshot()) {
             EXPECT_EQ(content.find(TestPassword), std::string::npos) << name;
         }
@@ -133,7 +121,7 @@ protected:
 
 TEST_P(CreatedFileTest, WorkingFilesAreOwnerOnlyFromTheirCreation)
 {
-    const ProgramResult result = RunProgram(Watched(CliRun(GetParam())));
+    const ProcessResult result = CheckedRun(Watched(CliRun(GetParam())));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     ExpectOwnerOnlyCreationAndNoPassword();
 }
@@ -146,12 +134,8 @@ INSTANTIATE_TEST_SUITE_P(Cli, CreatedFileTest,
 
 TEST_F(CreatedFileTest, TheStubsWorkingFileIsOwnerOnlyFromItsCreation)
 {
-    ASSERT_EQ(RunProgram(CliRun(Command::Sfx)).ExitCode, 0);
-    ProgramRun run;
-    run.Program = Work() + "/plain.exe";
-    run.WorkingFolder = Work();
-    run.Stdin = std::string(TestPassword) + "\n";
-    const ProgramResult result = RunProgram(Watched(run));
+    ASSERT_EQ(CheckedRun(CliRun(Command::Sfx)).ExitCode, 0);
+    const ProcessResult result = CheckedRun(Watched(StubRun()));
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(ReadBytes(Work() + "/plain.dec"), plain_);
     ExpectOwnerOnlyCreationAndNoPassword();

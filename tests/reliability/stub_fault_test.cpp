@@ -26,25 +26,22 @@ class StubFaultTest : public ReliabilityTest,
 TEST_P(StubFaultTest, FailsWithAMessageAndLeavesNothingBehind)
 {
     const StubFaultCase& c = GetParam();
-    ASSERT_EQ(RunProgram(CliRun(Command::Sfx)).ExitCode, 0);
+    ASSERT_EQ(CheckedRun(CliRun(Command::Sfx)).ExitCode, 0);
     const std::string program = Work() + "/plain.exe";
     const std::string programBytes = ReadBytes(program);
     std::filesystem::remove(Plain());
 
-    ProgramRun run;
-    run.Program = program;
-    run.WorkingFolder = Work();
-    run.Stdin = std::string(TestPassword) + "\n";
+    ProcessRun run = StubRun();
     switch (c.Kind) {
     case StubFault::ReadError:
-        run.Preload = true;
+        run.PreloadFaultLibrary = true;
         run.Environment = {
             {"CIPHRA_FAULT_READ_PATH", "plain.exe"},
             {"CIPHRA_FAULT_READ_FROM", std::to_string(programBytes.size() - PlainSize / 2)}};
         break;
     case StubFault::FlushFails:
         // The file must be on disk before it takes its name.
-        run.Preload = true;
+        run.PreloadFaultLibrary = true;
         run.Environment = {{"CIPHRA_FAULT_FSYNC", "1"}};
         break;
     case StubFault::SizeLimit:
@@ -67,7 +64,7 @@ TEST_P(StubFaultTest, FailsWithAMessageAndLeavesNothingBehind)
         break;
     }
     const auto before = WorkSnapshot();
-    const ProgramResult result = RunProgram(run);
+    const ProcessResult result = CheckedRun(run);
     EXPECT_EQ(result.ExitCode, 1) << result.Out << result.Err;
     EXPECT_NE(result.Err.find(c.Message), std::string::npos) << result.Err;
     EXPECT_TRUE(WorkSnapshot() == before) << "the folder changed";

@@ -2,106 +2,48 @@
 // writer, run without a display, answered on standard input.
 
 #include <csignal>
-#include <cstring>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <pty.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 #include "core/jobs/sfx_writer.h"
+#include "support/checked_run.h"
 #include "support/test_files.h"
-
-extern char** environ;
 
 namespace ciphra {
 namespace {
 
+using test::CheckedRun;
 using test::PatternBytes;
+using test::ProcessResult;
+using test::ProcessRun;
 using test::ReadBytes;
+using test::ReadMode;
 using test::Snapshot;
 using test::TempFolder;
+using test::TerminalResult;
+using test::Type;
+using test::WaitFor;
 using test::WriteBytes;
 
-struct Result {
-    int ExitCode;
-    std::string Output; // standard output and standard error together
-};
-
-// Runs `program` without DISPLAY (or with `display`, when given), feeding
-// `input` to its standard input; with `interruptAfterMs`, sends SIGINT that
-// long after the input.
-Result RunWithoutDisplay(const std::string& program, const std::string& input,
-                         int interruptAfterMs = -1, const char* display = nullptr)
+// Runs `program` without DISPLAY (or with `display`, when given), with
+// `input` on its standard input; with `interruptAfterMs`, sends SIGINT that
+// long after the start. Standard output and standard error land together in Out.
+ProcessResult RunWithoutDisplay(const std::string& program, const std::string& input,
+                                int interruptAfterMs = -1, const char* display = nullptr)
 {
-    std::vector<char*> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "DISPLAY=", 8) != 0)
-            environment.push_back(*entry);
-    }
-    std::string displayEntry = display != nullptr ? std::string("DISPLAY=") + display : "";
+    ProcessRun run;
+    run.Program = program;
+    run.Stdin = input;
+    run.StderrToStdout = true;
     if (display != nullptr)
-        environment.push_back(displayEntry.data());
-    environment.push_back(nullptr);
-
-    int toChild[2], fromChild[2];
-    if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
-        throw std::runtime_error("pipe");
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(toChild[0], STDIN_FILENO);
-        dup2(fromChild[1], STDOUT_FILENO);
-        dup2(fromChild[1], STDERR_FILENO);
-        char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        execve(program.c_str(), argv, environment.data());
-        _exit(127);
-    }
-    close(toChild[0]);
-    close(fromChild[1]);
-    if (!input.empty() && write(toChild[1], input.data(), input.size()) < 0)
-        ADD_FAILURE() << "cannot feed the program";
-    close(toChild[1]);
+        run.Environment["DISPLAY"] = display;
     if (interruptAfterMs >= 0) {
-        usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
-        kill(child, SIGINT);
+        run.WhileRunning = [interruptAfterMs](int pid) {
+            usleep(static_cast<useconds_t>(interruptAfterMs) * 1000);
+            kill(pid, SIGINT);
+        };
     }
-    Result result{-1, {}};
-    char buffer[4096];
-    for (ssize_t n; (n = read(fromChild[0], buffer, sizeof buffer)) > 0;)
-        result.Output.append(buffer, static_cast<std::size_t>(n));
-    close(fromChild[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    result.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return result;
-}
-
-// Runs `program` without DISPLAY on a new pseudo-terminal, types `line` once
-// the prompt is there, and returns all that appeared on the terminal.
-std::string RunOnTerminal(const std::string& program, const std::string& line)
-{
-    int master = -1;
-    const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
-    if (child < 0)
-        throw std::runtime_error("forkpty");
-    if (child == 0) {
-        unsetenv("DISPLAY");
-        execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    std::string screen;
-    char buffer[4096];
-    bool typed = false;
-    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;) {
-        screen.append(buffer, static_cast<std::size_t>(n));
-        if (!typed && screen.find("Password: ") != std::string::npos) {
-            typed = write(master, line.data(), line.size()) == static_cast<ssize_t>(line.size());
-        }
-    }
-    close(master);
-    waitpid(child, nullptr, 0);
-    return screen;
+    return CheckedRun(run);
 }
 
 std::string WriteProgram(const TempFolder& folder, const std::string& plain,
@@ -118,9 +60,9 @@ TEST(StubProgram, RestoresFilesOfEveryLength)
         TempFolder folder;
         const std::string plain = PatternBytes(length, 11);
         const std::string program = WriteProgram(folder, plain, "correct horse");
-        const Result result = RunWithoutDisplay(program, "correct horse\n");
-        EXPECT_EQ(result.ExitCode, 0) << result.Output;
-        EXPECT_EQ(result.Output, "Password: \nFile decrypted!\n");
+        const ProcessResult result = RunWithoutDisplay(program, "correct horse\n");
+        EXPECT_EQ(result.ExitCode, 0) << result.Out;
+        EXPECT_EQ(result.Out, "Password: \nFile decrypted!\n");
         EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
         EXPECT_EQ(Snapshot(folder.Path()).size(), 3U); // .doc, .exe, .dec
     }
@@ -146,9 +88,9 @@ TEST(StubProgram, AnswersOnTheTerminal)
         SCOPED_TRACE(c.Name);
         TempFolder folder;
         const std::string program = WriteProgram(folder, PatternBytes(100), "pw");
-        const Result result = RunWithoutDisplay(program, c.Input);
+        const ProcessResult result = RunWithoutDisplay(program, c.Input);
         EXPECT_EQ(result.ExitCode, c.ExitCode);
-        EXPECT_EQ(result.Output, c.Output);
+        EXPECT_EQ(result.Out, c.Output);
         EXPECT_EQ(std::filesystem::exists(folder.Path() / "report.dec"), c.Restored);
     }
 }
@@ -159,9 +101,13 @@ TEST(StubProgram, ThePasswordIsNotEchoedOnATerminal)
 {
     TempFolder folder;
     const std::string plain = PatternBytes(300);
-    const std::string screen =
-        RunOnTerminal(WriteProgram(folder, plain, "hidden pw"), "hidden pw\n");
-    EXPECT_EQ(screen, "Password: \r\nFile decrypted!\r\n");
+    ProcessRun run;
+    run.Program = WriteProgram(folder, plain, "hidden pw");
+    const TerminalResult result =
+        CheckedRun(run, {WaitFor("Password: "), ReadMode(), Type("hidden pw\r")});
+    EXPECT_EQ(result.Out, "Password: \r\nFile decrypted!\r\n");
+    ASSERT_EQ(result.Modes.size(), 1U);
+    EXPECT_FALSE(test::EchoOn(result.Modes[0])) << "echo is on at the prompt";
     EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
 }
 
@@ -171,10 +117,10 @@ TEST(StubProgram, AnUnreachableDisplayFallsBackToTheTerminal)
     for (const char* display : {"", ":9999"}) {
         SCOPED_TRACE(display);
         TempFolder folder;
-        const Result result =
+        const ProcessResult result =
             RunWithoutDisplay(WriteProgram(folder, PatternBytes(40), "pw"), "pw\n", -1, display);
         EXPECT_EQ(result.ExitCode, 0);
-        EXPECT_EQ(result.Output, "Password: \nFile decrypted!\n");
+        EXPECT_EQ(result.Out, "Password: \nFile decrypted!\n");
     }
 }
 
@@ -182,7 +128,7 @@ TEST(StubProgram, AWrongPasswordGivesOtherBytesOfTheRightLength)
 {
     TempFolder folder;
     const std::string plain = PatternBytes(5000);
-    const Result result = RunWithoutDisplay(WriteProgram(folder, plain, "right"), "wrong\n");
+    const ProcessResult result = RunWithoutDisplay(WriteProgram(folder, plain, "right"), "wrong\n");
     EXPECT_EQ(result.ExitCode, 0);
     const std::string restored = ReadBytes(folder / "report.dec");
     EXPECT_EQ(restored.size(), plain.size());
@@ -195,10 +141,10 @@ TEST(StubProgram, ASecondRunFindsTheNameTaken)
     const std::string plain = PatternBytes(777);
     const std::string program = WriteProgram(folder, plain, "pw");
     ASSERT_EQ(RunWithoutDisplay(program, "pw\n").ExitCode, 0);
-    const Result second = RunWithoutDisplay(program, "pw\n");
+    const ProcessResult second = RunWithoutDisplay(program, "pw\n");
     EXPECT_EQ(second.ExitCode, 1);
-    EXPECT_EQ(second.Output, "Password: \nThe file name report.dec is already taken.\n"
-                             "The decrypted file was saved as report (2).dec.\n");
+    EXPECT_EQ(second.Out, "Password: \nThe file name report.dec is already taken.\n"
+                          "The decrypted file was saved as report (2).dec.\n");
     EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
     EXPECT_EQ(ReadBytes(folder / "report (2).dec"), plain);
 }
@@ -209,10 +155,11 @@ TEST(StubProgram, AnInterruptLeavesNoWorkingFile)
 {
     TempFolder folder;
     const std::string program = WriteProgram(folder, PatternBytes(48 << 20), "pw");
-    const Result result = RunWithoutDisplay(program, "pw\n", 150);
+    const ProcessResult result = RunWithoutDisplay(program, "pw\n", 150);
     for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
-    EXPECT_TRUE(result.ExitCode == 128 + SIGINT || result.ExitCode == 0) << result.ExitCode;
+    EXPECT_TRUE(result.Signal == SIGINT || result.ExitCode == 0)
+        << result.ExitCode << " " << result.Signal;
 }
 
 } // namespace
