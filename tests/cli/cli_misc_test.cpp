@@ -187,18 +187,21 @@ TEST_F(CliTest, AsksForThePasswordOnTheTerminal)
 {
     WriteBytes(In("one"), "first");
     WriteBytes(In("two"), "second");
-    const TerminalResult result =
-        CheckedRun(Cli({"encrypt", "one", "two"}),
-                   {WaitFor("Password: "), ReadMode(), Type("typed secret\r")});
+    // Encrypting asks twice: a typo would lock the data away for good.
+    const TerminalResult result = CheckedRun(
+        Cli({"encrypt", "one", "two"}),
+        {WaitFor("Password: "), ReadMode(), Type("typed secret\r"), WaitFor("Repeat password: "),
+         ReadMode(), Type("typed secret\r")});
     ASSERT_EQ(result.ExitCode, 0) << result.Out;
-    ASSERT_EQ(result.Modes.size(), 1U);
+    ASSERT_EQ(result.Modes.size(), 2U);
     EXPECT_FALSE(EchoOn(result.Modes[0])) << "echo is on at the prompt";
+    EXPECT_FALSE(EchoOn(result.Modes[1])) << "echo is on at the second prompt";
     EXPECT_EQ(result.Out.find("typed secret"), std::string::npos) << "echoed: " << result.Out;
     std::size_t prompts = 0;
-    for (std::size_t at = 0; (at = result.Out.find("Password: ", at)) != std::string::npos; ++at) {
+    for (std::size_t at = 0; (at = result.Out.find("assword: ", at)) != std::string::npos; ++at) {
         ++prompts;
     }
-    EXPECT_EQ(prompts, 1U);
+    EXPECT_EQ(prompts, 2U);
     const std::string password = PasswordFile("typed secret");
     for (const char* name : {"one", "two"}) {
         std::filesystem::rename(In(name), In(std::string(name) + ".orig"));

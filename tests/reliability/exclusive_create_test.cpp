@@ -2,7 +2,7 @@
 // O_CREAT but without O_EXCL follows a link, or opens a file, that someone
 // else put under the name in the meantime. The fault library logs every
 // open with O_CREAT, and each writing command must have been seen creating
-// its output that way.
+// its output that way. Each then flushes the folder it named the output in.
 
 #include "reliability/fault_log.h"
 #include "reliability/reliability_fixture.h"
@@ -16,10 +16,6 @@ struct CreateCase {
     const char* Name;
     Writer Program;
     Command Target; // for Writer::Cli
-    // Whether today's code creates its output through open. Outputs created
-    // by mkostemp are not seen: it opens the file inside libc, past the
-    // library.
-    bool CreatedThroughOpen;
 };
 
 void PrintTo(const CreateCase& c, std::ostream* out)
@@ -59,23 +55,40 @@ TEST_P(ExclusiveCreateTest, OutputsAreCreatedExclusively)
             EXPECT_TRUE(record.HasFlag("O_EXCL")) << "created without O_EXCL: " << record.Line;
         }
     }
-    if (!c.CreatedThroughOpen) {
-        // enabled once outputs are created through open
-        GTEST_SKIP() << "the output is created by mkostemp, which the log cannot see";
-    }
     EXPECT_NE(creates, 0U) << "the output file was not seen being created: no open with O_CREAT "
                               "inside the folder was logged";
 }
 
+// A new name is on disk only once its folder is: after the output's last
+// flush, the folder the output was named in is flushed too.
+TEST_P(ExclusiveCreateTest, TheFolderIsFlushedAfterTheOutputIsNamed)
+{
+    const CreateCase& c = GetParam();
+    const ProcessResult result = CheckedRun(Logged(RunFor(c)));
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    const std::vector<LogRecord> records = ReadFaultLog(FaultLog());
+    const std::string folder = std::filesystem::canonical(Work()).string();
+    std::size_t lastFileFlush = records.size();
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (records[i].IsFlush() && records[i].Path.starts_with(folder + "/"))
+            lastFileFlush = i;
+    }
+    ASSERT_LT(lastFileFlush, records.size()) << "the output was never flushed";
+    bool folderFlushed = false;
+    for (std::size_t i = lastFileFlush + 1; i < records.size(); ++i)
+        folderFlushed = folderFlushed || (records[i].Call == "fsync" && records[i].Path == folder);
+    EXPECT_TRUE(folderFlushed) << "no flush of " << folder << " after the output's";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Programs, ExclusiveCreateTest,
-    ::testing::Values(CreateCase{"Encrypt", Writer::Cli, Command::EncryptBeside, false},
-                      CreateCase{"EncryptInPlace", Writer::Cli, Command::EncryptInPlace, false},
-                      CreateCase{"Decrypt", Writer::Cli, Command::DecryptBeside, false},
-                      CreateCase{"DecryptInPlace", Writer::Cli, Command::DecryptInPlace, false},
-                      CreateCase{"Sfx", Writer::Cli, Command::Sfx, false},
-                      CreateCase{"HashReport", Writer::HashReport, Command::Hash, true},
-                      CreateCase{"StubRestoring", Writer::Stub, Command::Sfx, false}),
+    ::testing::Values(CreateCase{"Encrypt", Writer::Cli, Command::EncryptBeside},
+                      CreateCase{"EncryptInPlace", Writer::Cli, Command::EncryptInPlace},
+                      CreateCase{"Decrypt", Writer::Cli, Command::DecryptBeside},
+                      CreateCase{"DecryptInPlace", Writer::Cli, Command::DecryptInPlace},
+                      CreateCase{"Sfx", Writer::Cli, Command::Sfx},
+                      CreateCase{"HashReport", Writer::HashReport, Command::Hash},
+                      CreateCase{"StubRestoring", Writer::Stub, Command::Sfx}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

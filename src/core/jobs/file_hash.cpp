@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "core/crypto/base64.h"
+#include "core/io/output_file.h"
 #include "core/io/posix_file.h"
 
 namespace ciphra {
@@ -82,14 +83,18 @@ std::string HashReport(std::string_view fileName, std::string_view dateTime,
 
 ReportSave SaveHashReport(const std::string& path, std::string_view report)
 {
-    int error = 0;
-    std::optional<File> file = File::TryOpen(path, OpenMode::CreateExclusive, 0666, &error);
-    if (!file) {
-        return error == EEXIST ? ReportSave::Exists : ReportSave::CannotCreate;
+    if (PathExists(path)) {
+        return ReportSave::Exists;
     }
-    file->WriteAll(report.data(), report.size());
-    file->Close();
-    return ReportSave::Saved;
+    std::optional<OutputFile> output;
+    try {
+        output.emplace(path);
+    } catch (const FileError&) {
+        return ReportSave::CannotCreate;
+    }
+    output->Handle().WriteAll(report.data(), report.size());
+    output->Finish(MaskedPermissions(0666));
+    return output->PublishNew() ? ReportSave::Saved : ReportSave::Exists;
 }
 
 } // namespace ciphra

@@ -37,8 +37,9 @@ enum class ReportSave {
     CannotCreate, // any other reason the file could not be created
 };
 
-// Creates `path` as a new file (never replacing one) and writes `report`
-// into it. A failure while writing throws FileError; the part written stays.
+// Writes `report` as the new file `path` (an OutputFile: it appears only
+// when complete, and never replaces anything). A failure while writing
+// throws FileError, and nothing is left.
 ReportSave SaveHashReport(const std::string& path, std::string_view report);
 
 } // namespace ciphra
