@@ -58,7 +58,7 @@ public:
 
     TempFolder Folder;
     FakeFileList List;
-    gui::TForm4 Password;
+    gui::PasswordDialog Password;
     QLineEdit HashFile;
     gui::CipherProgressWindow Progress;
     gui::MessageBoxScript Boxes;

@@ -22,7 +22,7 @@ using namespace ciphra::gui;
 
 namespace {
 
-void Select(TForm1& w, const QStringList& names)
+void Select(MainWindow& w, const QStringList& names)
 {
     for (int row = 0; row < w.Entries->rowCount(); ++row) {
         if (names.contains(w.Entries->Entry(row).Name))
@@ -32,7 +32,7 @@ void Select(TForm1& w, const QStringList& names)
     w.SetFileCommandsEnabled(true);
 }
 
-QStringList Listed(TForm1& w)
+QStringList Listed(MainWindow& w)
 {
     QStringList names;
     for (int row = 0; row < w.Entries->rowCount(); ++row)
@@ -40,7 +40,8 @@ QStringList Listed(TForm1& w)
     return names;
 }
 
-void AnswerPassword(ModalScript& dialogs, TForm4& dialog, const QString& password, bool digest)
+void AnswerPassword(ModalScript& dialogs, PasswordDialog& dialog, const QString& password,
+                    bool digest)
 {
     dialogs.Queue([&dialog, password, digest](QDialog&) {
         dialog.Edit1->setText(password);
@@ -62,7 +63,7 @@ private slots:
         test::WriteBytes(folder / "a.txt", "first plain file");
         test::WriteBytes(folder / "b.txt", "second plain file");
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(QString::fromStdString(folder.Path().string()));
         Select(w, {"a.txt", "b.txt"});
         MessageBoxScript boxes;
@@ -97,7 +98,7 @@ private slots:
         test::TempFolder folder;
         test::WriteBytes(folder / "a.txt", "plain");
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(QString::fromStdString(folder.Path().string()));
         Select(w, {"a.txt"});
         MessageBoxScript boxes;

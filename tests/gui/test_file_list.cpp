@@ -144,7 +144,7 @@ private slots:
     {
         FolderOf folder({"apple", "banana", "cherry", "avocado"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.ShowFolderByPath(folder.Path());
         QAbstractItemView* view = w.ListView->CurrentView();
@@ -162,7 +162,7 @@ private slots:
     {
         FolderOf folder({});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
         QCOMPARE(w.Entries->rowCount(), 0);
         QCOMPARE(w.ListView->FirstSelectedRow(), -1);
@@ -174,7 +174,7 @@ private slots:
         FolderOf one({"a"});
         FolderOf two({"b"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(one.Path());
         w.ShowFolderByPath(two.Path());
         QCOMPARE(History(*w.cbPath), QStringList({two.Path(), one.Path(), "computer:///"}));
@@ -199,7 +199,7 @@ private slots:
     void upOneLevel()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         int beeps = 0;
         w.Beep = [&] { ++beeps; };
         w.ShowFolderByPath("/");
@@ -222,7 +222,7 @@ private slots:
     {
         FolderOf folder({"sub/", "sub/deeper.txt", "readme.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QStringList opened;
@@ -266,7 +266,7 @@ private slots:
         QFETCH(QString, message);
         FolderOf folder({"kept.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.ShowFolderByPath(folder.Path());
         const QStringList history = History(*w.cbPath);
@@ -288,7 +288,7 @@ private slots:
     {
         FolderOf folder({"one/", "two/"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         // A commit points the tree at the listed folder; the tree's change
         // event commits the same folder once more, and the chain stops.
@@ -314,7 +314,7 @@ private slots:
     {
         FolderOf folder({"a", "b", "c"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.ShowFolderByPath(folder.Path());
         w.ListView->Selection()->select(w.Entries->index(2, 0),
@@ -338,7 +338,7 @@ private slots:
             names << QString("file%1.txt").arg(i);
         FolderOf folder(names);
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.resize(558, 393);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));

@@ -32,7 +32,7 @@ struct Seen {
     bool noteShown = false;
 };
 
-ModalScript::Step Look(TForm6& viewer, Seen& seen)
+ModalScript::Step Look(FileViewerWindow& viewer, Seen& seen)
 {
     return [&viewer, &seen](QDialog& shown) {
         seen = {shown.windowTitle(), viewer.RichEdit1->toPlainText(),
@@ -48,7 +48,7 @@ class TestFileViewer : public QObject {
 private slots:
     void layout()
     {
-        TForm6 viewer;
+        FileViewerWindow viewer;
         QCOMPARE(viewer.pos(), QPoint(192, 107));
         QVERIFY(!(viewer.windowFlags() & Qt::WindowMinimizeButtonHint));
         QCOMPARE(viewer.Panel1->height(), 25);
@@ -86,7 +86,7 @@ private slots:
         TempFolder folder;
         const std::string path = folder / "file.txt";
         WriteBytes(path, bytes.toStdString());
-        TForm6 viewer;
+        FileViewerWindow viewer;
         Seen seen;
         ModalScript script;
         script.Queue(Look(viewer, seen));
@@ -103,7 +103,7 @@ private slots:
         TempFolder folder;
         WriteBytes(folder / "first.txt", "first file");
         WriteBytes(folder / "second.txt", "second");
-        TForm6 viewer;
+        FileViewerWindow viewer;
         Seen first, second;
         ModalScript script;
         script.Queue(Look(viewer, first));
@@ -118,7 +118,7 @@ private slots:
     {
         TempFolder folder;
         WriteBytes(folder / "a.txt", "text");
-        TForm6 viewer;
+        FileViewerWindow viewer;
         bool closed = false;
         QString before;
         ModalScript script;
@@ -155,7 +155,7 @@ private slots:
         ciphra::test::AsFolderOwner owner(folder.Path()); // root reads every file
 
         const QString path = QString::fromStdString(folder / name.toStdString());
-        TForm6 viewer;
+        FileViewerWindow viewer;
         MessageBoxScript boxes;
         ModalScript script;
         QVERIFY(!RunGuarded([&] { viewer.ViewFile(path); }));
@@ -169,7 +169,7 @@ private slots:
     // is near; nothing is lost or added but the breaks.
     void longLinesAreShownInPieces_data()
     {
-        const qsizetype n = TForm6::kLongLine;
+        const qsizetype n = FileViewerWindow::kLongLine;
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<qsizetype>>("pieces");
         QTest::newRow("at the limit") << QString(n, 'x') << QList<qsizetype>{n};
@@ -189,7 +189,7 @@ private slots:
         QFETCH(QList<qsizetype>, pieces);
         TempFolder folder;
         WriteBytes(folder / "long.txt", (line + "\nshort\n").toStdString());
-        TForm6 viewer;
+        FileViewerWindow viewer;
         Seen seen;
         ModalScript script;
         script.Queue(Look(viewer, seen));
@@ -209,21 +209,21 @@ private slots:
     void largeFileShowsItsFirstPart()
     {
         TempFolder folder;
-        std::string big(std::size_t(TForm6::kShownBytes) + 4096, 'x');
+        std::string big(std::size_t(FileViewerWindow::kShownBytes) + 4096, 'x');
         for (std::size_t i = 100; i < big.size(); i += 101)
             big[i] = '\n';
         WriteBytes(folder / "big.txt", big);
-        WriteBytes(folder / "exact.txt", big.substr(0, std::size_t(TForm6::kShownBytes)));
-        TForm6 viewer;
+        WriteBytes(folder / "exact.txt", big.substr(0, std::size_t(FileViewerWindow::kShownBytes)));
+        FileViewerWindow viewer;
         Seen large, exact;
         ModalScript script;
         script.Queue(Look(viewer, large));
         script.Queue(Look(viewer, exact));
         viewer.ViewFile(QString::fromStdString(folder / "big.txt"));
         viewer.ViewFile(QString::fromStdString(folder / "exact.txt"));
-        QCOMPARE(large.text.size(), TForm6::kShownBytes);
+        QCOMPARE(large.text.size(), FileViewerWindow::kShownBytes);
         QVERIFY(large.noteShown);
-        QCOMPARE(exact.text.size(), TForm6::kShownBytes);
+        QCOMPARE(exact.text.size(), FileViewerWindow::kShownBytes);
         QVERIFY(!exact.noteShown);
     }
 };

@@ -68,7 +68,7 @@ class TestHashWindow : public QObject {
 
     QString In(const QString& name) const { return dir_.filePath(name); }
 
-    void Prepare(TForm3& window)
+    void Prepare(HashWindow& window)
     {
         window.Beep = [this] { ++beeps_; };
         window.DateTimeText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
@@ -105,7 +105,7 @@ private slots:
         WriteFile(path, content);
         // Read-only files are hashed: the file is only opened for reading.
         QFile::setPermissions(path, QFile::ReadOwner);
-        TForm3 window;
+        HashWindow window;
         (hex ? window.RadioHex : window.RadioChar)->setChecked(true);
         window.HashFile->setText(path);
         MessageBoxScript boxes;
@@ -127,7 +127,7 @@ private slots:
     {
         QFETCH(QString, fileName);
         QFETCH(bool, information);
-        TForm3 window;
+        HashWindow window;
         window.HashFile->setText(fileName.isEmpty() ? fileName : In(fileName));
         window.HashFileBox->setText("0xEARLIER");
         MessageBoxScript boxes;
@@ -146,7 +146,7 @@ private slots:
     {
         const QString source = In("notes.txt");
         WriteFile(source, "abc");
-        TForm3 window;
+        HashWindow window;
         Prepare(window);
         window.HashFile->setText(source);
         window.Button4Click();
@@ -204,7 +204,7 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir folder;
         WriteFile(folder.filePath("taken.hsh"), "old");
-        TForm3 window;
+        HashWindow window;
         Prepare(window);
         window.HashFile->setText("x");
         window.HashFileBox->setText("0x00");
@@ -226,7 +226,7 @@ private slots:
 
     void saveDoesNothingWithoutHashOrWhenCancelled()
     {
-        TForm3 window;
+        HashWindow window;
         Prepare(window);
         ModalScript modal;
         MessageBoxScript boxes;
@@ -252,7 +252,7 @@ private slots:
     void closingEmptiesBothBoxes()
     {
         QFETCH(int, way);
-        TForm3 window;
+        HashWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.RadioChar->setChecked(true);
@@ -293,14 +293,14 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QStringList, selected);
         QFETCH(QString, path);
-        TForm3 window;
+        HashWindow window;
         FakeList list;
         list.Folder = folder;
         list.Selected = selected;
         ModalScript modal;
         QString seen;
         modal.Queue([&](QDialog& dialog) {
-            auto& hash = static_cast<TForm3&>(dialog);
+            auto& hash = static_cast<HashWindow&>(dialog);
             seen = hash.HashFile->text();
             hash.HashFileBox->setText("0x00");
             hash.reject();

@@ -33,7 +33,7 @@ using ciphra::gui::testing::FolderOf;
 
 namespace {
 
-bool FileCommandsEnabled(TForm1& w)
+bool FileCommandsEnabled(MainWindow& w)
 {
     bool all = true;
     bool any = false;
@@ -75,7 +75,7 @@ private slots:
     void windowsAndCaptions()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         QCOMPARE(w.windowTitle(), QString("Ciphra 2K V2.0 Beta1"));
         const OtherWindows& o = windows.Others();
         const std::vector<std::pair<QWidget*, QString>> expected = {
@@ -99,8 +99,8 @@ private slots:
     void firstRunDefaults()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
-        QCOMPARE(w.geometry(), TForm1::kDesignedBounds);
+        MainWindow& w = windows.Main();
+        QCOMPARE(w.geometry(), MainWindow::kDesignedBounds);
         QVERIFY(!w.Commands.Createselfdecryptingfiles1->isChecked());
         QVERIFY(!w.Commands.Overwritefileonencryption1->isChecked());
         QCOMPARE(w.cbPath->currentText(), QString("computer:///"));
@@ -134,7 +134,7 @@ private slots:
         }
         {
             ProgramWindows windows;
-            TForm1& w = windows.Main();
+            MainWindow& w = windows.Main();
             QCOMPARE(w.Commands.Createselfdecryptingfiles1->isChecked(), selfDecOn);
             QCOMPARE(w.Commands.Overwritefileonencryption1->isChecked(), overWrOn);
             w.show();
@@ -148,7 +148,7 @@ private slots:
     void optionToggleTakesEffectAtOnceAndIsStoredAtClose()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.Commands.Overwritefileonencryption1->trigger();
         QVERIFY(w.Commands.Overwritefileonencryption1->isChecked());
@@ -262,7 +262,7 @@ private slots:
     void menusToolbarAndContextMenu()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         QCOMPARE(Captions(w.menuBar()->actions()),
                  QStringList({"&File", "&Clipboard", "&Options", "&Help"}));
         const QList<QStringList> menus = {
@@ -315,7 +315,7 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.move(0, 0);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -354,7 +354,7 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowFolderByPath(folder.Path());
@@ -389,7 +389,7 @@ private slots:
     {
         FolderOf folder({"x/"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -405,7 +405,7 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
         w.ListView->Selection()->select(w.Entries->index(2, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -413,7 +413,7 @@ private slots:
         ModalScript script;
         QString shownPath;
         script.Queue([&](QDialog& dialog) {
-            shownPath = static_cast<TForm3&>(dialog).HashFile->text();
+            shownPath = static_cast<HashWindow&>(dialog).HashFile->text();
             return int(QDialog::Rejected);
         });
         w.Commands.Hashfile1->trigger();
@@ -426,7 +426,7 @@ private slots:
     void helpAboutAndLegend()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -437,7 +437,7 @@ private slots:
         QCOMPARE(boxes.Boxes()[0].title, QString("Ciphra 2K"));
         QCOMPARE(boxes.Boxes()[0].text, QString("Sorry... Next time, I promise."));
 
-        TForm7& about = *windows.Others().about;
+        AboutWindow& about = *windows.Others().about;
         ModalScript modal;
         QUrl opened;
         about.OpenAddress = [&](const QUrl& url) { opened = url; };
@@ -452,7 +452,7 @@ private slots:
         QCOMPARE(about.Label1->pos(), QPoint(80, 179));
         QVERIFY(about.Label1->width() >= about.Label1->sizeHint().width());
 
-        TForm2& legend = *windows.Others().legend;
+        ColorLegendWindow& legend = *windows.Others().legend;
         QVERIFY(legend.windowFlags() & Qt::WindowStaysOnTopHint);
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY(legend.isVisible());

@@ -21,7 +21,7 @@ class TestPasswordDialog : public QObject {
 private slots:
     void startsAsDesigned()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         QCOMPARE(dialog.windowTitle(), QString("Enter password:"));
         QCOMPARE(dialog.size(), QSize(300, 141));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
@@ -42,7 +42,7 @@ private slots:
 
     void tabOrderAndFocus()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.show();
         QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(dialog.Edit1));
         const QList<QWidget*> order = {dialog.Edit1, dialog.Button1, dialog.Button2,
@@ -70,7 +70,7 @@ private slots:
         QFETCH(int, backspaces);
         QFETCH(bool, cleared);
         QFETCH(bool, okEnabled);
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.show();
         QTest::keyClicks(dialog.Edit1, typed);
         for (int i = 0; i < backspaces; ++i)
@@ -82,7 +82,7 @@ private slots:
 
     void clearingWritesZeroDigitsThenNothing()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.Edit1->setText("secret");
         QSignalSpy changes(dialog.Edit1, &QLineEdit::textChanged);
         dialog.ClearPasswordField();
@@ -114,7 +114,7 @@ private slots:
         QFETCH(int, key);
         QFETCH(bool, closed);
         QFETCH(int, result);
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.show();
         QTest::keyClicks(dialog.Edit1, typed);
         QSignalSpy finished(&dialog, &QDialog::finished);
@@ -128,7 +128,7 @@ private slots:
 
     void showPasswordUnmasks()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.Edit1->setText("abc");
         QCOMPARE(dialog.Edit1->displayText(), QString("***"));
         QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
@@ -140,7 +140,7 @@ private slots:
     // One dialog serves every command: the next use finds what the last left.
     void stateIsKeptBetweenUses()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         ModalScript script;
         script.Queue([&](QDialog&) {
             dialog.CheckBox1->setChecked(true);
@@ -170,7 +170,7 @@ private slots:
 
     void passwordBytesAreUtf8()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.Edit1->setText(QString::fromUtf8("p\xC3\xA4ss \xE2\x82\xAC"));
         const PasswordBytes bytes = dialog.Password();
         QCOMPARE(QByteArray(bytes.View().data(), qsizetype(bytes.View().size())),
@@ -181,7 +181,7 @@ private slots:
     // and the visibility comes back however the scope ends.
     void digestOptionHiddenForAScope()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.CheckBox2->setChecked(false);
         try {
             DigestOptionHidden outer(dialog);

@@ -64,7 +64,7 @@ class TestShredCommand : public QObject {
 
     int beeps_ = 0;
 
-    void Prepare(TForm5& window)
+    void Prepare(WipeProgressWindow& window)
     {
         window.Beep = [this] { ++beeps_; };
         window.ClockText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
@@ -80,7 +80,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("report.doc");
         WriteFile(path, QByteArray(20000, 'x'));
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         QStringList seen;
         window.ClockText = [&] {
@@ -139,7 +139,7 @@ private slots:
         WriteFile(dir.filePath("chunks"), QByteArray(2 * 8192, 'c'));
         WriteFile(dir.filePath("readonly"), "locked");
         QFile::setPermissions(dir.filePath("readonly"), QFile::ReadOwner);
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         MessageBoxScript script;
         script.QueueAnswer(yes);
@@ -166,7 +166,7 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir.filePath(kTemporaryName), "not mine");
         WriteFile(dir.filePath("mine"), "secret");
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         MessageBoxScript script;
         script.QueueAnswer(true);
@@ -188,7 +188,7 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir.filePath("first"), "one");
         WriteFile(dir.filePath("second"), "two");
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         window.ClockText = []() -> QString { throw ciphra::Exception("Disk full"); };
         MessageBoxScript script;

@@ -30,7 +30,7 @@ using ciphra::test::WriteBytes;
 
 namespace {
 
-void SelectEntry(TForm1& w, const QString& caption)
+void SelectEntry(MainWindow& w, const QString& caption)
 {
     for (int row = 0; row < w.Entries->rowCount(); ++row) {
         const QModelIndex index = w.Entries->index(row, 0);
@@ -53,7 +53,7 @@ private slots:
         TempFolder folder;
         WriteBytes(folder / "note.txt", "to be viewed");
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(QString::fromStdString(folder.Path().string()));
         ModalScript script;
         QString shown;
@@ -84,12 +84,12 @@ private slots:
     void stringWindowHidesTheDigestOptionWhileOpen()
     {
         ProgramWindows windows;
-        TForm4& password = *windows.Others().password;
+        PasswordDialog& password = *windows.Others().password;
         ModalScript script;
         bool optionShown = true;
         script.Queue([&](QDialog& shown) {
             optionShown = password.DigestOptionVisible();
-            static_cast<TForm8&>(shown).Memo1->setPlainText("left behind");
+            static_cast<TextWindow&>(shown).Memo1->setPlainText("left behind");
             return int(QDialog::Rejected);
         });
         windows.Main().Commands.Stringencryption1->trigger();
@@ -104,8 +104,8 @@ private slots:
     void clipboardCommands()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
-        TForm4& password = *windows.Others().password;
+        MainWindow& w = windows.Main();
+        PasswordDialog& password = *windows.Others().password;
         QClipboard& clipboard = *QGuiApplication::clipboard();
         const auto answer = [&](QDialog&) {
             password.Edit1->setText("pw");

@@ -29,7 +29,8 @@ QClipboard& Clipboard()
 
 // A password dialog step: type the password and confirm, noting whether
 // "Use Hash of password" was on show meanwhile.
-ModalScript::Step Answer(TForm4& dialog, const QString& password, bool* optionShown = nullptr)
+ModalScript::Step Answer(PasswordDialog& dialog, const QString& password,
+                         bool* optionShown = nullptr)
 {
     return [&dialog, password, optionShown](QDialog&) {
         if (optionShown != nullptr)
@@ -39,7 +40,7 @@ ModalScript::Step Answer(TForm4& dialog, const QString& password, bool* optionSh
     };
 }
 
-ModalScript::Step Cancel(TForm4& dialog, const QString& typed)
+ModalScript::Step Cancel(PasswordDialog& dialog, const QString& typed)
 {
     return [&dialog, typed](QDialog&) {
         dialog.Edit1->setText(typed);
@@ -59,8 +60,8 @@ QString Expected(std::string bytes, const char* password)
 class TestTextWindow : public QObject {
     Q_OBJECT
 
-    TForm4* dialog = nullptr;
-    TForm8* window = nullptr;
+    PasswordDialog* dialog = nullptr;
+    TextWindow* window = nullptr;
 
     // Clicks a button the way the user does.
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -68,8 +69,8 @@ class TestTextWindow : public QObject {
 private slots:
     void init()
     {
-        dialog = new TForm4;
-        window = new TForm8(*dialog);
+        dialog = new PasswordDialog;
+        window = new TextWindow(*dialog);
         window->show();
     }
     void cleanup()
@@ -369,7 +370,7 @@ private slots:
         QFETCH(QString, report);
         window->hide();
         if (clipboard.isEmpty())
-            TForm8::EmptyClipboard();
+            TextWindow::EmptyClipboard();
         else
             Clipboard().setText(clipboard);
         MessageBoxScript boxes;
@@ -389,7 +390,7 @@ private slots:
     void emptyClipboard()
     {
         Clipboard().setText("something");
-        TForm8::EmptyClipboard();
+        TextWindow::EmptyClipboard();
         QVERIFY(Clipboard().text().isEmpty());
     }
 };

@@ -17,7 +17,7 @@ using ciphra::gui::testing::FolderOf;
 
 namespace {
 
-void Select(TForm1& w, const QStringList& names)
+void Select(MainWindow& w, const QStringList& names)
 {
     for (int row = 0; row < w.Entries->rowCount(); ++row) {
         if (names.contains(w.Entries->Entry(row).Name))
@@ -27,7 +27,7 @@ void Select(TForm1& w, const QStringList& names)
     w.SetFileCommandsEnabled(true);
 }
 
-QStringList Listed(TForm1& w)
+QStringList Listed(MainWindow& w)
 {
     QStringList names;
     for (int row = 0; row < w.Entries->rowCount(); ++row)
@@ -46,7 +46,7 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         windows.Others().wipeProgress->Beep = [] {};
         w.ShowFolderByPath(folder.Path());
         Select(w, {"a.txt", "c.txt"});
@@ -64,7 +64,7 @@ private slots:
     {
         FolderOf folder({"a.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         windows.Others().wipeProgress->Beep = [] {};
         MessageBoxScript boxes;
         w.WipeFile(folder.FilePath("a.txt"), 1);
@@ -80,13 +80,13 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
         Select(w, {"b.txt"});
         ModalScript modal;
         QString hashed;
         modal.Queue([&](QDialog& dialog) {
-            auto& hash = static_cast<TForm3&>(dialog);
+            auto& hash = static_cast<HashWindow&>(dialog);
             hash.Button4Click();
             hashed = hash.HashFileBox->text();
             hash.reject();

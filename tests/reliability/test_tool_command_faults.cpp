@@ -38,7 +38,7 @@ private slots:
         else
             fs::permissions(locked, fs::perms::none);
         bench.Boxes.QueueAnswer(true);
-        gui::TForm5 progress;
+        gui::WipeProgressWindow progress;
         progress.Beep = [] {};
 
         {
@@ -68,9 +68,9 @@ private slots:
         CommandBench bench;
         const std::string path = bench.AddFile("gone.txt", "abc");
         fs::remove(path);
-        gui::TForm3 window;
+        gui::HashWindow window;
         bench.Dialogs.Queue([](QDialog& dialog) {
-            auto& hash = static_cast<gui::TForm3&>(dialog);
+            auto& hash = static_cast<gui::HashWindow&>(dialog);
             hash.Button4Click();
             hash.reject();
             return int(QDialog::Rejected);

@@ -89,9 +89,9 @@ QString Run(Command command, CommandBench& bench, const std::string& name)
         break;
     }
     case Command::Hash: {
-        gui::TForm3 window;
+        gui::HashWindow window;
         bench.Dialogs.Queue([&digest](QDialog& dialog) {
-            auto& hash = static_cast<gui::TForm3&>(dialog);
+            auto& hash = static_cast<gui::HashWindow&>(dialog);
             gui::RunGuarded([&] { hash.Button4Click(); });
             digest = hash.HashFileBox->text();
             hash.reject();
@@ -103,7 +103,7 @@ QString Run(Command command, CommandBench& bench, const std::string& name)
     }
     case Command::Shred: {
         bench.Boxes.QueueAnswer(true);
-        gui::TForm5 progress;
+        gui::WipeProgressWindow progress;
         progress.Beep = [] {};
         ReadFault fault("aaaaaaa.aaaaaaa");
         gui::RunGuarded([&] { gui::ShredSelectedFiles(nullptr, bench.List, progress); });

@@ -19,9 +19,9 @@ static void RegisterArt()
 namespace ciphra::gui {
 namespace {
 
-using Handler = void (TForm1::*)();
+using Handler = void (MainWindow::*)();
 
-QAction* MenuItem(TForm1& window, QMenu* menu, const char* name, const char* caption,
+QAction* MenuItem(MainWindow& window, QMenu* menu, const char* name, const char* caption,
                   const QKeySequence& shortcut, Handler handler)
 {
     QAction* action = menu->addAction(QString::fromUtf8(caption));
@@ -44,7 +44,7 @@ QIcon Glyph(int number)
     return QIcon(QStringLiteral(":/art/%1.svg").arg(QString::fromLatin1(files[number])));
 }
 
-QAction* Button(TForm1& window, QToolBar* bar, const char* name, const char* hint, int glyph,
+QAction* Button(MainWindow& window, QToolBar* bar, const char* name, const char* hint, int glyph,
                 Handler handler)
 {
     QAction* action = bar->addAction(Glyph(glyph), QString::fromLatin1(hint));
@@ -72,7 +72,7 @@ std::vector<QAction*> CommandTable::FileCommands() const
             Decryptfile1, Hashfile1,   Shredfile1,   Viewfile1};
 }
 
-CommandTable BuildCommandTable(TForm1& w)
+CommandTable BuildCommandTable(MainWindow& w)
 {
     static const bool artRegistered = (RegisterArt(), true);
     (void)artRegistered;
@@ -81,28 +81,28 @@ CommandTable BuildCommandTable(TForm1& w)
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
     t.Encryptfile1 = MenuItem(w, file, "Encryptfile1", "&Encrypt file", QKeySequence("Ctrl+E"),
-                              &TForm1::ToolButton2Click);
+                              &MainWindow::ToolButton2Click);
     t.Decryptfile1 = MenuItem(w, file, "Decryptfile1", "&Decrypt file", QKeySequence("Ctrl+D"),
-                              &TForm1::ToolButton4Click);
+                              &MainWindow::ToolButton4Click);
     t.Hashfile1 = MenuItem(w, file, "Hashfile1", "&Hash file", QKeySequence("Ctrl+H"),
-                           &TForm1::Hashfile1Click);
+                           &MainWindow::Hashfile1Click);
     t.Shredfile1 = MenuItem(w, file, "Shredfile1", "&Shred file", QKeySequence("Ctrl+S"),
-                            &TForm1::ToolButton5Click);
+                            &MainWindow::ToolButton5Click);
     t.Viewfile1 = MenuItem(w, file, "Viewfile1", "&View file", QKeySequence("Ctrl+V"),
-                           &TForm1::Viewfile1Click);
+                           &MainWindow::Viewfile1Click);
     file->addSeparator();
     t.Exit1 =
-        MenuItem(w, file, "Exit1", "E&xit", QKeySequence("Ctrl+X"), &TForm1::ToolButton8Click);
+        MenuItem(w, file, "Exit1", "E&xit", QKeySequence("Ctrl+X"), &MainWindow::ToolButton8Click);
 
     QMenu* clip = bar->addMenu(QStringLiteral("&Clipboard"));
     t.Stringencryption1 = MenuItem(w, clip, "Stringencryption1", "&String / clipboard encryption",
-                                   QKeySequence(Qt::Key_F3), &TForm1::Stringencryption1Click);
+                                   QKeySequence(Qt::Key_F3), &MainWindow::Stringencryption1Click);
     t.Encryptclipboard1 = MenuItem(w, clip, "Encryptclipboard1", "&Encrypt clipboard",
-                                   QKeySequence(Qt::Key_F6), &TForm1::Encryptclipboard1Click);
+                                   QKeySequence(Qt::Key_F6), &MainWindow::Encryptclipboard1Click);
     t.Decryptclipboard1 = MenuItem(w, clip, "Decryptclipboard1", "&Decrypt clipboard",
-                                   QKeySequence(Qt::Key_F7), &TForm1::Decryptclipboard1Click);
+                                   QKeySequence(Qt::Key_F7), &MainWindow::Decryptclipboard1Click);
     t.Emptyclipboard1 = MenuItem(w, clip, "Emptyclipboard1", "Empty &clipboard",
-                                 QKeySequence(Qt::Key_F8), &TForm1::Emptyclipboard1Click);
+                                 QKeySequence(Qt::Key_F8), &MainWindow::Emptyclipboard1Click);
 
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     t.Createselfdecryptingfiles1 =
@@ -117,19 +117,19 @@ CommandTable BuildCommandTable(TForm1& w)
         option->setCheckable(true);
     options->addSeparator();
     t.Goonelevelup1 = MenuItem(w, options, "Goonelevelup1", "&Go one level up - (BckSpc)",
-                               QKeySequence(), &TForm1::btnBackClick);
+                               QKeySequence(), &MainWindow::btnBackClick);
     t.Choosedir1 = MenuItem(w, options, "Choosedir1", "&Choose dir - (Enter)", QKeySequence(),
-                            &TForm1::btnBrowseClick);
+                            &MainWindow::btnBrowseClick);
     t.Refreshlist1 = MenuItem(w, options, "Refreshlist1", "&Refresh list - (F5)", QKeySequence(),
-                              &TForm1::ToolButton10Click);
+                              &MainWindow::ToolButton10Click);
     options->addSeparator();
     t.Showcolorinfo1 = MenuItem(w, options, "Showcolorinfo1", "&Show color info",
-                                QKeySequence(Qt::Key_F2), &TForm1::Showcolorinfo1Click);
+                                QKeySequence(Qt::Key_F2), &MainWindow::Showcolorinfo1Click);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
     t.Helpon1 = MenuItem(w, help, "Helpon1", "&Help on...", QKeySequence(Qt::Key_F1),
-                         &TForm1::ToolButton7Click);
-    t.About1 = MenuItem(w, help, "About1", "&About", QKeySequence(), &TForm1::About1Click);
+                         &MainWindow::ToolButton7Click);
+    t.About1 = MenuItem(w, help, "About1", "&About", QKeySequence(), &MainWindow::About1Click);
 
     QToolBar* tb = new QToolBar(QStringLiteral("ToolBar2"), &w);
     tb->setObjectName(QStringLiteral("ToolBar2"));
@@ -139,15 +139,17 @@ CommandTable BuildCommandTable(TForm1& w)
     tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
     tb->setMinimumHeight(27);
     t.ToolBar2 = tb;
-    t.ToolButton2 = Button(w, tb, "ToolButton2", "Encrypt file", 6, &TForm1::ToolButton2Click);
-    t.ToolButton4 = Button(w, tb, "ToolButton4", "Decrypt file", 7, &TForm1::ToolButton4Click);
-    t.ToolButton11 = Button(w, tb, "ToolButton11", "Hash file", 11, &TForm1::Hashfile1Click);
-    t.ToolButton5 = Button(w, tb, "ToolButton5", "Shred file", 8, &TForm1::ToolButton5Click);
+    t.ToolButton2 = Button(w, tb, "ToolButton2", "Encrypt file", 6, &MainWindow::ToolButton2Click);
+    t.ToolButton4 = Button(w, tb, "ToolButton4", "Decrypt file", 7, &MainWindow::ToolButton4Click);
+    t.ToolButton11 = Button(w, tb, "ToolButton11", "Hash file", 11, &MainWindow::Hashfile1Click);
+    t.ToolButton5 = Button(w, tb, "ToolButton5", "Shred file", 8, &MainWindow::ToolButton5Click);
     AddSpacer(tb, 8);
-    t.btnBrowse = Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0, &TForm1::btnBrowseClick);
-    t.btnBack = Button(w, tb, "btnBack", "One level back - (BackSpace)", 5, &TForm1::btnBackClick);
+    t.btnBrowse =
+        Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0, &MainWindow::btnBrowseClick);
+    t.btnBack =
+        Button(w, tb, "btnBack", "One level back - (BackSpace)", 5, &MainWindow::btnBackClick);
     t.ToolButton10 =
-        Button(w, tb, "ToolButton10", "Refresh list - F5", 12, &TForm1::ToolButton10Click);
+        Button(w, tb, "ToolButton10", "Refresh list - F5", 12, &MainWindow::ToolButton10Click);
     tb->addSeparator();
     // The four view-style toggles: one group, no hints, none down at start.
     t.viewStyles = new QActionGroup(&w);
@@ -165,21 +167,24 @@ CommandTable BuildCommandTable(TForm1& w)
         *styles[tag] = style;
     }
     tb->addSeparator();
-    t.ToolButton7 = Button(w, tb, "ToolButton7", "Help on...", 9, &TForm1::ToolButton7Click);
-    t.ToolButton8 = Button(w, tb, "ToolButton8", "Exit", 10, &TForm1::ToolButton8Click);
+    t.ToolButton7 = Button(w, tb, "ToolButton7", "Help on...", 9, &MainWindow::ToolButton7Click);
+    t.ToolButton8 = Button(w, tb, "ToolButton8", "Exit", 10, &MainWindow::ToolButton8Click);
 
     QMenu* popup = new QMenu(&w);
     popup->setObjectName(QStringLiteral("PopupMenu1"));
     t.PopupMenu1 = popup;
-    MenuItem(w, popup, "Encryptfile2", "&Encrypt file", QKeySequence(), &TForm1::ToolButton2Click);
-    MenuItem(w, popup, "Decryptfile2", "&Decrypt file", QKeySequence(), &TForm1::ToolButton4Click);
-    MenuItem(w, popup, "Hashfile2", "&Hash file", QKeySequence(), &TForm1::Hashfile1Click);
-    MenuItem(w, popup, "Shredfile2", "&Shred file", QKeySequence(), &TForm1::ToolButton5Click);
-    MenuItem(w, popup, "Viewfile2", "&View file", QKeySequence(), &TForm1::Viewfile1Click);
+    MenuItem(w, popup, "Encryptfile2", "&Encrypt file", QKeySequence(),
+             &MainWindow::ToolButton2Click);
+    MenuItem(w, popup, "Decryptfile2", "&Decrypt file", QKeySequence(),
+             &MainWindow::ToolButton4Click);
+    MenuItem(w, popup, "Hashfile2", "&Hash file", QKeySequence(), &MainWindow::Hashfile1Click);
+    MenuItem(w, popup, "Shredfile2", "&Shred file", QKeySequence(), &MainWindow::ToolButton5Click);
+    MenuItem(w, popup, "Viewfile2", "&View file", QKeySequence(), &MainWindow::Viewfile1Click);
     popup->addSeparator();
     MenuItem(w, popup, "Emptyclipboard2", "E&mpty clipboard", QKeySequence(),
-             &TForm1::Emptyclipboard1Click);
-    MenuItem(w, popup, "Refreshlist2", "&Refresh list", QKeySequence(), &TForm1::ToolButton10Click);
+             &MainWindow::Emptyclipboard1Click);
+    MenuItem(w, popup, "Refreshlist2", "&Refresh list", QKeySequence(),
+             &MainWindow::ToolButton10Click);
     return t;
 }
 

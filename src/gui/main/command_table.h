@@ -1,6 +1,6 @@
 #pragma once
 // The main window's command table: menu bar, toolbar and context menu, each
-// control bound to its handler of TForm1. Menu items, toolbar buttons and
+// control bound to its handler of MainWindow. Menu items, toolbar buttons and
 // context-menu items are separate actions, because only the nine file-command
 // controls of the menu bar and toolbar are ever disabled.
 
@@ -12,7 +12,7 @@ class QToolBar;
 
 namespace ciphra::gui {
 
-class TForm1;
+class MainWindow;
 
 struct CommandTable {
     // "&File"
@@ -62,6 +62,6 @@ struct CommandTable {
 };
 
 // Builds the menu bar, the toolbar and the context menu of window.
-CommandTable BuildCommandTable(TForm1& window);
+CommandTable BuildCommandTable(MainWindow& window);
 
 } // namespace ciphra::gui

@@ -20,7 +20,7 @@
 
 namespace ciphra::gui {
 
-void TForm1::ToolButton2Click()
+void MainWindow::ToolButton2Click()
 {
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
@@ -31,7 +31,7 @@ void TForm1::ToolButton2Click()
                       DefaultStubPath());
 }
 
-void TForm1::ToolButton4Click()
+void MainWindow::ToolButton4Click()
 {
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
@@ -40,26 +40,26 @@ void TForm1::ToolButton4Click()
                       Commands.Overwritefileonencryption1->isChecked());
 }
 
-void TForm1::ToolButton5Click()
+void MainWindow::ToolButton5Click()
 {
     if (windows_.wipeProgress != nullptr)
         ShredSelectedFiles(this, *this, *windows_.wipeProgress);
 }
 
-void TForm1::WipeFile(const QString& path, int passes)
+void MainWindow::WipeFile(const QString& path, int passes)
 {
     WipeSucceeded = false;
     if (windows_.wipeProgress != nullptr)
         WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
 }
 
-void TForm1::Hashfile1Click()
+void MainWindow::Hashfile1Click()
 {
     if (windows_.hash != nullptr)
         HashSelectedFile(*this, *windows_.hash);
 }
 
-void TForm1::Viewfile1Click()
+void MainWindow::Viewfile1Click()
 {
     const int row = ListView->FirstSelectedRow();
     if (row < 0 || windows_.viewer == nullptr)
@@ -67,51 +67,51 @@ void TForm1::Viewfile1Click()
     windows_.viewer->ViewFile(FullPathOf(row));
 }
 
-void TForm1::ToolButton8Click()
+void MainWindow::ToolButton8Click()
 {
     close();
 }
 
-void TForm1::Stringencryption1Click()
+void MainWindow::Stringencryption1Click()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->Execute();
 }
 
-void TForm1::Encryptclipboard1Click()
+void MainWindow::Encryptclipboard1Click()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->EncryptClipboard();
 }
 
-void TForm1::Decryptclipboard1Click()
+void MainWindow::Decryptclipboard1Click()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->DecryptClipboard();
 }
 
-void TForm1::Emptyclipboard1Click()
+void MainWindow::Emptyclipboard1Click()
 {
-    TForm8::EmptyClipboard();
+    TextWindow::EmptyClipboard();
 }
 
-void TForm1::ToolButton10Click()
+void MainWindow::ToolButton10Click()
 {
     cbPathClick();
 }
 
-void TForm1::Showcolorinfo1Click()
+void MainWindow::Showcolorinfo1Click()
 {
     if (windows_.legend != nullptr)
         windows_.legend->ShowLegend();
 }
 
-void TForm1::ToolButton7Click()
+void MainWindow::ToolButton7Click()
 {
     PlainBox(this, QStringLiteral("Sorry... Next time, I promise."));
 }
 
-void TForm1::About1Click()
+void MainWindow::About1Click()
 {
     if (windows_.about != nullptr)
         ExecModal(*windows_.about);

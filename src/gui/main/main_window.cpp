@@ -22,7 +22,7 @@
 
 namespace ciphra::gui {
 
-TForm1::TForm1(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), Beep([] { QApplication::beep(); }), ChooseFolder([](QWidget* owner) {
           return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"),
                                                    QStringLiteral("/"), QFileDialog::ShowDirsOnly);
@@ -38,14 +38,14 @@ TForm1::TForm1(QWidget* parent)
     FormCreate();
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     QSettings settings;
     WritePlacement(settings,
                    {normalGeometry().isValid() ? normalGeometry() : geometry(), isMaximized()});
 }
 
-void TForm1::BuildLayout()
+void MainWindow::BuildLayout()
 {
     Entries = new FileListModel(this);
     Commands = BuildCommandTable(*this);
@@ -113,7 +113,7 @@ void TForm1::BuildLayout()
     connect(refresh, &QShortcut::activated, this, Guarded([this] { ToolButton10Click(); }));
 }
 
-void TForm1::RestorePlacement()
+void MainWindow::RestorePlacement()
 {
     QSettings settings;
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
@@ -123,7 +123,7 @@ void TForm1::RestorePlacement()
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-void TForm1::FormCreate()
+void MainWindow::FormCreate()
 {
     SetFileCommandsEnabled(false);
     ShowFolder(kComputerId);
@@ -139,13 +139,13 @@ void TForm1::FormCreate()
     Commands.Overwritefileonencryption1->setChecked(OverWrFlag);
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     FormClose();
     QMainWindow::closeEvent(event);
 }
 
-void TForm1::FormClose()
+void MainWindow::FormClose()
 {
     SelfDecFlag = Commands.Createselfdecryptingfiles1->isChecked();
     OverWrFlag = Commands.Overwritefileonencryption1->isChecked();
@@ -153,23 +153,23 @@ void TForm1::FormClose()
     WriteOptions(settings, {SelfDecFlag, OverWrFlag});
 }
 
-void TForm1::SetFileCommandsEnabled(bool state)
+void MainWindow::SetFileCommandsEnabled(bool state)
 {
     for (QAction* control : Commands.FileCommands())
         control->setEnabled(state);
 }
 
-QString TForm1::FullPathOf(int row) const
+QString MainWindow::FullPathOf(int row) const
 {
     return FullPath(cbPath->currentText(), Entries->Entry(row).Name);
 }
 
-QString TForm1::FolderPath() const
+QString MainWindow::FolderPath() const
 {
     return cbPath->currentText();
 }
 
-QStringList TForm1::SelectedNames() const
+QStringList MainWindow::SelectedNames() const
 {
     QStringList names;
     for (const int row : ListView->SelectedRows())
@@ -177,12 +177,12 @@ QStringList TForm1::SelectedNames() const
     return names;
 }
 
-void TForm1::ClearSelection()
+void MainWindow::ClearSelection()
 {
     ListView->ClearSelection();
 }
 
-void TForm1::ListViewMouseUp(Qt::MouseButton button)
+void MainWindow::ListViewMouseUp(Qt::MouseButton button)
 {
     const int first = ListView->FirstSelectedRow();
     SetFileCommandsEnabled(button == Qt::LeftButton && first >= 0);
@@ -192,7 +192,7 @@ void TForm1::ListViewMouseUp(Qt::MouseButton button)
     }
 }
 
-bool TForm1::ListViewKeyDown(QKeyEvent* event)
+bool MainWindow::ListViewKeyDown(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Backspace:
@@ -212,7 +212,7 @@ bool TForm1::ListViewKeyDown(QKeyEvent* event)
     }
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == cbPath && event->type() == QEvent::KeyPress) {
         bool consumed = true;
@@ -222,7 +222,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::DriveView1KeyDown(int key)
+void MainWindow::DriveView1KeyDown(int key)
 {
     SetFileCommandsEnabled(false);
     if (key == Qt::Key_Return || key == Qt::Key_Enter)

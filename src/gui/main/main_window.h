@@ -19,35 +19,35 @@ namespace ciphra::gui {
 class DriveView;
 class FileListModel;
 class FileListView;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm6;
-class TForm7;
-class TForm8;
+class ColorLegendWindow;
+class HashWindow;
+class PasswordDialog;
+class WipeProgressWindow;
+class FileViewerWindow;
+class AboutWindow;
+class TextWindow;
 
 // The windows created after the main window, which its commands show.
 struct OtherWindows {
-    TForm2* legend = nullptr;
-    TForm3* hash = nullptr;
-    TForm4* password = nullptr;
-    TForm5* wipeProgress = nullptr;
-    TForm6* viewer = nullptr;
-    TForm7* about = nullptr;
-    TForm8* stringEncryption = nullptr;
+    ColorLegendWindow* legend = nullptr;
+    HashWindow* hash = nullptr;
+    PasswordDialog* password = nullptr;
+    WipeProgressWindow* wipeProgress = nullptr;
+    FileViewerWindow* viewer = nullptr;
+    AboutWindow* about = nullptr;
+    TextWindow* stringEncryption = nullptr;
 };
 
-class TForm1 : public QMainWindow, public FileListHost {
+class MainWindow : public QMainWindow, public FileListHost {
     Q_OBJECT
 public:
     // The designed bounds, used when no placement is stored.
     static constexpr QRect kDesignedBounds{199, 90, 558, 393};
 
     // Builds the window, restores its placement, then runs FormCreate.
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit MainWindow(QWidget* parent = nullptr);
     // Writes the placement.
-    ~TForm1() override;
+    ~MainWindow() override;
 
     void AttachWindows(const OtherWindows& windows) { windows_ = windows; }
 

@@ -11,7 +11,7 @@
 
 namespace ciphra::gui {
 
-void TForm1::ShowFolder(const ItemId& id)
+void MainWindow::ShowFolder(const ItemId& id)
 {
     // Binding and enumeration come first: a failure leaves the list, the
     // current folder and the history as they were.
@@ -35,12 +35,12 @@ void TForm1::ShowFolder(const ItemId& id)
     ListView->SelectFirstRow();
 }
 
-void TForm1::ShowFolderByPath(const QString& text)
+void MainWindow::ShowFolderByPath(const QString& text)
 {
     ShowFolder(ParseDisplayName(text));
 }
 
-int TForm1::HistoryIndexOf(const QString& path) const
+int MainWindow::HistoryIndexOf(const QString& path) const
 {
     for (int i = 0; i < cbPath->count(); ++i) {
         if (cbPath->itemText(i).compare(path, Qt::CaseInsensitive) == 0)
@@ -49,12 +49,12 @@ int TForm1::HistoryIndexOf(const QString& path) const
     return -1;
 }
 
-void TForm1::OpenWithAssociation(const QString& file, const QString& folder)
+void MainWindow::OpenWithAssociation(const QString& file, const QString& folder)
 {
     OpenFile(file, folder);
 }
 
-void TForm1::cbPathClick()
+void MainWindow::cbPathClick()
 {
     SetFileCommandsEnabled(false);
     const QString text = cbPath->currentText();
@@ -67,7 +67,7 @@ void TForm1::cbPathClick()
     ListView->ClearSelection();
 }
 
-bool TForm1::cbPathKeyDown(QKeyEvent* event)
+bool MainWindow::cbPathKeyDown(QKeyEvent* event)
 {
     SetFileCommandsEnabled(false);
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
@@ -80,7 +80,7 @@ bool TForm1::cbPathKeyDown(QKeyEvent* event)
     return true;
 }
 
-void TForm1::btnBackClick()
+void MainWindow::btnBackClick()
 {
     const ItemId up = ParentId(currentFolderId_);
     if (up.isEmpty())
@@ -91,19 +91,19 @@ void TForm1::btnBackClick()
     ListView->ClearSelection();
 }
 
-void TForm1::btnBrowseClick()
+void MainWindow::btnBrowseClick()
 {
     const QString chosen = ChooseFolder(this);
     if (!chosen.isEmpty())
         ShowFolderByPath(chosen);
 }
 
-void TForm1::btnLargeIconsClick(int tag)
+void MainWindow::btnLargeIconsClick(int tag)
 {
     ListView->SetViewStyle(static_cast<ViewStyle>(tag));
 }
 
-void TForm1::ListViewDblClick()
+void MainWindow::ListViewDblClick()
 {
     const int row = ListView->FirstSelectedRow();
     if (row < 0)
@@ -117,14 +117,14 @@ void TForm1::ListViewDblClick()
     }
 }
 
-void TForm1::DriveView1Click()
+void MainWindow::DriveView1Click()
 {
     SetFileCommandsEnabled(false);
     cbPath->setEditText(DriveView1->Directory());
     cbPathClick();
 }
 
-void TForm1::DriveView1Change()
+void MainWindow::DriveView1Change()
 {
     cbPath->setEditText(DriveView1->Directory());
     cbPathClick();

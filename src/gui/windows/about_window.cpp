@@ -8,7 +8,7 @@
 
 namespace ciphra::gui {
 
-TForm7::TForm7(QWidget* parent)
+AboutWindow::AboutWindow(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Image1(new QLabel(this)),
       Label1(new QLabel(this)), OpenAddress([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
@@ -36,7 +36,7 @@ TForm7::TForm7(QWidget* parent)
     Label1->installEventFilter(this);
 }
 
-void TForm7::showEvent(QShowEvent* event)
+void AboutWindow::showEvent(QShowEvent* event)
 {
     // Drawn on first show rather than at start-up, where every millisecond counts.
     if (Image1->pixmap().isNull())
@@ -44,12 +44,12 @@ void TForm7::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TForm7::Label1Click()
+void AboutWindow::Label1Click()
 {
     OpenAddress(QUrl(QStringLiteral("https://") + QString::fromLatin1(kProjectAddress)));
 }
 
-bool TForm7::eventFilter(QObject* watched, QEvent* event)
+bool AboutWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Label1 && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

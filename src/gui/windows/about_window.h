@@ -16,10 +16,10 @@ namespace ciphra::gui {
 // until the project has an address of its own.
 inline constexpr const char* kProjectAddress = "ciphra2k.example";
 
-class TForm7 : public QDialog {
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm7(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
     QLabel* Image1;
     QLabel* Label1;

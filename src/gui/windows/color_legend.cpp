@@ -21,7 +21,7 @@ QLabel* Swatch(QWidget* parent, QPalette::ColorGroup group, QPalette::ColorRole 
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent)
+ColorLegendWindow::ColorLegendWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
       Button1(new QPushButton(QStringLiteral("&Close"), this))
 {
@@ -53,7 +53,7 @@ TForm2::TForm2(QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
-void TForm2::ShowLegend()
+void ColorLegendWindow::ShowLegend()
 {
     if (!isVisible()) {
         const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
@@ -64,7 +64,7 @@ void TForm2::ShowLegend()
     activateWindow();
 }
 
-void TForm2::Button1Click()
+void ColorLegendWindow::Button1Click()
 {
     close();
 }

@@ -9,10 +9,10 @@ class QPushButton;
 
 namespace ciphra::gui {
 
-class TForm2 : public QWidget {
+class ColorLegendWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* parent = nullptr);
+    explicit ColorLegendWindow(QWidget* parent = nullptr);
 
     // Shows the legend centred on the desktop, or brings it to the front.
     void ShowLegend();

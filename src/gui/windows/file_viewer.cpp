@@ -48,7 +48,7 @@ QByteArray ReadStart(File& file, qsizetype limit, bool& truncated)
 // A paragraph of a million characters takes the text box seconds to lay out
 // and draw, so a line longer than kLongLine is shown as several: cut after its
 // last space in the second half of the limit, else at the limit.
-constexpr qsizetype kLongLine = TForm6::kLongLine;
+constexpr qsizetype kLongLine = FileViewerWindow::kLongLine;
 
 qsizetype LineEnd(const QString& text, qsizetype from)
 {
@@ -92,7 +92,7 @@ QFont ViewerFont()
 
 } // namespace
 
-TForm6::TForm6(QWidget* parent) : QDialog(parent)
+FileViewerWindow::FileViewerWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("File viewer"));
@@ -120,7 +120,7 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent)
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setAutoDefault(false);
     Button1->hide();
-    connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
+    connect(Button1, &QPushButton::clicked, this, &FileViewerWindow::Button1Click);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -134,14 +134,14 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent)
     resize(483, 224);
 }
 
-void TForm6::ViewFile(const QString& path)
+void FileViewerWindow::ViewFile(const QString& path)
 {
     LoadFile(path);
     const auto empty = qScopeGuard([this] { FormClose(); });
     ExecModal(*this);
 }
 
-void TForm6::LoadFile(const QString& path)
+void FileViewerWindow::LoadFile(const QString& path)
 {
     // Only regular files: opening a FIFO would block the window for good,
     // and a device or a folder has no contents to show.
@@ -159,18 +159,18 @@ void TForm6::LoadFile(const QString& path)
     Label1->setVisible(truncated);
 }
 
-void TForm6::FormClose()
+void FileViewerWindow::FormClose()
 {
     RichEdit1->clear();
     Label1->hide();
 }
 
-void TForm6::Button1Click()
+void FileViewerWindow::Button1Click()
 {
     reject();
 }
 
-void TForm6::keyPressEvent(QKeyEvent* event)
+void FileViewerWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         Button1->click(); // the window's cancel button, although never shown

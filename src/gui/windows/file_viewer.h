@@ -20,13 +20,13 @@ namespace ciphra::gui {
 
 class BannerStrip;
 
-class TForm6 : public QDialog {
+class FileViewerWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr qsizetype kShownBytes = qsizetype{2} << 20;
     static constexpr qsizetype kLongLine = 4096; // longer lines are shown broken
 
-    explicit TForm6(QWidget* parent = nullptr);
+    explicit FileViewerWindow(QWidget* parent = nullptr);
 
     // Loads the file and shows the viewer modally; empties it on closing.
     // Throws ciphra::Exception("Cannot open file <path>") when the file

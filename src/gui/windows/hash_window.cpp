@@ -65,7 +65,7 @@ QString PresetReportName(const QString& fileName)
 
 } // namespace
 
-TForm3::TForm3(QWidget* parent)
+HashWindow::HashWindow(QWidget* parent)
     : QDialog(parent), Beep([] { QApplication::beep(); }),
       DateTimeText([] { return CurrentDateTimeText(); }), Image1(new QLabel(this)),
       Label3(MakeLabel(this, "Label3", "Filename:", {8, 40})),
@@ -110,7 +110,7 @@ TForm3::TForm3(QWidget* parent)
     connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
 }
 
-void TForm3::Button4Click()
+void HashWindow::Button4Click()
 {
     if (HashFile->text().isEmpty()) {
         return;
@@ -125,7 +125,7 @@ void TForm3::Button4Click()
     HashFileBox->setText(QString::fromStdString(text));
 }
 
-void TForm3::Button17Click()
+void HashWindow::Button17Click()
 {
     if (HashFileBox->text().isEmpty()) {
         return;
@@ -160,36 +160,36 @@ void TForm3::Button17Click()
     }
 }
 
-void TForm3::Button5Click()
+void HashWindow::Button5Click()
 {
     HashFile->clear();
     HashFileBox->clear();
 }
 
-void TForm3::Button6Click()
+void HashWindow::Button6Click()
 {
     reject();
 }
 
-void TForm3::showEvent(QShowEvent* event)
+void HashWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     move(screen()->availableGeometry().center() - rect().center());
 }
 
-void TForm3::done(int result)
+void HashWindow::done(int result)
 {
     FormClose();
     QDialog::done(result);
 }
 
-void TForm3::FormClose()
+void HashWindow::FormClose()
 {
     HashFile->clear();
     HashFileBox->clear();
 }
 
-void HashSelectedFile(FileListHost& list, TForm3& window)
+void HashSelectedFile(FileListHost& list, HashWindow& window)
 {
     const QStringList names = list.SelectedNames();
     if (names.isEmpty()) {

@@ -15,10 +15,10 @@ class QRadioButton;
 
 namespace ciphra::gui {
 
-class TForm3 : public QDialog {
+class HashWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    explicit HashWindow(QWidget* parent = nullptr);
 
     // Hashes the file named in the Filename box.
     void Button4Click();
@@ -61,6 +61,6 @@ class FileListHost;
 
 // The hash command: shows the window modally on the first selected entry,
 // then clears the list's selection. Does nothing when no entry is selected.
-void HashSelectedFile(FileListHost& list, TForm3& window);
+void HashSelectedFile(FileListHost& list, HashWindow& window);
 
 } // namespace ciphra::gui

@@ -24,7 +24,7 @@ PasswordBytes::~PasswordBytes()
     SecureWipe(bytes_.data(), std::size_t(bytes_.size()));
 }
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent)
+PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Enter password:"));
@@ -72,57 +72,57 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
     setTabOrder(Button2, CheckBox1);
     setTabOrder(CheckBox1, CheckBox2);
 
-    connect(Edit1, &QLineEdit::textChanged, this, &TForm4::Edit1Change);
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm4::CheckBox1Click);
+    connect(Edit1, &QLineEdit::textChanged, this, &PasswordDialog::Edit1Change);
+    connect(CheckBox1, &QCheckBox::toggled, this, &PasswordDialog::CheckBox1Click);
     connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     Edit1Change();
 }
 
-bool TForm4::AskPassword()
+bool PasswordDialog::AskPassword()
 {
     return ExecModal(*this) == QDialog::Accepted;
 }
 
-PasswordBytes TForm4::Password() const
+PasswordBytes PasswordDialog::Password() const
 {
     return PasswordBytes(Edit1->text());
 }
 
-bool TForm4::UseDigest() const
+bool PasswordDialog::UseDigest() const
 {
     return CheckBox2->isChecked();
 }
 
-void TForm4::ClearPasswordField()
+void PasswordDialog::ClearPasswordField()
 {
     Edit1->setText(QStringLiteral("00000000000000000000000000000000"));
     Edit1->clear();
 }
 
-void TForm4::SetDigestOptionVisible(bool visible)
+void PasswordDialog::SetDigestOptionVisible(bool visible)
 {
     CheckBox2->setVisible(visible);
 }
 
-bool TForm4::DigestOptionVisible() const
+bool PasswordDialog::DigestOptionVisible() const
 {
     // isHidden, not isVisible: the answer must not depend on whether the
     // dialog itself is on screen.
     return !CheckBox2->isHidden();
 }
 
-void TForm4::Edit1Change()
+void PasswordDialog::Edit1Change()
 {
     Button1->setEnabled(!Edit1->text().isEmpty());
 }
 
-void TForm4::CheckBox1Click()
+void PasswordDialog::CheckBox1Click()
 {
     Edit1->setEchoMode(CheckBox1->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
 }
 
-void TForm4::showEvent(QShowEvent* event)
+void PasswordDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (const QScreen* screen = this->screen())
@@ -130,7 +130,7 @@ void TForm4::showEvent(QShowEvent* event)
     Edit1->setFocus(Qt::OtherFocusReason);
 }
 
-DigestOptionHidden::DigestOptionHidden(TForm4& dialog)
+DigestOptionHidden::DigestOptionHidden(PasswordDialog& dialog)
     : dialog_(dialog), wasVisible_(dialog.DigestOptionVisible())
 {
     dialog_.SetDigestOptionVisible(false);

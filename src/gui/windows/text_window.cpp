@@ -32,7 +32,8 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* caption)
 
 } // namespace
 
-TForm8::TForm8(TForm4& password, QWidget* parent) : QDialog(parent), password_(password)
+TextWindow::TextWindow(PasswordDialog& password, QWidget* parent)
+    : QDialog(parent), password_(password)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("String encryption / clipboard encryption"));
@@ -73,36 +74,36 @@ TForm8::TForm8(TForm4& password, QWidget* parent) : QDialog(parent), password_(p
     connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
     connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
     connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
-    connect(Button5, &QPushButton::clicked, this, &TForm8::Button5Click);
+    connect(Button5, &QPushButton::clicked, this, &TextWindow::Button5Click);
 
     resize(442, 296);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TForm8::Execute()
+void TextWindow::Execute()
 {
     DigestOptionHidden hidden(password_);
     const auto emptyWorkText = qScopeGuard([this] { Memo1->clear(); });
     ExecModal(*this);
 }
 
-void TForm8::EncryptClipboard()
+void TextWindow::EncryptClipboard()
 {
-    RunClipboardCommand(&TForm8::EncryptWorkText);
+    RunClipboardCommand(&TextWindow::EncryptWorkText);
 }
 
-void TForm8::DecryptClipboard()
+void TextWindow::DecryptClipboard()
 {
-    RunClipboardCommand(&TForm8::DecryptWorkText);
+    RunClipboardCommand(&TextWindow::DecryptWorkText);
 }
 
-void TForm8::EmptyClipboard()
+void TextWindow::EmptyClipboard()
 {
     QGuiApplication::clipboard()->clear();
 }
 
-QString TForm8::WorkText() const
+QString TextWindow::WorkText() const
 {
     // toPlainText() would turn non-breaking spaces into spaces and so change
     // the bytes that get encrypted; the raw text keeps them, and its block
@@ -113,7 +114,7 @@ QString TForm8::WorkText() const
     return text;
 }
 
-void TForm8::RunClipboardCommand(void (TForm8::*transform)())
+void TextWindow::RunClipboardCommand(void (TextWindow::*transform)())
 {
     // Declared in this order so that leaving the scope, by any road, first
     // empties the work text and then shows the check box again.
@@ -128,7 +129,7 @@ void TForm8::RunClipboardCommand(void (TForm8::*transform)())
     QGuiApplication::clipboard()->setText(WorkText());
 }
 
-void TForm8::EncryptWorkText()
+void TextWindow::EncryptWorkText()
 {
     std::string bytes = WorkTextBytes(WorkText());
     {
@@ -139,7 +140,7 @@ void TForm8::EncryptWorkText()
     password_.Edit1->clear();
 }
 
-void TForm8::DecryptWorkText()
+void TextWindow::DecryptWorkText()
 {
     // Decoding comes first: a format error leaves everything as it was.
     std::string bytes = Base64DecodeText(WorkTextBytes(WorkText()));
@@ -151,43 +152,43 @@ void TForm8::DecryptWorkText()
     password_.Edit1->clear();
 }
 
-void TForm8::Button1Click()
+void TextWindow::Button1Click()
 {
     if (Memo1->document()->isEmpty() || !password_.AskPassword())
         return;
     EncryptWorkText();
 }
 
-void TForm8::Button2Click()
+void TextWindow::Button2Click()
 {
     if (Memo1->document()->isEmpty() || !password_.AskPassword())
         return;
     DecryptWorkText();
 }
 
-void TForm8::Button3Click()
+void TextWindow::Button3Click()
 {
     Memo1->selectAll();
     QGuiApplication::clipboard()->setText(WorkText());
 }
 
-void TForm8::Button4Click()
+void TextWindow::Button4Click()
 {
     Memo1->insertPlainText(QGuiApplication::clipboard()->text());
 }
 
-void TForm8::Button5Click()
+void TextWindow::Button5Click()
 {
     reject();
 }
 
-void TForm8::showEvent(QShowEvent* event)
+void TextWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     Memo1->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm8::keyPressEvent(QKeyEvent* event)
+void TextWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         Button5->click(); // the window's cancel button, although never shown

@@ -27,12 +27,12 @@ class QPushButton;
 namespace ciphra::gui {
 
 class BannerStrip;
-class TForm4;
+class PasswordDialog;
 
-class TForm8 : public QDialog {
+class TextWindow : public QDialog {
     Q_OBJECT
 public:
-    TForm8(TForm4& password, QWidget* parent = nullptr);
+    TextWindow(PasswordDialog& password, QWidget* parent = nullptr);
 
     // Opens the window modally; closing it empties the work text.
     void Execute();
@@ -73,9 +73,9 @@ private:
     // password the dialog holds, then empty the dialog's field.
     void EncryptWorkText();
     void DecryptWorkText();
-    void RunClipboardCommand(void (TForm8::*transform)());
+    void RunClipboardCommand(void (TextWindow::*transform)());
 
-    TForm4& password_;
+    PasswordDialog& password_;
 };
 
 } // namespace ciphra::gui

@@ -24,7 +24,7 @@ void CentreOnScreen(QWidget& window)
 // Moves the window's caption and bar with the wipe.
 class WindowProgress : public WipeObserver {
 public:
-    explicit WindowProgress(TForm5& window) : window_(window) {}
+    explicit WindowProgress(WipeProgressWindow& window) : window_(window) {}
 
     void WipeStarted(const std::string& fileName, int passes) override
     {
@@ -43,13 +43,13 @@ public:
     }
 
 private:
-    TForm5& window_;
+    WipeProgressWindow& window_;
 };
 
 // Hourglass from the start of a wipe to its end, however it ends.
 class WipeScope {
 public:
-    explicit WipeScope(TForm5& window) : window_(window)
+    explicit WipeScope(WipeProgressWindow& window) : window_(window)
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
@@ -62,12 +62,12 @@ public:
     WipeScope& operator=(const WipeScope&) = delete;
 
 private:
-    TForm5& window_;
+    WipeProgressWindow& window_;
 };
 
 } // namespace
 
-TForm5::TForm5(QWidget* parent)
+WipeProgressWindow::WipeProgressWindow(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
       Beep([] { QApplication::beep(); }), ClockText([] { return CurrentDateTimeText(); }),
@@ -95,7 +95,7 @@ TForm5::TForm5(QWidget* parent)
     ProgressBar1->setTextVisible(false);
 }
 
-bool TForm5::WipeFile(const QString& path, int passes)
+bool WipeProgressWindow::WipeFile(const QString& path, int passes)
 {
     const std::string nativePath = QFile::encodeName(path).toStdString();
     WipeOutcome outcome;

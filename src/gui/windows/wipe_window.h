@@ -13,10 +13,10 @@ class QProgressBar;
 
 namespace ciphra::gui {
 
-class TForm5 : public QWidget {
+class WipeProgressWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit WipeProgressWindow(QWidget* parent = nullptr);
 
     // Overwrites and deletes one file; returns true when it was deleted.
     // A file that cannot be opened gets a beep and the error box, and false.
