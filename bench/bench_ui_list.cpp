@@ -48,7 +48,7 @@ const QString& BigFolder()
 void ShowAndDraw(MainWindow& window, const QString& folder)
 {
     window.ShowFolder(folder);
-    window.ListView->CurrentView()->viewport()->repaint();
+    window.fileList->CurrentView()->viewport()->repaint();
 }
 
 void BM_ShowFolderToFirstRowsDrawn(benchmark::State& state)

@@ -37,7 +37,7 @@ bool FileCommandsEnabled(MainWindow& w)
 {
     bool all = true;
     bool any = false;
-    for (QAction* control : w.Commands.FileCommands()) {
+    for (QAction* control : w.commands.FileCommands()) {
         all = all && control->isEnabled();
         any = any || control->isEnabled();
     }
@@ -101,10 +101,10 @@ private slots:
         ProgramWindows windows;
         MainWindow& w = windows.Main();
         QCOMPARE(w.geometry(), MainWindow::kDesignedBounds);
-        QVERIFY(!w.Commands.Createselfdecryptingfiles1->isChecked());
-        QVERIFY(!w.Commands.Overwritefileonencryption1->isChecked());
-        QCOMPARE(w.cbPath->currentText(), QString("computer:///"));
-        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        QVERIFY(!w.commands.selfDecryptingOption->isChecked());
+        QVERIFY(!w.commands.overwriteOption->isChecked());
+        QCOMPARE(w.pathBox->currentText(), QString("computer:///"));
+        QCOMPARE(w.fileList->FirstSelectedRow(), 0);
         QVERIFY(!FileCommandsEnabled(w));
     }
 
@@ -135,8 +135,8 @@ private slots:
         {
             ProgramWindows windows;
             MainWindow& w = windows.Main();
-            QCOMPARE(w.Commands.Createselfdecryptingfiles1->isChecked(), selfDecOn);
-            QCOMPARE(w.Commands.Overwritefileonencryption1->isChecked(), overWrOn);
+            QCOMPARE(w.commands.selfDecryptingOption->isChecked(), selfDecOn);
+            QCOMPARE(w.commands.overwriteOption->isChecked(), overWrOn);
             w.show();
             w.close();
         }
@@ -150,13 +150,13 @@ private slots:
         ProgramWindows windows;
         MainWindow& w = windows.Main();
         w.show();
-        w.Commands.Overwritefileonencryption1->trigger();
-        QVERIFY(w.Commands.Overwritefileonencryption1->isChecked());
-        QVERIFY(!w.OverWrFlag); // the stored copy follows at close
+        w.commands.overwriteOption->trigger();
+        QVERIFY(w.commands.overwriteOption->isChecked());
+        QVERIFY(!w.storedOverwrite); // the stored copy follows at close
         QVERIFY(!QSettings().contains("OverWr"));
-        w.Commands.Exit1->trigger();
+        w.commands.exitAction->trigger();
         QVERIFY(!w.isVisible());
-        QVERIFY(w.OverWrFlag);
+        QVERIFY(w.storedOverwrite);
         QCOMPARE(QSettings().value("OverWr").toInt(), 1);
     }
 
@@ -277,37 +277,37 @@ private slots:
         };
         for (int i = 0; i < menus.size(); ++i)
             QCOMPARE(Captions(w.menuBar()->actions()[i]->menu()->actions()), menus[i]);
-        QCOMPARE(Captions(w.Commands.PopupMenu1->actions()),
+        QCOMPARE(Captions(w.commands.contextMenu->actions()),
                  QStringList({"&Encrypt file", "&Decrypt file", "&Hash file", "&Shred file",
                               "&View file", "-", "E&mpty clipboard", "&Refresh list"}));
         const QStringList shortcuts = {
-            w.Commands.Encryptfile1->shortcut().toString(),
-            w.Commands.Decryptfile1->shortcut().toString(),
-            w.Commands.Hashfile1->shortcut().toString(),
-            w.Commands.Shredfile1->shortcut().toString(),
-            w.Commands.Viewfile1->shortcut().toString(),
-            w.Commands.Exit1->shortcut().toString(),
-            w.Commands.Stringencryption1->shortcut().toString(),
-            w.Commands.Encryptclipboard1->shortcut().toString(),
-            w.Commands.Decryptclipboard1->shortcut().toString(),
-            w.Commands.Emptyclipboard1->shortcut().toString(),
-            w.Commands.Showcolorinfo1->shortcut().toString(),
-            w.Commands.Helpon1->shortcut().toString(),
+            w.commands.encryptAction->shortcut().toString(),
+            w.commands.decryptAction->shortcut().toString(),
+            w.commands.hashAction->shortcut().toString(),
+            w.commands.shredAction->shortcut().toString(),
+            w.commands.viewAction->shortcut().toString(),
+            w.commands.exitAction->shortcut().toString(),
+            w.commands.textEncryptionAction->shortcut().toString(),
+            w.commands.encryptClipboardAction->shortcut().toString(),
+            w.commands.decryptClipboardAction->shortcut().toString(),
+            w.commands.emptyClipboardAction->shortcut().toString(),
+            w.commands.colorLegendAction->shortcut().toString(),
+            w.commands.helpAction->shortcut().toString(),
         };
         QCOMPARE(shortcuts, QStringList({"Ctrl+E", "Ctrl+D", "Ctrl+H", "Ctrl+S", "Ctrl+V", "Ctrl+X",
                                          "F3", "F6", "F7", "F8", "F2", "F1"}));
         QStringList toolbar;
-        for (QAction* action : w.Commands.ToolBar2->actions()) {
+        for (QAction* action : w.commands.toolBar->actions()) {
             if (action->isSeparator())
                 toolbar << "-";
-            else if (QWidget* item = w.Commands.ToolBar2->widgetForAction(action))
+            else if (QWidget* item = w.commands.toolBar->widgetForAction(action))
                 toolbar << (item->objectName().isEmpty() ? QString("gap") : action->toolTip());
         }
         QCOMPARE(toolbar, QStringList({"Encrypt file", "Decrypt file", "Hash file", "Shred file",
                                        "gap", "Choose dir - (Enter)",
                                        "One level back - (BackSpace)", "Refresh list - F5", "-", "",
                                        "", "", "", "-", "Help on...", "Exit"}));
-        for (QAction* style : w.Commands.viewStyles->actions())
+        for (QAction* style : w.commands.viewStyles->actions())
             QVERIFY(style->isCheckable() && !style->isChecked());
     }
 
@@ -320,30 +320,30 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowFolderByPath(folder.Path());
-        QAbstractItemView* view = w.ListView->CurrentView();
-        const QPoint row1 = view->visualRect(w.Entries->index(1, 0)).center();
+        QAbstractItemView* view = w.fileList->CurrentView();
+        const QPoint row1 = view->visualRect(w.entries->index(1, 0)).center();
         const QPoint empty = QPoint(5, view->viewport()->height() - 5);
-        QMenu* popup = w.Commands.PopupMenu1;
+        QMenu* popup = w.commands.contextMenu;
 
         // Left release on a row: enabled.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row1);
         QVERIFY(FileCommandsEnabled(w));
         // Right release on empty space with no selection: disabled, no menu.
-        w.ListView->ClearSelection();
+        w.fileList->ClearSelection();
         QTest::mouseClick(view->viewport(), Qt::RightButton, {}, empty);
         QVERIFY(!FileCommandsEnabled(w));
         QVERIFY(!popup->isVisible());
         // Right release with a selection: enabled and the menu beside the
         // first selected row, whatever the pointer's position.
-        w.ListView->Selection()->select(w.Entries->index(1, 0),
+        w.fileList->Selection()->select(w.entries->index(1, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        w.ListView->Selection()->select(w.Entries->index(2, 0),
+        w.fileList->Selection()->select(w.entries->index(2, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        const QPoint row2 = view->visualRect(w.Entries->index(2, 0)).center();
+        const QPoint row2 = view->visualRect(w.entries->index(2, 0)).center();
         QTest::mouseClick(view->viewport(), Qt::RightButton, {}, row2);
         QVERIFY(FileCommandsEnabled(w));
         QTRY_VERIFY(popup->isVisible());
-        QCOMPARE(popup->pos(), w.ListView->RowTopLeftOnScreen(1) + QPoint(10, 20));
+        QCOMPARE(popup->pos(), w.fileList->RowTopLeftOnScreen(1) + QPoint(10, 20));
         popup->hide();
         // Middle release with a selection: disabled.
         QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, row1);
@@ -358,23 +358,23 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowFolderByPath(folder.Path());
-        QAbstractItemView* view = w.ListView->CurrentView();
+        QAbstractItemView* view = w.fileList->CurrentView();
         view->setFocus();
 
         // Up/Down are judged before the list moves: no selection, disabled,
         // although the key then selects a row.
-        w.ListView->ClearSelection();
+        w.fileList->ClearSelection();
         QTest::keyClick(view, Qt::Key_Down);
         QVERIFY(!FileCommandsEnabled(w));
-        QVERIFY(w.ListView->FirstSelectedRow() >= 0);
+        QVERIFY(w.fileList->FirstSelectedRow() >= 0);
         QTest::keyClick(view, Qt::Key_Up);
         QVERIFY(FileCommandsEnabled(w));
 
-        QTest::keyClick(w.cbPath, Qt::Key_End);
+        QTest::keyClick(w.pathBox, Qt::Key_End);
         QVERIFY(!FileCommandsEnabled(w));
 
         w.SetFileCommandsEnabled(true);
-        QTest::keyClick(w.DriveView1, Qt::Key_Right);
+        QTest::keyClick(w.driveTree, Qt::Key_Right);
         QVERIFY(!FileCommandsEnabled(w));
 
         // Up one level leaves the state as it was.
@@ -382,7 +382,7 @@ private slots:
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Backspace);
         QVERIFY(FileCommandsEnabled(w));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 
     void f5CommitsTheEditedText()
@@ -394,11 +394,11 @@ private slots:
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.SetFileCommandsEnabled(true);
-        w.cbPath->setEditText(folder.Path());
+        w.pathBox->setEditText(folder.Path());
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(w.CurrentFolderID(), folder.Path());
         QVERIFY(!FileCommandsEnabled(w));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 
     void hashCommandTakesTheFirstSelectedEntry()
@@ -407,7 +407,7 @@ private slots:
         ProgramWindows windows;
         MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
-        w.ListView->Selection()->select(w.Entries->index(2, 0),
+        w.fileList->Selection()->select(w.entries->index(2, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
         w.SetFileCommandsEnabled(true);
         ModalScript script;
@@ -416,10 +416,10 @@ private slots:
             shownPath = static_cast<HashWindow&>(dialog).HashFile->text();
             return int(QDialog::Rejected);
         });
-        w.Commands.Hashfile1->trigger();
+        w.commands.hashAction->trigger();
         QCOMPARE(shownPath, folder.FilePath("a.txt"));
         QCOMPARE(script.Shown(), std::vector<QString>{"Hash File"});
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
         QVERIFY(FileCommandsEnabled(w)); // the Hash command leaves the state as it was
     }
 
@@ -445,7 +445,7 @@ private slots:
             QTest::mouseClick(about.Label1, Qt::LeftButton);
             return int(QDialog::Rejected);
         });
-        w.Commands.About1->trigger();
+        w.commands.aboutAction->trigger();
         QCOMPARE(modal.Shown(), std::vector<QString>{"About Ciphra 2K"});
         QCOMPARE(opened, QUrl(QString("https://") + kProjectAddress));
         QCOMPARE(about.Label1->toolTip(), QString("Go to ") + kProjectAddress);

@@ -32,10 +32,10 @@ namespace {
 
 void SelectEntry(MainWindow& w, const QString& caption)
 {
-    for (int row = 0; row < w.Entries->rowCount(); ++row) {
-        const QModelIndex index = w.Entries->index(row, 0);
+    for (int row = 0; row < w.entries->rowCount(); ++row) {
+        const QModelIndex index = w.entries->index(row, 0);
         if (index.data().toString() == caption) {
-            w.ListView->Selection()->select(index, QItemSelectionModel::Select |
+            w.fileList->Selection()->select(index, QItemSelectionModel::Select |
                                                        QItemSelectionModel::Rows);
             return;
         }
@@ -61,20 +61,20 @@ private slots:
             shown = windows.Others().viewer->RichEdit1->toPlainText();
             return int(QDialog::Rejected);
         });
-        w.ListView->ClearSelection();
+        w.fileList->ClearSelection();
         w.SetFileCommandsEnabled(true);
-        w.Commands.Viewfile1->trigger(); // nothing selected: nothing shown
+        w.commands.viewAction->trigger(); // nothing selected: nothing shown
         QVERIFY(script.Shown().empty());
 
         SelectEntry(w, "note.txt");
-        w.Commands.Viewfile1->trigger();
+        w.commands.viewAction->trigger();
         QCOMPARE(script.Shown(), std::vector<QString>{"File viewer"});
         QCOMPARE(shown, QString("to be viewed"));
-        QVERIFY(w.ListView->FirstSelectedRow() >= 0); // the selection stays
+        QVERIFY(w.fileList->FirstSelectedRow() >= 0); // the selection stays
 
         std::filesystem::remove(folder / "note.txt");
         MessageBoxScript boxes;
-        w.Commands.Viewfile1->trigger();
+        w.commands.viewAction->trigger();
         QCOMPARE(script.Shown().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].text,
@@ -92,7 +92,7 @@ private slots:
             static_cast<TextWindow&>(shown).Memo1->setPlainText("left behind");
             return int(QDialog::Rejected);
         });
-        windows.Main().Commands.Stringencryption1->trigger();
+        windows.Main().commands.textEncryptionAction->trigger();
         QCOMPARE(script.Shown(), std::vector<QString>{"String encryption / clipboard encryption"});
         QVERIFY(!optionShown);
         QVERIFY(password.DigestOptionVisible());
@@ -116,16 +116,16 @@ private slots:
 
         clipboard.setText("plain\ttext");
         script.Queue(answer);
-        w.Commands.Encryptclipboard1->trigger();
+        w.commands.encryptClipboardAction->trigger();
         QVERIFY(clipboard.text() != "plain\ttext");
         script.Queue(answer);
-        w.Commands.Decryptclipboard1->trigger();
+        w.commands.decryptClipboardAction->trigger();
         QCOMPARE(clipboard.text(), QString("plain\ttext"));
         QVERIFY(boxes.Boxes().empty());
 
         clipboard.setText("abcde");
         script.Queue(answer);
-        w.Commands.Decryptclipboard1->trigger();
+        w.commands.decryptClipboardAction->trigger();
         QCOMPARE(clipboard.text(), QString("abcde"));
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].text, QString("Base64: Incorrect string format."));

@@ -19,10 +19,10 @@ namespace {
 
 void Select(MainWindow& w, const QStringList& names)
 {
-    for (int row = 0; row < w.Entries->rowCount(); ++row) {
-        if (names.contains(w.Entries->Entry(row).Name))
-            w.ListView->Selection()->select(
-                w.Entries->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (int row = 0; row < w.entries->rowCount(); ++row) {
+        if (names.contains(w.entries->Entry(row).Name))
+            w.fileList->Selection()->select(
+                w.entries->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     w.SetFileCommandsEnabled(true);
 }
@@ -30,8 +30,8 @@ void Select(MainWindow& w, const QStringList& names)
 QStringList Listed(MainWindow& w)
 {
     QStringList names;
-    for (int row = 0; row < w.Entries->rowCount(); ++row)
-        names << w.Entries->Entry(row).Name;
+    for (int row = 0; row < w.entries->rowCount(); ++row)
+        names << w.entries->Entry(row).Name;
     return names;
 }
 
@@ -52,12 +52,12 @@ private slots:
         Select(w, {"a.txt", "c.txt"});
         MessageBoxScript boxes;
         boxes.QueueAnswer(true);
-        w.Commands.Shredfile1->trigger();
+        w.commands.shredAction->trigger();
         QCOMPARE(Listed(w), QStringList{"b.txt"});
         QCOMPARE(QDir(folder.Path()).entryList(QDir::Files), QStringList{"b.txt"});
         QCOMPARE(boxes.Boxes().size(), std::size_t(2));
         QCOMPARE(boxes.Boxes()[1].text, QString("File(s) shredded..."));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 
     void wipeFileSetsWipeSucceeded()
@@ -68,9 +68,9 @@ private slots:
         windows.Others().wipeProgress->Beep = [] {};
         MessageBoxScript boxes;
         w.WipeFile(folder.FilePath("a.txt"), 1);
-        QVERIFY(w.WipeSucceeded);
+        QVERIFY(w.wipeSucceeded);
         w.WipeFile(folder.FilePath("a.txt"), 1);
-        QVERIFY(!w.WipeSucceeded);
+        QVERIFY(!w.wipeSucceeded);
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].text,
                  "Unable to get file from disk: \n\n" + folder.FilePath("a.txt"));
@@ -92,11 +92,11 @@ private slots:
             hash.reject();
             return int(QDialog::Rejected);
         });
-        w.Commands.Hashfile1->trigger();
+        w.commands.hashAction->trigger();
         // SHA-1 of "x", the content FolderOf writes.
         QCOMPARE(hashed, QString("0x11F6AD8EC52A2984ABAAFD7C3B516503785C2072"));
         QVERIFY(windows.Others().hash->HashFile->text().isEmpty());
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 };
 

@@ -20,27 +20,27 @@
 
 namespace ciphra::gui {
 
-void MainWindow::ToolButton2Click()
+void MainWindow::OnEncryptFiles()
 {
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunEncryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
-                      {Commands.Createselfdecryptingfiles1->isChecked(),
-                       Commands.Overwritefileonencryption1->isChecked()},
-                      DefaultStubPath());
+    RunEncryptCommand(
+        {this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+        {commands.selfDecryptingOption->isChecked(), commands.overwriteOption->isChecked()},
+        DefaultStubPath());
 }
 
-void MainWindow::ToolButton4Click()
+void MainWindow::OnDecryptFiles()
 {
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
     CipherProgressWindow progress(this);
     RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
-                      Commands.Overwritefileonencryption1->isChecked());
+                      commands.overwriteOption->isChecked());
 }
 
-void MainWindow::ToolButton5Click()
+void MainWindow::OnShredFiles()
 {
     if (windows_.wipeProgress != nullptr)
         ShredSelectedFiles(this, *this, *windows_.wipeProgress);
@@ -48,70 +48,70 @@ void MainWindow::ToolButton5Click()
 
 void MainWindow::WipeFile(const QString& path, int passes)
 {
-    WipeSucceeded = false;
+    wipeSucceeded = false;
     if (windows_.wipeProgress != nullptr)
-        WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
+        wipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
 }
 
-void MainWindow::Hashfile1Click()
+void MainWindow::OnHashFile()
 {
     if (windows_.hash != nullptr)
         HashSelectedFile(*this, *windows_.hash);
 }
 
-void MainWindow::Viewfile1Click()
+void MainWindow::OnViewFile()
 {
-    const int row = ListView->FirstSelectedRow();
+    const int row = fileList->FirstSelectedRow();
     if (row < 0 || windows_.viewer == nullptr)
         return;
     windows_.viewer->ViewFile(FullPathOf(row));
 }
 
-void MainWindow::ToolButton8Click()
+void MainWindow::OnExit()
 {
     close();
 }
 
-void MainWindow::Stringencryption1Click()
+void MainWindow::OnTextEncryption()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->Execute();
 }
 
-void MainWindow::Encryptclipboard1Click()
+void MainWindow::OnEncryptClipboard()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->EncryptClipboard();
 }
 
-void MainWindow::Decryptclipboard1Click()
+void MainWindow::OnDecryptClipboard()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->DecryptClipboard();
 }
 
-void MainWindow::Emptyclipboard1Click()
+void MainWindow::OnEmptyClipboard()
 {
     TextWindow::EmptyClipboard();
 }
 
-void MainWindow::ToolButton10Click()
+void MainWindow::OnRefresh()
 {
-    cbPathClick();
+    ShowPathBoxFolder();
 }
 
-void MainWindow::Showcolorinfo1Click()
+void MainWindow::OnShowColorLegend()
 {
     if (windows_.legend != nullptr)
         windows_.legend->ShowLegend();
 }
 
-void MainWindow::ToolButton7Click()
+void MainWindow::OnHelp()
 {
     PlainBox(this, QStringLiteral("Sorry... Next time, I promise."));
 }
 
-void MainWindow::About1Click()
+void MainWindow::OnAbout()
 {
     if (windows_.about != nullptr)
         ExecModal(*windows_.about);

@@ -15,24 +15,24 @@ void MainWindow::ShowFolder(const ItemId& id)
 {
     // Binding and enumeration come first: a failure leaves the list, the
     // current folder and the history as they were.
-    ListView->setUpdatesEnabled(false);
+    fileList->setUpdatesEnabled(false);
     struct EndBatch {
         QWidget* list;
         ~EndBatch() { list->setUpdatesEnabled(true); }
-    } endBatch{ListView};
+    } endBatch{fileList};
 
-    Entries->LoadEntries(id);
+    entries->LoadEntries(id);
     currentFolderId_ = id;
     currentPath_ = id;
     const int known = HistoryIndexOf(currentPath_);
     if (known < 0) {
-        cbPath->insertItem(0, currentPath_, id);
-        cbPath->setCurrentIndex(0);
+        pathBox->insertItem(0, currentPath_, id);
+        pathBox->setCurrentIndex(0);
     } else {
-        cbPath->setCurrentIndex(known);
+        pathBox->setCurrentIndex(known);
     }
-    cbPath->setEditText(cbPath->itemText(cbPath->currentIndex()));
-    ListView->SelectFirstRow();
+    pathBox->setEditText(pathBox->itemText(pathBox->currentIndex()));
+    fileList->SelectFirstRow();
 }
 
 void MainWindow::ShowFolderByPath(const QString& text)
@@ -42,8 +42,8 @@ void MainWindow::ShowFolderByPath(const QString& text)
 
 int MainWindow::HistoryIndexOf(const QString& path) const
 {
-    for (int i = 0; i < cbPath->count(); ++i) {
-        if (cbPath->itemText(i).compare(path, Qt::CaseInsensitive) == 0)
+    for (int i = 0; i < pathBox->count(); ++i) {
+        if (pathBox->itemText(i).compare(path, Qt::CaseInsensitive) == 0)
             return i;
     }
     return -1;
@@ -51,83 +51,83 @@ int MainWindow::HistoryIndexOf(const QString& path) const
 
 void MainWindow::OpenWithAssociation(const QString& file, const QString& folder)
 {
-    OpenFile(file, folder);
+    openFile(file, folder);
 }
 
-void MainWindow::cbPathClick()
+void MainWindow::ShowPathBoxFolder()
 {
     SetFileCommandsEnabled(false);
-    const QString text = cbPath->currentText();
+    const QString text = pathBox->currentText();
     const int known = HistoryIndexOf(text);
     if (known >= 0)
-        ShowFolder(cbPath->itemData(known).toString());
+        ShowFolder(pathBox->itemData(known).toString());
     else
         ShowFolderByPath(text);
-    DriveView1->SetDirectory(cbPath->currentText());
-    ListView->ClearSelection();
+    driveTree->SetDirectory(pathBox->currentText());
+    fileList->ClearSelection();
 }
 
-bool MainWindow::cbPathKeyDown(QKeyEvent* event)
+bool MainWindow::OnPathBoxKeyDown(QKeyEvent* event)
 {
     SetFileCommandsEnabled(false);
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return false;
     // An empty box has nothing to go to; the key is consumed all the same.
-    if (!cbPath->currentText().isEmpty()) {
-        ShowFolderByPath(cbPath->currentText());
-        DriveView1->SetDirectory(cbPath->currentText());
+    if (!pathBox->currentText().isEmpty()) {
+        ShowFolderByPath(pathBox->currentText());
+        driveTree->SetDirectory(pathBox->currentText());
     }
     return true;
 }
 
-void MainWindow::btnBackClick()
+void MainWindow::OnUpOneLevel()
 {
     const ItemId up = ParentId(currentFolderId_);
     if (up.isEmpty())
-        Beep();
+        beep();
     else
         ShowFolder(up);
-    DriveView1->SetDirectory(cbPath->currentText());
-    ListView->ClearSelection();
+    driveTree->SetDirectory(pathBox->currentText());
+    fileList->ClearSelection();
 }
 
-void MainWindow::btnBrowseClick()
+void MainWindow::OnChooseFolder()
 {
-    const QString chosen = ChooseFolder(this);
+    const QString chosen = chooseFolder(this);
     if (!chosen.isEmpty())
         ShowFolderByPath(chosen);
 }
 
-void MainWindow::btnLargeIconsClick(int tag)
+void MainWindow::OnViewStyle(int tag)
 {
-    ListView->SetViewStyle(static_cast<ViewStyle>(tag));
+    fileList->SetViewStyle(static_cast<ViewStyle>(tag));
 }
 
-void MainWindow::ListViewDblClick()
+void MainWindow::OnListDoubleClick()
 {
-    const int row = ListView->FirstSelectedRow();
+    const int row = fileList->FirstSelectedRow();
     if (row < 0)
         return;
-    if (Entries->IsFolderEntry(row)) {
-        ShowFolder(ConcatId(currentFolderId_, Entries->Entry(row).Name));
-        DriveView1->SetDirectory(cbPath->currentText());
-        ListView->ClearSelection();
+    if (entries->IsFolderEntry(row)) {
+        ShowFolder(ConcatId(currentFolderId_, entries->Entry(row).Name));
+        driveTree->SetDirectory(pathBox->currentText());
+        fileList->ClearSelection();
     } else {
-        OpenWithAssociation(Entries->Entry(row).Name, cbPath->currentText());
+        OpenWithAssociation(entries->Entry(row).Name, pathBox->currentText());
     }
 }
 
-void MainWindow::DriveView1Click()
+void MainWindow::OnTreeClick()
 {
     SetFileCommandsEnabled(false);
-    cbPath->setEditText(DriveView1->Directory());
-    cbPathClick();
+    pathBox->setEditText(driveTree->Directory());
+    ShowPathBoxFolder();
 }
 
-void MainWindow::DriveView1Change()
+void MainWindow::OnTreeChange()
 {
-    cbPath->setEditText(DriveView1->Directory());
-    cbPathClick();
+    pathBox->setEditText(driveTree->Directory());
+    ShowPathBoxFolder();
 }
 
 } // namespace ciphra::gui
