@@ -59,7 +59,7 @@ public:
     TempFolder Folder;
     FakeFileList List;
     gui::PasswordDialog Password;
-    QLineEdit HashFile;
+    QLineEdit HashFileName;
     gui::CipherProgressWindow Progress;
     gui::MessageBoxScript Boxes;
     gui::ModalScript Dialogs;

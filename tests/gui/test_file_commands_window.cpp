@@ -44,8 +44,8 @@ void AnswerPassword(ModalScript& dialogs, PasswordDialog& dialog, const QString&
                     bool digest)
 {
     dialogs.Queue([&dialog, password, digest](QDialog&) {
-        dialog.Edit1->setText(password);
-        dialog.CheckBox2->setChecked(digest);
+        dialog.passwordEdit->setText(password);
+        dialog.digestOption->setChecked(digest);
         return int(QDialog::Accepted);
     });
 }
@@ -90,7 +90,7 @@ private slots:
         QCOMPARE(test::ReadBytes(folder / "a.txt.CPH"), std::string("first plain file"));
         QCOMPARE(boxes.Boxes().back().text, QString("All done. File Decrypted."));
         QCOMPARE(w.fileList->FirstSelectedRow(), -1);
-        QVERIFY(windows.Others().hash->HashFile->text().isEmpty());
+        QVERIFY(windows.Others().hash->fileNameEdit->text().isEmpty());
     }
 
     void overlongPasswordReachesTheErrorReport()

@@ -137,7 +137,7 @@ private slots:
         static FolderOf folder({"alpha", "Beta", "beta2", "gamma"});
         FileListModel model;
         model.LoadEntries(folder.Path());
-        QCOMPARE(model.ListViewDataFind(text, start, wrap), found);
+        QCOMPARE(model.FindByPrefix(text, start, wrap), found);
     }
 
     void typingFindsAndWraps()

@@ -35,8 +35,8 @@ struct Seen {
 ModalScript::Step Look(FileViewerWindow& viewer, Seen& seen)
 {
     return [&viewer, &seen](QDialog& shown) {
-        seen = {shown.windowTitle(), viewer.RichEdit1->toPlainText(),
-                viewer.RichEdit1->isReadOnly(), !viewer.Label1->isHidden()};
+        seen = {shown.windowTitle(), viewer.textView->toPlainText(), viewer.textView->isReadOnly(),
+                !viewer.truncatedNote->isHidden()};
         return int(QDialog::Rejected);
     };
 }
@@ -51,16 +51,16 @@ private slots:
         FileViewerWindow viewer;
         QCOMPARE(viewer.pos(), QPoint(192, 107));
         QVERIFY(!(viewer.windowFlags() & Qt::WindowMinimizeButtonHint));
-        QCOMPARE(viewer.Panel1->height(), 25);
-        QCOMPARE(viewer.RichEdit1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-        QCOMPARE(viewer.RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(viewer.RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(viewer.bannerStrip->height(), 25);
+        QCOMPARE(viewer.textView->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(viewer.textView->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(viewer.textView->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         // Some monospaced fonts do not flag themselves as fixed pitch: measure.
-        const QFontMetrics metrics(viewer.RichEdit1->font());
+        const QFontMetrics metrics(viewer.textView->font());
         QCOMPARE(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW"));
-        QCOMPARE(viewer.RichEdit1->font().pixelSize(), 12);
-        QCOMPARE(viewer.Button1->text(), QString("This is invisible"));
-        QVERIFY(viewer.Button1->isHidden());
+        QCOMPARE(viewer.textView->font().pixelSize(), 12);
+        QCOMPARE(viewer.cancelButton->text(), QString("This is invisible"));
+        QVERIFY(viewer.cancelButton->isHidden());
     }
 
     // The file's bytes as plain text: formatting codes raw, line breaks kept,
@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(seen.text, shown);
         QVERIFY(seen.readOnly);
         QVERIFY(!seen.noteShown);
-        QVERIFY(viewer.RichEdit1->toPlainText().isEmpty());
+        QVERIFY(viewer.textView->toPlainText().isEmpty());
     }
 
     void secondViewShowsOnlyTheSecondFile()
@@ -124,15 +124,15 @@ private slots:
         ModalScript script;
         script.Queue([&](QDialog& shown) {
             shown.show();
-            before = viewer.RichEdit1->toPlainText();
-            QTest::keyClick(viewer.RichEdit1, Qt::Key_Escape);
+            before = viewer.textView->toPlainText();
+            QTest::keyClick(viewer.textView, Qt::Key_Escape);
             closed = !shown.isVisible();
             return shown.result();
         });
         viewer.ViewFile(QString::fromStdString(folder / "a.txt"));
         QCOMPARE(before, QString("text"));
         QVERIFY(closed);
-        QVERIFY(viewer.RichEdit1->toPlainText().isEmpty());
+        QVERIFY(viewer.textView->toPlainText().isEmpty());
     }
 
     // The viewer is not shown; the error report names the full path.

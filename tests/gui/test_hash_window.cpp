@@ -70,8 +70,8 @@ class TestHashWindow : public QObject {
 
     void Prepare(HashWindow& window)
     {
-        window.Beep = [this] { ++beeps_; };
-        window.DateTimeText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
+        window.beep = [this] { ++beeps_; };
+        window.dateTimeText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
     }
 
 private slots:
@@ -106,11 +106,11 @@ private slots:
         // Read-only files are hashed: the file is only opened for reading.
         QFile::setPermissions(path, QFile::ReadOwner);
         HashWindow window;
-        (hex ? window.RadioHex : window.RadioChar)->setChecked(true);
-        window.HashFile->setText(path);
+        (hex ? window.hexOption : window.charOption)->setChecked(true);
+        window.fileNameEdit->setText(path);
         MessageBoxScript boxes;
-        QTest::mouseClick(window.Button4, Qt::LeftButton);
-        QCOMPARE(window.HashFileBox->text(), shown);
+        QTest::mouseClick(window.hashButton, Qt::LeftButton);
+        QCOMPARE(window.hashEdit->text(), shown);
         QVERIFY(boxes.Boxes().empty());
         QFile::remove(path);
     }
@@ -128,11 +128,11 @@ private slots:
         QFETCH(QString, fileName);
         QFETCH(bool, information);
         HashWindow window;
-        window.HashFile->setText(fileName.isEmpty() ? fileName : In(fileName));
-        window.HashFileBox->setText("0xEARLIER");
+        window.fileNameEdit->setText(fileName.isEmpty() ? fileName : In(fileName));
+        window.hashEdit->setText("0xEARLIER");
         MessageBoxScript boxes;
-        window.Button4Click();
-        QCOMPARE(window.HashFileBox->text(), QStringLiteral("0xEARLIER"));
+        window.OnHash();
+        QCOMPARE(window.hashEdit->text(), QStringLiteral("0xEARLIER"));
         QCOMPARE(boxes.Boxes().size(), std::size_t(information ? 1 : 0));
         if (information) {
             QCOMPARE(boxes.Boxes()[0].title, QStringLiteral("Information"));
@@ -148,9 +148,9 @@ private slots:
         WriteFile(source, "abc");
         HashWindow window;
         Prepare(window);
-        window.HashFile->setText(source);
-        window.Button4Click();
-        window.HashFile->setText("edited name");
+        window.fileNameEdit->setText(source);
+        window.OnHash();
+        window.fileNameEdit->setText("edited name");
         ModalScript modal;
         QString offered;
         modal.Queue([&](QDialog& dialog) {
@@ -165,7 +165,7 @@ private slots:
             return int(QDialog::Accepted);
         });
         MessageBoxScript boxes;
-        window.Button17Click();
+        window.OnSave();
         QCOMPARE(modal.Shown(), std::vector<QString>{"Save hash to file:"});
         QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("edited name.hsh"));
         QCOMPARE(ReadFile(In("notes.hsh")),
@@ -206,12 +206,12 @@ private slots:
         WriteFile(folder.filePath("taken.hsh"), "old");
         HashWindow window;
         Prepare(window);
-        window.HashFile->setText("x");
-        window.HashFileBox->setText("0x00");
+        window.fileNameEdit->setText("x");
+        window.hashEdit->setText("0x00");
         ModalScript modal;
         modal.Queue(SaveAs(folder.filePath(typed)));
         MessageBoxScript boxes;
-        window.Button17Click();
+        window.OnSave();
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(beeps_, 1);
         QCOMPARE(ReadFile(folder.filePath("taken.hsh")), QByteArray("old"));
@@ -230,11 +230,11 @@ private slots:
         Prepare(window);
         ModalScript modal;
         MessageBoxScript boxes;
-        window.HashFile->setText(In("x"));
-        window.Button17Click(); // empty Hash box: no dialog
+        window.fileNameEdit->setText(In("x"));
+        window.OnSave(); // empty Hash box: no dialog
         QVERIFY(modal.Shown().empty());
-        window.HashFileBox->setText("0x00");
-        window.Button17Click(); // no step queued: the dialog is cancelled
+        window.hashEdit->setText("0x00");
+        window.OnSave(); // no step queued: the dialog is cancelled
         QCOMPARE(modal.Shown().size(), std::size_t(1));
         QVERIFY(boxes.Boxes().empty());
         QCOMPARE(beeps_, 0);
@@ -255,12 +255,12 @@ private slots:
         HashWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.RadioChar->setChecked(true);
-        window.HashFile->setText("name");
-        window.HashFileBox->setText("hash");
+        window.charOption->setChecked(true);
+        window.fileNameEdit->setText("name");
+        window.hashEdit->setText("hash");
         switch (way) {
         case 0:
-            QTest::mouseClick(window.Button6, Qt::LeftButton);
+            QTest::mouseClick(window.closeButton, Qt::LeftButton);
             break;
         case 1:
             QTest::keyClick(&window, Qt::Key_Escape);
@@ -269,13 +269,13 @@ private slots:
             window.close();
             break;
         case 3:
-            QTest::mouseClick(window.Button5, Qt::LeftButton);
+            QTest::mouseClick(window.clearButton, Qt::LeftButton);
             break;
         }
         QCOMPARE(window.isVisible(), way == 3);
-        QVERIFY(window.HashFile->text().isEmpty());
-        QVERIFY(window.HashFileBox->text().isEmpty());
-        QVERIFY(window.RadioChar->isChecked());
+        QVERIFY(window.fileNameEdit->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
+        QVERIFY(window.charOption->isChecked());
     }
 
     void hashCommandShowsTheFirstSelectedFile_data()
@@ -301,8 +301,8 @@ private slots:
         QString seen;
         modal.Queue([&](QDialog& dialog) {
             auto& hash = static_cast<HashWindow&>(dialog);
-            seen = hash.HashFile->text();
-            hash.HashFileBox->setText("0x00");
+            seen = hash.fileNameEdit->text();
+            hash.hashEdit->setText("0x00");
             hash.reject();
             return int(QDialog::Rejected);
         });
@@ -310,8 +310,8 @@ private slots:
         QCOMPARE(seen, path);
         QCOMPARE(modal.Shown().size(), std::size_t(path.isEmpty() ? 0 : 1));
         QCOMPARE(list.Log, path.isEmpty() ? QStringList{} : QStringList{"clear"});
-        QVERIFY(window.HashFile->text().isEmpty());
-        QVERIFY(window.HashFileBox->text().isEmpty());
+        QVERIFY(window.fileNameEdit->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
     }
 };
 

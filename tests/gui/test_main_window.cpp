@@ -413,7 +413,7 @@ private slots:
         ModalScript script;
         QString shownPath;
         script.Queue([&](QDialog& dialog) {
-            shownPath = static_cast<HashWindow&>(dialog).HashFile->text();
+            shownPath = static_cast<HashWindow&>(dialog).fileNameEdit->text();
             return int(QDialog::Rejected);
         });
         w.commands.hashAction->trigger();
@@ -440,23 +440,23 @@ private slots:
         AboutWindow& about = *windows.Others().about;
         ModalScript modal;
         QUrl opened;
-        about.OpenAddress = [&](const QUrl& url) { opened = url; };
+        about.openAddress = [&](const QUrl& url) { opened = url; };
         modal.Queue([&](QDialog&) {
-            QTest::mouseClick(about.Label1, Qt::LeftButton);
+            QTest::mouseClick(about.addressLink, Qt::LeftButton);
             return int(QDialog::Rejected);
         });
         w.commands.aboutAction->trigger();
         QCOMPARE(modal.Shown(), std::vector<QString>{"About Ciphra 2K"});
         QCOMPARE(opened, QUrl(QString("https://") + kProjectAddress));
-        QCOMPARE(about.Label1->toolTip(), QString("Go to ") + kProjectAddress);
-        QCOMPARE(about.Label1->pos(), QPoint(80, 179));
-        QVERIFY(about.Label1->width() >= about.Label1->sizeHint().width());
+        QCOMPARE(about.addressLink->toolTip(), QString("Go to ") + kProjectAddress);
+        QCOMPARE(about.addressLink->pos(), QPoint(80, 179));
+        QVERIFY(about.addressLink->width() >= about.addressLink->sizeHint().width());
 
         ColorLegendWindow& legend = *windows.Others().legend;
         QVERIFY(legend.windowFlags() & Qt::WindowStaysOnTopHint);
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY(legend.isVisible());
-        QTest::mouseClick(legend.Button1, Qt::LeftButton);
+        QTest::mouseClick(legend.closeButton, Qt::LeftButton);
         QVERIFY(!legend.isVisible());
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY(legend.isVisible());

@@ -66,8 +66,8 @@ class TestShredCommand : public QObject {
 
     void Prepare(WipeProgressWindow& window)
     {
-        window.Beep = [this] { ++beeps_; };
-        window.ClockText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
+        window.beep = [this] { ++beeps_; };
+        window.clockText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
     }
 
 private slots:
@@ -83,12 +83,12 @@ private slots:
         WipeProgressWindow window;
         Prepare(window);
         QStringList seen;
-        window.ClockText = [&] {
+        window.clockText = [&] {
             seen << QString("%1 %2 %3/%4 %5")
                         .arg(window.windowTitle())
                         .arg(window.isVisible())
-                        .arg(window.ProgressBar1->value())
-                        .arg(window.ProgressBar1->maximum())
+                        .arg(window.progressBar->value())
+                        .arg(window.progressBar->maximum())
                         .arg(QGuiApplication::overrideCursor() != nullptr);
             return QStringLiteral("clock");
         };
@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(seen,
                  QStringList({"report.doc 1 1/3 1", "report.doc 1 2/3 1", "report.doc 1 3/3 1"}));
         QVERIFY(!window.isVisible());
-        QCOMPARE(window.ProgressBar1->value(), 0);
+        QCOMPARE(window.progressBar->value(), 0);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QVERIFY(QDir(dir.path()).isEmpty());
     }
@@ -190,7 +190,7 @@ private slots:
         WriteFile(dir.filePath("second"), "two");
         WipeProgressWindow window;
         Prepare(window);
-        window.ClockText = []() -> QString { throw ciphra::Exception("Disk full"); };
+        window.clockText = []() -> QString { throw ciphra::Exception("Disk full"); };
         MessageBoxScript script;
         script.QueueAnswer(true);
         FakeList list;

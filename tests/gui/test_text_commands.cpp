@@ -58,7 +58,7 @@ private slots:
         ModalScript script;
         QString shown;
         script.Queue([&](QDialog&) {
-            shown = windows.Others().viewer->RichEdit1->toPlainText();
+            shown = windows.Others().viewer->textView->toPlainText();
             return int(QDialog::Rejected);
         });
         w.fileList->ClearSelection();
@@ -89,7 +89,7 @@ private slots:
         bool optionShown = true;
         script.Queue([&](QDialog& shown) {
             optionShown = password.DigestOptionVisible();
-            static_cast<TextWindow&>(shown).Memo1->setPlainText("left behind");
+            static_cast<TextWindow&>(shown).workTextEdit->setPlainText("left behind");
             return int(QDialog::Rejected);
         });
         windows.Main().commands.textEncryptionAction->trigger();
@@ -108,7 +108,7 @@ private slots:
         PasswordDialog& password = *windows.Others().password;
         QClipboard& clipboard = *QGuiApplication::clipboard();
         const auto answer = [&](QDialog&) {
-            password.Edit1->setText("pw");
+            password.passwordEdit->setText("pw");
             return int(QDialog::Accepted);
         };
         ModalScript script;

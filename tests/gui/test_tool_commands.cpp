@@ -47,7 +47,7 @@ private slots:
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
         MainWindow& w = windows.Main();
-        windows.Others().wipeProgress->Beep = [] {};
+        windows.Others().wipeProgress->beep = [] {};
         w.ShowFolderByPath(folder.Path());
         Select(w, {"a.txt", "c.txt"});
         MessageBoxScript boxes;
@@ -65,7 +65,7 @@ private slots:
         FolderOf folder({"a.txt"});
         ProgramWindows windows;
         MainWindow& w = windows.Main();
-        windows.Others().wipeProgress->Beep = [] {};
+        windows.Others().wipeProgress->beep = [] {};
         MessageBoxScript boxes;
         w.WipeFile(folder.FilePath("a.txt"), 1);
         QVERIFY(w.wipeSucceeded);
@@ -87,15 +87,15 @@ private slots:
         QString hashed;
         modal.Queue([&](QDialog& dialog) {
             auto& hash = static_cast<HashWindow&>(dialog);
-            hash.Button4Click();
-            hashed = hash.HashFileBox->text();
+            hash.OnHash();
+            hashed = hash.hashEdit->text();
             hash.reject();
             return int(QDialog::Rejected);
         });
         w.commands.hashAction->trigger();
         // SHA-1 of "x", the content FolderOf writes.
         QCOMPARE(hashed, QString("0x11F6AD8EC52A2984ABAAFD7C3B516503785C2072"));
-        QVERIFY(windows.Others().hash->HashFile->text().isEmpty());
+        QVERIFY(windows.Others().hash->fileNameEdit->text().isEmpty());
         QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 };

@@ -39,7 +39,7 @@ private slots:
             fs::permissions(locked, fs::perms::none);
         bench.Boxes.QueueAnswer(true);
         gui::WipeProgressWindow progress;
-        progress.Beep = [] {};
+        progress.beep = [] {};
 
         {
             AsFolderOwner owner(bench.Folder.Path());
@@ -71,7 +71,7 @@ private slots:
         gui::HashWindow window;
         bench.Dialogs.Queue([](QDialog& dialog) {
             auto& hash = static_cast<gui::HashWindow&>(dialog);
-            hash.Button4Click();
+            hash.OnHash();
             hash.reject();
             return int(QDialog::Rejected);
         });
@@ -80,7 +80,7 @@ private slots:
 
         QCOMPARE(bench.BoxTexts(),
                  (std::vector<QString>{"Information|Unable to open source file."}));
-        QVERIFY(window.HashFileBox->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
         QVERIFY(Snapshot(bench.Folder.Path()).empty());
     }
 };

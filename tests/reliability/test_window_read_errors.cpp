@@ -92,8 +92,8 @@ QString Run(Command command, CommandBench& bench, const std::string& name)
         gui::HashWindow window;
         bench.Dialogs.Queue([&digest](QDialog& dialog) {
             auto& hash = static_cast<gui::HashWindow&>(dialog);
-            gui::RunGuarded([&] { hash.Button4Click(); });
-            digest = hash.HashFileBox->text();
+            gui::RunGuarded([&] { hash.OnHash(); });
+            digest = hash.hashEdit->text();
             hash.reject();
             return int(QDialog::Rejected);
         });
@@ -104,7 +104,7 @@ QString Run(Command command, CommandBench& bench, const std::string& name)
     case Command::Shred: {
         bench.Boxes.QueueAnswer(true);
         gui::WipeProgressWindow progress;
-        progress.Beep = [] {};
+        progress.beep = [] {};
         ReadFault fault("aaaaaaa.aaaaaaa");
         gui::RunGuarded([&] { gui::ShredSelectedFiles(nullptr, bench.List, progress); });
         break;
@@ -166,9 +166,9 @@ private slots:
         } else {
             QCOMPARE(after, before);
         }
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(!bench.Password.Edit1->isUndoAvailable());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(!bench.Password.passwordEdit->isUndoAvailable());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 };
 

@@ -25,7 +25,7 @@ struct FileCommandWindows {
     QWidget* Parent;                // owner of the message boxes
     FileListHost& List;             // path box text, selection, refresh
     PasswordDialog& Password;       // the password dialog
-    QLineEdit& HashFile;            // the hash window's file name: holds the current path
+    QLineEdit& HashFileName;        // the hash window's file name: holds the current path
     CipherProgressWindow& Progress; // shown while a long file runs
 };
 

@@ -76,7 +76,7 @@ bool FileListModel::IsFolderEntry(int row) const
     return row >= 0 && row < EntryCount() && Entry(row).IsFolder;
 }
 
-int FileListModel::ListViewDataFind(const QString& text, int start, bool wrap) const
+int FileListModel::FindByPrefix(const QString& text, int start, bool wrap) const
 {
     if (text.isEmpty() || start < 0 || start > EntryCount())
         return -1;
@@ -111,7 +111,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return ListViewData(row, column);
+        return CellText(row, column);
     case Qt::DecorationRole:
         if (column != kName)
             return QVariant();
@@ -142,7 +142,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant FileListModel::ListViewData(int row, int column) const
+QVariant FileListModel::CellText(int row, int column) const
 {
     if (column == kName)
         return Entry(row).Name;

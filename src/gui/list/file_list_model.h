@@ -43,7 +43,7 @@ public:
     // Incremental find: the first entry from start on (then from 0, when
     // wrapping) whose name begins with text, comparing with a-z upper-cased.
     // -1 when nothing matches or text is empty.
-    int ListViewDataFind(const QString& text, int start, bool wrap) const;
+    int FindByPrefix(const QString& text, int start, bool wrap) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -51,7 +51,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    QVariant ListViewData(int row, int column) const;
+    QVariant CellText(int row, int column) const;
     QVariant NameForeground(const ShellItem& entry) const;
     // The entry of row with its details fetched.
     const ShellItem& Fetched(int row) const;

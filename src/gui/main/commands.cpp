@@ -26,7 +26,7 @@ void MainWindow::OnEncryptFiles()
         return;
     CipherProgressWindow progress(this);
     RunEncryptCommand(
-        {this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+        {this, *this, *windows_.password, *windows_.hash->fileNameEdit, progress},
         {commands.selfDecryptingOption->isChecked(), commands.overwriteOption->isChecked()},
         DefaultStubPath());
 }
@@ -36,7 +36,7 @@ void MainWindow::OnDecryptFiles()
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
+    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->fileNameEdit, progress},
                       commands.overwriteOption->isChecked());
 }
 

@@ -21,13 +21,13 @@ class AboutWindow : public QDialog {
 public:
     explicit AboutWindow(QWidget* parent = nullptr);
 
-    QLabel* Image1;
-    QLabel* Label1;
+    QLabel* picture;
+    QLabel* addressLink;
     // Opens an address in the browser; replaced in tests.
-    std::function<void(const QUrl&)> OpenAddress;
+    std::function<void(const QUrl&)> openAddress;
 
     // Opens the project's address; the window stays open.
-    void Label1Click();
+    void OnAddressClick();
 
 protected:
     void showEvent(QShowEvent* event) override;

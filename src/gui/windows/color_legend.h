@@ -16,10 +16,10 @@ public:
 
     // Shows the legend centred on the desktop, or brings it to the front.
     void ShowLegend();
-    QPushButton* Button1;
+    QPushButton* closeButton;
 
 private:
-    void Button1Click();
+    void OnClose();
 };
 
 } // namespace ciphra::gui

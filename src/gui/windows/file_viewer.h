@@ -36,15 +36,15 @@ public:
     // Fills the text box from the file (the first part of ViewFile).
     void LoadFile(const QString& path);
     // Empties the text box and hides the note.
-    void FormClose();
+    void ClearView();
 
-    BannerStrip* Panel1;
-    QLabel* Label1; // "only the first part is shown" note, in the banner strip
-    QPlainTextEdit* RichEdit1;
-    QPushButton* Button1; // "This is invisible", never shown: Escape closes through it
+    BannerStrip* bannerStrip;
+    QLabel* truncatedNote; // "only the first part is shown" note, in the banner strip
+    QPlainTextEdit* textView;
+    QPushButton* cancelButton; // "This is invisible", never shown: Escape closes through it
 
 public slots:
-    void Button1Click();
+    void OnCancel();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -21,40 +21,40 @@ public:
     explicit HashWindow(QWidget* parent = nullptr);
 
     // Hashes the file named in the Filename box.
-    void Button4Click();
+    void OnHash();
     // Asks for a report name and saves the report; never replaces a file.
-    void Button17Click();
+    void OnSave();
     // Empties the Filename and Hash boxes.
-    void Button5Click();
+    void OnClear();
     // Closes the window.
-    void Button6Click();
+    void OnClose();
 
     // Every close (Esc, the close button, "&Close") passes here.
     void done(int result) override;
 
     // Seams for tests: the beep and the date and time of the report.
-    std::function<void()> Beep;
-    std::function<QString()> DateTimeText;
+    std::function<void()> beep;
+    std::function<QString()> dateTimeText;
 
-    QLabel* Image1;
-    QLabel* Label3;
-    QLineEdit* HashFile;
-    QLabel* Label4;
-    QLineEdit* HashFileBox;
-    QGroupBox* radiohex;
-    QRadioButton* RadioHex;
-    QRadioButton* RadioChar;
-    QPushButton* Button4;
-    QPushButton* Button17;
-    QPushButton* Button5;
-    QPushButton* Button6;
+    QLabel* banner;
+    QLabel* fileNameLabel;
+    QLineEdit* fileNameEdit;
+    QLabel* hashLabel;
+    QLineEdit* hashEdit;
+    QGroupBox* hashFormGroup;
+    QRadioButton* hexOption;
+    QRadioButton* charOption;
+    QPushButton* hashButton;
+    QPushButton* saveButton;
+    QPushButton* clearButton;
+    QPushButton* closeButton;
 
 protected:
     // Centred on the screen, not over the main window.
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormClose();
+    void EmptyBoxes();
 };
 
 class FileListHost;

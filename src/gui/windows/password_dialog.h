@@ -57,16 +57,16 @@ public:
     void SetDigestOptionVisible(bool visible);
     bool DigestOptionVisible() const;
 
-    QLabel* Image1;
-    QLineEdit* Edit1;
-    QCheckBox* CheckBox2; // "Use Hash of password"
-    QCheckBox* CheckBox1; // "Show password"
-    QPushButton* Button1; // "&OK", the default button
-    QPushButton* Button2; // "&Cancel"
+    QLabel* banner;
+    QLineEdit* passwordEdit;
+    QCheckBox* digestOption;       // "Use Hash of password"
+    QCheckBox* showPasswordOption; // "Show password"
+    QPushButton* okButton;         // "&OK", the default button
+    QPushButton* cancelButton;     // "&Cancel"
 
 public slots:
-    void Edit1Change();
-    void CheckBox1Click();
+    void OnPasswordChanged();
+    void OnShowPasswordToggled();
 
 protected:
     void showEvent(QShowEvent* event) override;
