@@ -2,6 +2,7 @@
 // name-column markings, history, up one level, find, opening entries, the
 // drive tree coupling, failures, and details fetched for shown rows only.
 
+#include "core/error.h"
 #include "gui/app/startup.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/list/file_list_view.h"
@@ -169,7 +170,7 @@ private slots:
         QCOMPARE(w.pathBox->currentText(), folder.Path());
     }
 
-    void historyNewestFirstWithoutCaseDuplicates()
+    void historyNewestFirstWithoutDuplicates()
     {
         FolderOf one({"a"});
         FolderOf two({"b"});
@@ -180,15 +181,20 @@ private slots:
         QCOMPARE(History(*w.pathBox), QStringList({two.Path(), one.Path(), "computer:///"}));
         QCOMPARE(w.fileList->FirstSelectedRow(), 0);
 
-        // A known path typed in other case lists that folder, adds no item,
-        // and the box then shows the history item.
-        w.pathBox->setEditText(one.Path().toUpper());
+        // A known path typed again lists that folder, adds no item, and the
+        // box then shows the history item.
+        w.pathBox->setEditText(one.Path());
         w.OnRefresh();
         QCOMPARE(w.CurrentFolderID(), one.Path());
         QCOMPARE(w.pathBox->currentText(), one.Path());
         QCOMPARE(w.pathBox->count(), 3);
         // The commit clears the selection.
         QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+        // The same path in other case names another folder, here none.
+        w.pathBox->setEditText(one.Path().toUpper());
+        QVERIFY_THROWS_EXCEPTION(ciphra::Exception, w.OnRefresh());
+        QCOMPARE(w.CurrentFolderID(), one.Path());
+        QCOMPARE(w.pathBox->count(), 3);
 
         // Choosing an item from the drop-down list commits it.
         w.pathBox->setCurrentIndex(2);

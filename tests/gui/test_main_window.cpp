@@ -16,12 +16,14 @@
 
 #include <QActionGroup>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -63,6 +65,56 @@ void StorePlacement(int left, int top, int right, int bottom, const char* maximi
     settings.setValue("Right", QString::number(right));
     settings.setValue("Bottom", QString::number(bottom));
     settings.setValue("Maximized", maximized);
+}
+
+// What the hash command shows for the list's selection as it stands: the
+// file name it puts into the hash window and the digest of that file.
+struct HashCommandResult {
+    QString path;
+    QString digest;
+};
+
+HashCommandResult RunHashCommand(MainWindow& w)
+{
+    w.SetFileCommandsEnabled(true);
+    ModalScript script;
+    HashCommandResult result;
+    script.Queue([&](QDialog& dialog) {
+        auto& hash = static_cast<HashWindow&>(dialog);
+        result.path = hash.fileNameEdit->text();
+        QTest::mouseClick(hash.hashButton, Qt::LeftButton);
+        result.digest = hash.hashEdit->text();
+        return int(QDialog::Rejected);
+    });
+    w.commands.hashAction->trigger();
+    return result;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString HexDigest(const QByteArray& bytes)
+{
+    return "0x" + QString::fromLatin1(
+                      QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().toUpper());
+}
+
+QStringList ListedNames(const MainWindow& w)
+{
+    QStringList names;
+    for (int row = 0; row < w.entries->EntryCount(); ++row)
+        names << w.entries->Entry(row).Name;
+    return names;
+}
+
+void SelectOnly(MainWindow& w, int row)
+{
+    w.fileList->Selection()->select(w.entries->index(row, 0), QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
 }
 
 } // namespace
@@ -399,6 +451,36 @@ private slots:
         QCOMPARE(w.CurrentFolderID(), folder.Path());
         QVERIFY(!FileCommandsEnabled(w));
         QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+    }
+
+    // Names that differ in case alone are different folders: the list, the
+    // path box, its history and the commands all keep them apart.
+    void foldersDifferingOnlyInCaseStayApart()
+    {
+        QTemporaryDir root;
+        const QString lower = root.filePath("case/a");
+        const QString upper = root.filePath("case/A");
+        QVERIFY(QDir().mkpath(lower) && QDir().mkpath(upper));
+        WriteFile(lower + "/note.txt", "in the lower-case folder");
+        WriteFile(upper + "/note.txt", "in the upper-case folder");
+        WriteFile(upper + "/only-here.txt", "");
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+
+        w.ShowFolderByPath(lower);
+        w.ShowFolderByPath(upper);
+        QCOMPARE(w.pathBox->currentText(), upper);
+        QCOMPARE(w.pathBox->itemText(1), lower); // both in the history
+        QCOMPARE(ListedNames(w), QStringList({"note.txt", "only-here.txt"}));
+        SelectOnly(w, 0);
+        const HashCommandResult hashed = RunHashCommand(w);
+        QCOMPARE(hashed.path, upper + "/note.txt");
+        QCOMPARE(hashed.digest, HexDigest("in the upper-case folder"));
+
+        // Refreshing lists the folder of the path box again: still the upper-case one.
+        w.OnRefresh();
+        QCOMPARE(w.CurrentPath(), upper);
+        QCOMPARE(ListedNames(w), QStringList({"note.txt", "only-here.txt"}));
     }
 
     void hashCommandTakesTheFirstSelectedEntry()

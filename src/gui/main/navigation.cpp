@@ -40,10 +40,12 @@ void MainWindow::ShowFolderByPath(const QString& text)
     ShowFolder(ParseDisplayName(text));
 }
 
+// Exact comparison: file names are case-sensitive, so "a" and "A" are two
+// folders and each gets its own history entry.
 int MainWindow::HistoryIndexOf(const QString& path) const
 {
     for (int i = 0; i < pathBox->count(); ++i) {
-        if (pathBox->itemText(i).compare(path, Qt::CaseInsensitive) == 0)
+        if (pathBox->itemText(i) == path)
             return i;
     }
     return -1;
