@@ -483,6 +483,28 @@ private slots:
         QCOMPARE(ListedNames(w), QStringList({"note.txt", "only-here.txt"}));
     }
 
+    // Text typed into the path box and not committed names no folder yet:
+    // the commands and the open keep to the folder the list shows.
+    void uncommittedPathBoxTextIsNotTheFolder()
+    {
+        FolderOf listed({"a.txt"});
+        FolderOf typed({"a.txt"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.ShowFolderByPath(listed.Path());
+        w.pathBox->setEditText(typed.Path());
+        SelectOnly(w, 0);
+
+        QCOMPARE(w.FolderPath(), listed.Path());
+        QCOMPARE(w.FullPathOf(0), listed.FilePath("a.txt"));
+        QStringList opened;
+        w.openFile = [&](const QString& file, const QString& folder) { opened << file << folder; };
+        w.OnListDoubleClick();
+        QCOMPARE(opened, QStringList({"a.txt", listed.Path()}));
+        QCOMPARE(RunHashCommand(w).path, listed.FilePath("a.txt"));
+        QCOMPARE(w.pathBox->currentText(), typed.Path()); // still there to be committed
+    }
+
     void hashCommandTakesTheFirstSelectedEntry()
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});

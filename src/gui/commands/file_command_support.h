@@ -23,7 +23,7 @@ class CipherProgressWindow;
 // The main window's parts that a file command uses.
 struct FileCommandWindows {
     QWidget* Parent;                // owner of the message boxes
-    FileListHost& List;             // path box text, selection, refresh
+    FileListHost& List;             // listed folder, selection, refresh
     PasswordDialog& Password;       // the password dialog
     QLineEdit& HashFileName;        // the hash window's file name: holds the current path
     CipherProgressWindow& Progress; // shown while a long file runs

@@ -161,12 +161,12 @@ void MainWindow::SetFileCommandsEnabled(bool state)
 
 QString MainWindow::FullPathOf(int row) const
 {
-    return FullPath(pathBox->currentText(), entries->Entry(row).Name);
+    return FullPath(currentPath_, entries->Entry(row).Name);
 }
 
 QString MainWindow::FolderPath() const
 {
-    return pathBox->currentText();
+    return currentPath_;
 }
 
 QStringList MainWindow::SelectedNames() const

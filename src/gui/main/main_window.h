@@ -63,7 +63,7 @@ public:
 
     // The one switch of the nine file-command controls.
     void SetFileCommandsEnabled(bool state);
-    // Path box text, "/" unless it already ends in one, then the caption.
+    // The listed folder, "/" unless it already ends in one, then the caption.
     QString FullPathOf(int row) const;
 
     // ----- The file list as the file commands see it -----

@@ -115,7 +115,7 @@ void MainWindow::OnListDoubleClick()
         driveTree->SetDirectory(pathBox->currentText());
         fileList->ClearSelection();
     } else {
-        OpenWithAssociation(entries->Entry(row).Name, pathBox->currentText());
+        OpenWithAssociation(entries->Entry(row).Name, currentPath_);
     }
 }
 
