@@ -5,6 +5,7 @@
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/hash_window.h"
+#include "support/test_files.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -222,6 +223,38 @@ private slots:
             QCOMPARE(boxes.Boxes()[0].text, error);
             QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"taken.hsh"});
         }
+    }
+
+    // A write error while saving ends the save button's handler in the error
+    // report, before it could unwind through Qt's dispatch of the click (a
+    // handler connected after it still runs); the window goes on working.
+    void saveWriteErrorIsReported()
+    {
+        const QString source = In("notes.txt");
+        WriteFile(source, "abc");
+        HashWindow window;
+        Prepare(window);
+        window.fileNameEdit->setText(source);
+        QTest::mouseClick(window.hashButton, Qt::LeftButton);
+        int clicksDispatched = 0;
+        connect(window.saveButton, &QPushButton::clicked, [&] { ++clicksDispatched; });
+        ModalScript modal;
+        modal.Queue(SaveAs(In("cut short.hsh")));
+        MessageBoxScript boxes;
+        {
+            const ciphra::test::FileSizeLimit limit(16);
+            QTest::mouseClick(window.saveButton, Qt::LeftButton);
+        }
+        QCOMPARE(clicksDispatched, 1);
+        QCOMPARE(boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
+        QVERIFY2(boxes.Boxes()[0].text.endsWith("I/O error 27."),
+                 qPrintable(boxes.Boxes()[0].text));
+        QCOMPARE(beeps_, 0);
+
+        QTest::mouseClick(window.clearButton, Qt::LeftButton);
+        QVERIFY(window.fileNameEdit->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
     }
 
     void saveDoesNothingWithoutHashOrWhenCancelled()

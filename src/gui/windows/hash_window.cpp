@@ -14,6 +14,7 @@
 #include "core/io/posix_file.h"
 #include "core/jobs/file_hash.h"
 #include "gui/browse/item_id.h"
+#include "gui/kit/application.h"
 #include "gui/kit/file_list_host.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
@@ -104,10 +105,12 @@ HashWindow::HashWindow(QWidget* parent)
     hashButton->setDefault(true);
     saveButton->setToolTip(QStringLiteral("Save the resulting Hash into an ASCII file"));
 
-    connect(hashButton, &QPushButton::clicked, this, [this] { OnHash(); });
-    connect(saveButton, &QPushButton::clicked, this, [this] { OnSave(); });
-    connect(clearButton, &QPushButton::clicked, this, [this] { OnClear(); });
-    connect(closeButton, &QPushButton::clicked, this, [this] { OnClose(); });
+    // Guarded: a read error while hashing or a write error while saving is
+    // reported before it could unwind through Qt's frames.
+    connect(hashButton, &QPushButton::clicked, this, Guarded([this] { OnHash(); }));
+    connect(saveButton, &QPushButton::clicked, this, Guarded([this] { OnSave(); }));
+    connect(clearButton, &QPushButton::clicked, this, Guarded([this] { OnClear(); }));
+    connect(closeButton, &QPushButton::clicked, this, Guarded([this] { OnClose(); }));
 }
 
 void HashWindow::OnHash()

@@ -2,6 +2,9 @@
 // The hash window: the SHA-1 digest of a file in the Hex or Char form, saved
 // on request to a hash report. Its Filename box also holds the path of the
 // file that the encrypt and decrypt commands are working on.
+//
+// A read error while hashing or a write error while saving reaches the
+// general error report: the buttons' handlers are guarded.
 
 #include <QDialog>
 
