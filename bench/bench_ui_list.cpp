@@ -45,17 +45,17 @@ const QString& BigFolder()
 }
 
 // Shows the folder and draws the visible rows once.
-void ShowAndDraw(TForm1& window, const QString& folder)
+void ShowAndDraw(MainWindow& window, const QString& folder)
 {
     window.ShowFolder(folder);
-    window.ListView->CurrentView()->viewport()->repaint();
+    window.fileList->CurrentView()->viewport()->repaint();
 }
 
 void BM_ShowFolderToFirstRowsDrawn(benchmark::State& state)
 {
     const QString folder = BigFolder();
     ProgramWindows windows;
-    TForm1& window = windows.Main();
+    MainWindow& window = windows.Main();
     window.show();
     QCoreApplication::processEvents();
     for (auto _ : state) {
@@ -89,7 +89,7 @@ void BM_MemoryPerEntry(benchmark::State& state)
 {
     const QString folder = BigFolder();
     ProgramWindows windows;
-    TForm1& window = windows.Main();
+    MainWindow& window = windows.Main();
     window.show();
     QCoreApplication::processEvents();
     double perEntry = 0;

@@ -76,7 +76,8 @@ void CheckRoundTrip(const StoredOptions& options, const Placement& placement, co
     {
         QSettings read(path, QSettings::NativeFormat);
         const StoredOptions again = ciphra::gui::ReadOptions(read);
-        Check(again.selfDec == options.selfDec && again.overWr == options.overWr);
+        Check(again.selfDecrypting == options.selfDecrypting &&
+              again.overwrite == options.overwrite);
         const Placement back = ciphra::gui::ReadPlacement(read, Designed, screen);
         Check(back.normal == placement.normal && back.maximized == placement.maximized);
     }

@@ -50,8 +50,8 @@ void CommandBench::Select(const std::string& name)
 void CommandBench::AnswerPassword(const QString& password, bool useDigest)
 {
     Dialogs.Queue([this, password, useDigest](QDialog&) {
-        Password.Edit1->setText(password);
-        Password.CheckBox2->setChecked(useDigest);
+        Password.passwordEdit->setText(password);
+        Password.digestOption->setChecked(useDigest);
         return int(QDialog::Accepted);
     });
 }
@@ -63,7 +63,7 @@ void CommandBench::CancelPassword()
 
 gui::FileCommandWindows CommandBench::Windows()
 {
-    return {nullptr, List, Password, HashFile, Progress};
+    return {nullptr, List, Password, HashFileName, Progress};
 }
 
 std::vector<QString> CommandBench::BoxTexts() const

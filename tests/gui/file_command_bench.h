@@ -58,8 +58,8 @@ public:
 
     TempFolder Folder;
     FakeFileList List;
-    gui::TForm4 Password;
-    QLineEdit HashFile;
+    gui::PasswordDialog Password;
+    QLineEdit HashFileName;
     gui::CipherProgressWindow Progress;
     gui::MessageBoxScript Boxes;
     gui::ModalScript Dialogs;

@@ -146,7 +146,7 @@ private slots:
     {
         QFETCH(qulonglong, bytes);
         QFETCH(QString, text);
-        TShellItem entry;
+        ShellItem entry;
         entry.SizeKB = SizeKBOf(bytes);
         QCOMPARE(SizeText(entry), text);
         entry.IsFolder = true;
@@ -211,9 +211,9 @@ private slots:
     void sortOrder()
     {
         // Folders first, then names without regard to case, digits as numbers.
-        std::vector<TShellItem> entries;
+        std::vector<ShellItem> entries;
         for (const char* name : {"b.txt", "file10", "A.txt", "file9", "zeta", "Alpha", "a.txt"}) {
-            TShellItem entry;
+            ShellItem entry;
             entry.Name = QString::fromLatin1(name);
             entry.IsFolder = entry.Name == "zeta" || entry.Name == "Alpha";
             entries.push_back(entry);
@@ -221,7 +221,7 @@ private slots:
         EntryOrder order;
         order.Sort(entries);
         QStringList names;
-        for (const TShellItem& entry : entries)
+        for (const ShellItem& entry : entries)
             names << entry.Name;
         QCOMPARE(names,
                  QStringList({"Alpha", "zeta", "A.txt", "a.txt", "b.txt", "file9", "file10"}));
@@ -239,10 +239,10 @@ private slots:
         QVERIFY(QFile::link(dir.filePath("gone"), dir.filePath("dangling")));
         QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0644) == 0);
 
-        std::vector<TShellItem> entries = EnumerateFolder(dir.path());
+        std::vector<ShellItem> entries = EnumerateFolder(dir.path());
         EntryOrder().Sort(entries);
         QStringList names;
-        for (const TShellItem& entry : entries)
+        for (const ShellItem& entry : entries)
             names << entry.Name + (entry.IsFolder ? "/" : "");
         QCOMPARE(names,
                  QStringList({"link-to-sub/", "sub/", ".hidden", "dangling", "pipe", "plain.txt"}));
@@ -258,7 +258,7 @@ private slots:
             {"1KB", "s", nullptr}, {"1KB", "s", nullptr}, {"2KB", "", "plain text document"},
         };
         for (std::size_t i = 0; i < entries.size(); ++i) {
-            TShellItem& entry = entries[i];
+            ShellItem& entry = entries[i];
             QVERIFY(entry.DetailsPending);
             details.FetchDetails(entry, dir.path());
             QVERIFY(!entry.DetailsPending);
@@ -278,7 +278,7 @@ private slots:
         Touch(dir.filePath("locked"));
         QVERIFY(QFile::setPermissions(dir.filePath("locked"), QFile::ReadOwner));
         ciphra::test::AsFolderOwner owner(dir.path().toStdString()); // root may write every file
-        std::vector<TShellItem> entries = EnumerateFolder(dir.path());
+        std::vector<ShellItem> entries = EnumerateFolder(dir.path());
         DetailFetcher().FetchDetails(entries[0], dir.path());
         QCOMPARE(AttributeLetters(entries[0].Attributes), QString("r"));
     }

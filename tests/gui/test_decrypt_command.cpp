@@ -69,8 +69,8 @@ private slots:
         QCOMPARE(ReadBytes(source), cipher);
         QCOMPARE(bench.BoxTexts(), (std::vector<QString>{Info + "File Decrypted in: " + Q(out)}));
         QCOMPARE(bench.List.Calls, (std::vector<std::string>{"refresh", "deselect"}));
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     // Three files, one password, each with its own box; the names stay.
@@ -193,8 +193,8 @@ private slots:
         if (!failing.startsWith("dir"))
             QCOMPARE(ReadBytes(bench.PathOf(failing.toStdString())), std::string("keep me"));
         QVERIFY(bench.List.Calls.empty());
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     // The dialog keeps what the user chose between commands; each command
@@ -205,24 +205,24 @@ private slots:
         const std::string plain = PatternBytes(64, 50);
         bench.AddFile("a.CPH", Encrypted(plain, "raw", false));
         bench.AnswerPassword("raw", false);
-        bench.Password.CheckBox1->setChecked(true);
+        bench.Password.showPasswordOption->setChecked(true);
         gui::RunDecryptCommand(bench.Windows(), false);
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(!bench.Password.Button1->isEnabled());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(!bench.Password.okButton->isEnabled());
 
         bench.List.Entries[0].Selected = true;
         bench.Boxes.QueueAnswer(true);
         bench.Dialogs.Queue([&](QDialog&) {
-            [&] { QVERIFY(!bench.Password.Button1->isEnabled()); }();
-            QTest::keyClicks(bench.Password.Edit1, "raw");
+            [&] { QVERIFY(!bench.Password.okButton->isEnabled()); }();
+            QTest::keyClicks(bench.Password.passwordEdit, "raw");
             return int(QDialog::Accepted);
         });
         gui::RunDecryptCommand(bench.Windows(), true);
 
         QCOMPARE(ReadBytes(bench.PathOf("a.CPH")), plain); // still keyed from the bytes
-        QVERIFY(!bench.Password.CheckBox2->isChecked());
-        QVERIFY(bench.Password.CheckBox1->isChecked());
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
+        QVERIFY(!bench.Password.digestOption->isChecked());
+        QVERIFY(bench.Password.showPasswordOption->isChecked());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
     }
 
     void overlongPasswordChangesNoFile()

@@ -76,8 +76,8 @@ private slots:
         QVERIFY(!fs::exists(bench.PathOf("skipped.CPH")));
         QCOMPARE(bench.List.Calls, (std::vector<std::string>{"deselect", "refresh"}));
         QVERIFY(!bench.List.AnySelected());
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     void outputNamesAndReplacedOutputs_data()
@@ -160,7 +160,7 @@ private slots:
         CommandBench bench;
         bench.AddFile("a.txt", "plain text");
         const auto before = Snapshot(bench.Folder.Path());
-        bench.Password.Edit1->setText("left by the user");
+        bench.Password.passwordEdit->setText("left by the user");
         bench.CancelPassword();
 
         Encrypt(bench, {});
@@ -168,7 +168,7 @@ private slots:
         QVERIFY(bench.BoxTexts().empty());
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
         QCOMPARE(bench.List.Calls, (std::vector<std::string>{"deselect", "refresh"}));
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
     }
 
     // The program carries the password's own bytes even with the digest
@@ -207,8 +207,8 @@ private slots:
         QCOMPARE(bench.BoxTexts().back(), Plain + "Decryptor spawned to file:: " + Q(program));
         QCOMPARE(bench.BoxTexts().size(), std::size_t(overwrite ? 2 : 1));
         QVERIFY(bench.List.Calls.empty());
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
 
         QCOMPARE(RunProgram(program, QByteArray("pässword")), 0);
         QCOMPARE(ReadBytes(bench.PathOf("report.dec")), plain);
@@ -228,8 +228,8 @@ private slots:
         QCOMPARE(bench.BoxTexts(), (std::vector<QString>{Error + gui::DecryptorNameTakenText +
                                                          Q(bench.PathOf("a.exe"))}));
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     // A missing stub reaches the error report, naming the file, and leaves nothing.
@@ -293,7 +293,7 @@ private slots:
         QCOMPARE(ReadBytes(bench.PathOf("3.txt")), std::string("never reached"));
         QVERIFY(!fs::exists(bench.PathOf("3.txt.CPH")));
         QVERIFY(bench.List.Calls.empty()); // no end step
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
         if (!selfDecrypting && !overwrite)
             QVERIFY(fs::exists(first + ".CPH"));
     }
@@ -315,7 +315,7 @@ private slots:
         QCOMPARE(bench.BoxTexts(),
                  (std::vector<QString>{Error + "Unable to create output file..."}));
         QCOMPARE(Snapshot(bench.Folder.Path()).size(), std::size_t(2));
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
         QVERIFY(bench.List.Calls.empty());
     }
 

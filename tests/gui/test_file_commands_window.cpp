@@ -22,29 +22,30 @@ using namespace ciphra::gui;
 
 namespace {
 
-void Select(TForm1& w, const QStringList& names)
+void Select(MainWindow& w, const QStringList& names)
 {
-    for (int row = 0; row < w.Entries->rowCount(); ++row) {
-        if (names.contains(w.Entries->Entry(row).Name))
-            w.ListView->Selection()->select(
-                w.Entries->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (int row = 0; row < w.entries->rowCount(); ++row) {
+        if (names.contains(w.entries->Entry(row).Name))
+            w.fileList->Selection()->select(
+                w.entries->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     w.SetFileCommandsEnabled(true);
 }
 
-QStringList Listed(TForm1& w)
+QStringList Listed(MainWindow& w)
 {
     QStringList names;
-    for (int row = 0; row < w.Entries->rowCount(); ++row)
-        names << w.Entries->Entry(row).Name;
+    for (int row = 0; row < w.entries->rowCount(); ++row)
+        names << w.entries->Entry(row).Name;
     return names;
 }
 
-void AnswerPassword(ModalScript& dialogs, TForm4& dialog, const QString& password, bool digest)
+void AnswerPassword(ModalScript& dialogs, PasswordDialog& dialog, const QString& password,
+                    bool digest)
 {
     dialogs.Queue([&dialog, password, digest](QDialog&) {
-        dialog.Edit1->setText(password);
-        dialog.CheckBox2->setChecked(digest);
+        dialog.passwordEdit->setText(password);
+        dialog.digestOption->setChecked(digest);
         return int(QDialog::Accepted);
     });
 }
@@ -62,34 +63,34 @@ private slots:
         test::WriteBytes(folder / "a.txt", "first plain file");
         test::WriteBytes(folder / "b.txt", "second plain file");
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(QString::fromStdString(folder.Path().string()));
         Select(w, {"a.txt", "b.txt"});
         MessageBoxScript boxes;
         ModalScript dialogs;
         AnswerPassword(dialogs, *windows.Others().password, "pw", true);
 
-        w.Commands.Encryptfile1->trigger();
+        w.commands.encryptAction->trigger();
 
         QCOMPARE(Listed(w), (QStringList{"a.txt", "a.txt.CPH", "b.txt", "b.txt.CPH"}));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
         QCOMPARE(boxes.Boxes().size(), std::size_t(2));
         QCOMPARE(test::ReadBytes(folder / "b.txt.CPH"),
                  test::Encrypted("second plain file", "pw", true));
 
         // In place, with the confirmation answered "&Yes".
-        w.Commands.Overwritefileonencryption1->setChecked(true);
+        w.commands.overwriteOption->setChecked(true);
         Select(w, {"a.txt.CPH"});
         boxes.Clear();
         boxes.QueueAnswer(true);
         AnswerPassword(dialogs, *windows.Others().password, "pw", true);
 
-        w.Commands.Decryptfile1->trigger();
+        w.commands.decryptAction->trigger();
 
         QCOMPARE(test::ReadBytes(folder / "a.txt.CPH"), std::string("first plain file"));
         QCOMPARE(boxes.Boxes().back().text, QString("All done. File Decrypted."));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
-        QVERIFY(windows.Others().hash->HashFile->text().isEmpty());
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+        QVERIFY(windows.Others().hash->fileNameEdit->text().isEmpty());
     }
 
     void overlongPasswordReachesTheErrorReport()
@@ -97,14 +98,14 @@ private slots:
         test::TempFolder folder;
         test::WriteBytes(folder / "a.txt", "plain");
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(QString::fromStdString(folder.Path().string()));
         Select(w, {"a.txt"});
         MessageBoxScript boxes;
         ModalScript dialogs;
         AnswerPassword(dialogs, *windows.Others().password, QString(33, 'x'), false);
 
-        w.Commands.Encryptfile1->trigger();
+        w.commands.encryptAction->trigger();
 
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);

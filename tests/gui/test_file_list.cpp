@@ -2,6 +2,7 @@
 // name-column markings, history, up one level, find, opening entries, the
 // drive tree coupling, failures, and details fetched for shown rows only.
 
+#include "core/error.h"
 #include "gui/app/startup.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/list/file_list_view.h"
@@ -137,84 +138,89 @@ private slots:
         static FolderOf folder({"alpha", "Beta", "beta2", "gamma"});
         FileListModel model;
         model.LoadEntries(folder.Path());
-        QCOMPARE(model.ListViewDataFind(text, start, wrap), found);
+        QCOMPARE(model.FindByPrefix(text, start, wrap), found);
     }
 
     void typingFindsAndWraps()
     {
         FolderOf folder({"apple", "banana", "cherry", "avocado"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.ShowFolderByPath(folder.Path());
-        QAbstractItemView* view = w.ListView->CurrentView();
+        QAbstractItemView* view = w.fileList->CurrentView();
         view->setFocus();
         QApplication::setKeyboardInputInterval(100);
         QTest::keyClicks(view, "c");
-        QCOMPARE(w.ListView->FirstSelectedRow(), 3);
+        QCOMPARE(w.fileList->FirstSelectedRow(), 3);
         QTest::keyClick(view, Qt::Key_A, {}, 200); // a new search after a pause wraps
-        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        QCOMPARE(w.fileList->FirstSelectedRow(), 0);
         QTest::keyClick(view, Qt::Key_Q, {}, 200); // nothing found: selection stays
-        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        QCOMPARE(w.fileList->FirstSelectedRow(), 0);
     }
 
     void emptyFolder()
     {
         FolderOf folder({});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
-        QCOMPARE(w.Entries->rowCount(), 0);
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
-        QCOMPARE(w.cbPath->currentText(), folder.Path());
+        QCOMPARE(w.entries->rowCount(), 0);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+        QCOMPARE(w.pathBox->currentText(), folder.Path());
     }
 
-    void historyNewestFirstWithoutCaseDuplicates()
+    void historyNewestFirstWithoutDuplicates()
     {
         FolderOf one({"a"});
         FolderOf two({"b"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(one.Path());
         w.ShowFolderByPath(two.Path());
-        QCOMPARE(History(*w.cbPath), QStringList({two.Path(), one.Path(), "computer:///"}));
-        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        QCOMPARE(History(*w.pathBox), QStringList({two.Path(), one.Path(), "computer:///"}));
+        QCOMPARE(w.fileList->FirstSelectedRow(), 0);
 
-        // A known path typed in other case lists that folder, adds no item,
-        // and the box then shows the history item.
-        w.cbPath->setEditText(one.Path().toUpper());
-        w.ToolButton10Click();
+        // A known path typed again lists that folder, adds no item, and the
+        // box then shows the history item.
+        w.pathBox->setEditText(one.Path());
+        w.OnRefresh();
         QCOMPARE(w.CurrentFolderID(), one.Path());
-        QCOMPARE(w.cbPath->currentText(), one.Path());
-        QCOMPARE(w.cbPath->count(), 3);
+        QCOMPARE(w.pathBox->currentText(), one.Path());
+        QCOMPARE(w.pathBox->count(), 3);
         // The commit clears the selection.
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+        // The same path in other case names another folder, here none.
+        w.pathBox->setEditText(one.Path().toUpper());
+        QVERIFY_THROWS_EXCEPTION(ciphra::Exception, w.OnRefresh());
+        QCOMPARE(w.CurrentFolderID(), one.Path());
+        QCOMPARE(w.pathBox->count(), 3);
 
         // Choosing an item from the drop-down list commits it.
-        w.cbPath->setCurrentIndex(2);
-        emit w.cbPath->activated(2);
+        w.pathBox->setCurrentIndex(2);
+        emit w.pathBox->activated(2);
         QCOMPARE(w.CurrentFolderID(), QString("computer:///"));
     }
 
     void upOneLevel()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         int beeps = 0;
-        w.Beep = [&] { ++beeps; };
+        w.beep = [&] { ++beeps; };
         w.ShowFolderByPath("/");
-        w.btnBackClick();
+        w.OnUpOneLevel();
         QCOMPARE(w.CurrentFolderID(), QString("computer:///"));
         QCOMPARE(beeps, 0);
-        const int rows = w.Entries->rowCount();
-        w.btnBackClick();
+        const int rows = w.entries->rowCount();
+        w.OnUpOneLevel();
         QCOMPARE(beeps, 1);
         QCOMPARE(w.CurrentFolderID(), QString("computer:///"));
-        QCOMPARE(w.Entries->rowCount(), rows);
+        QCOMPARE(w.entries->rowCount(), rows);
 
         FolderOf folder({"inner/"});
         w.ShowFolderByPath(folder.FilePath("inner"));
-        w.btnBackClick();
+        w.OnUpOneLevel();
         QCOMPARE(w.CurrentFolderID(), folder.Path());
     }
 
@@ -222,25 +228,25 @@ private slots:
     {
         FolderOf folder({"sub/", "sub/deeper.txt", "readme.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QStringList opened;
-        w.OpenFile = [&](const QString& file, const QString& dir) { opened << file << dir; };
+        w.openFile = [&](const QString& file, const QString& dir) { opened << file << dir; };
         w.ShowFolderByPath(folder.Path());
-        QAbstractItemView* view = w.ListView->CurrentView();
+        QAbstractItemView* view = w.fileList->CurrentView();
 
-        const QPoint fileRow = view->visualRect(w.Entries->index(1, 0)).center();
+        const QPoint fileRow = view->visualRect(w.entries->index(1, 0)).center();
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, fileRow);
         QCOMPARE(opened, QStringList({"readme.txt", folder.Path()}));
         QCOMPARE(w.CurrentFolderID(), folder.Path());
 
-        const QPoint folderRow = view->visualRect(w.Entries->index(0, 0)).center();
+        const QPoint folderRow = view->visualRect(w.entries->index(0, 0)).center();
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, folderRow);
         QCOMPARE(w.CurrentFolderID(), folder.FilePath("sub"));
-        QCOMPARE(Names(*w.Entries), QStringList({"deeper.txt"}));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
-        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("sub"));
+        QCOMPARE(Names(*w.entries), QStringList({"deeper.txt"}));
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+        QCOMPARE(w.driveTree->Directory(), folder.FilePath("sub"));
 
         // Enter with nothing selected does nothing.
         view->setFocus();
@@ -266,68 +272,68 @@ private slots:
         QFETCH(QString, message);
         FolderOf folder({"kept.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.ShowFolderByPath(folder.Path());
-        const QStringList history = History(*w.cbPath);
+        const QStringList history = History(*w.pathBox);
         MessageBoxScript boxes;
-        w.cbPath->setEditText(typed);
-        QTest::keyClick(w.cbPath, Qt::Key_Return);
+        w.pathBox->setEditText(typed);
+        QTest::keyClick(w.pathBox, Qt::Key_Return);
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
         QCOMPARE(boxes.Boxes()[0].text, message);
         QCOMPARE(w.CurrentFolderID(), folder.Path());
-        QCOMPARE(Names(*w.Entries), QStringList({"kept.txt"}));
-        QCOMPARE(History(*w.cbPath), history);
-        QCOMPARE(w.cbPath->currentText(), typed); // the box keeps the typed text
+        QCOMPARE(Names(*w.entries), QStringList({"kept.txt"}));
+        QCOMPARE(History(*w.pathBox), history);
+        QCOMPARE(w.pathBox->currentText(), typed); // the box keeps the typed text
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
-        QVERIFY(w.ListView->updatesEnabled());
+        QVERIFY(w.fileList->updatesEnabled());
     }
 
     void driveTreeCoupling()
     {
         FolderOf folder({"one/", "two/"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         // A commit points the tree at the listed folder; the tree's change
         // event commits the same folder once more, and the chain stops.
-        w.cbPath->setEditText(folder.FilePath("one"));
-        w.ToolButton10Click();
-        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("one"));
+        w.pathBox->setEditText(folder.FilePath("one"));
+        w.OnRefresh();
+        QCOMPARE(w.driveTree->Directory(), folder.FilePath("one"));
         QCOMPARE(w.CurrentFolderID(), folder.FilePath("one"));
 
         // Choosing another node lists that folder.
-        w.DriveView1->SetDirectory(folder.FilePath("two"));
+        w.driveTree->SetDirectory(folder.FilePath("two"));
         QCOMPARE(w.CurrentFolderID(), folder.FilePath("two"));
-        QCOMPARE(w.cbPath->currentText(), folder.FilePath("two"));
+        QCOMPARE(w.pathBox->currentText(), folder.FilePath("two"));
 
         // A missing folder selects its nearest existing parent.
-        w.DriveView1->SetDirectory(folder.FilePath("two/missing/deeper"));
-        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("two"));
+        w.driveTree->SetDirectory(folder.FilePath("two/missing/deeper"));
+        QCOMPARE(w.driveTree->Directory(), folder.FilePath("two"));
         // Text that is not a path changes nothing.
-        w.DriveView1->SetDirectory("computer:///");
-        QCOMPARE(w.DriveView1->Directory(), folder.FilePath("two"));
+        w.driveTree->SetDirectory("computer:///");
+        QCOMPARE(w.driveTree->Directory(), folder.FilePath("two"));
     }
 
     void viewStylesShareOneSelection()
     {
         FolderOf folder({"a", "b", "c"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.ShowFolderByPath(folder.Path());
-        w.ListView->Selection()->select(w.Entries->index(2, 0),
+        w.fileList->Selection()->select(w.entries->index(2, 0),
                                         QItemSelectionModel::ClearAndSelect |
                                             QItemSelectionModel::Rows);
-        const QList<QAction*> styles = {w.Commands.btnLargeIcons, w.Commands.btnSmallIcons,
-                                        w.Commands.btnList, w.Commands.btnReport};
+        const QList<QAction*> styles = {w.commands.largeIconsButton, w.commands.smallIconsButton,
+                                        w.commands.listButton, w.commands.reportButton};
         for (int tag = 0; tag < 4; ++tag) {
             styles[tag]->trigger();
-            QCOMPARE(int(w.ListView->CurrentViewStyle()), tag);
+            QCOMPARE(int(w.fileList->CurrentViewStyle()), tag);
             QVERIFY(styles[tag]->isChecked());
-            QCOMPARE(w.ListView->CurrentView()->isVisible(), true);
-            QCOMPARE(w.ListView->FirstSelectedRow(), 2);
+            QCOMPARE(w.fileList->CurrentView()->isVisible(), true);
+            QCOMPARE(w.fileList->FirstSelectedRow(), 2);
         }
     }
 
@@ -338,23 +344,23 @@ private slots:
             names << QString("file%1.txt").arg(i);
         FolderOf folder(names);
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.resize(558, 393);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowFolderByPath(folder.Path());
-        QCOMPARE(w.Entries->rowCount(), 3000);
+        QCOMPARE(w.entries->rowCount(), 3000);
         QCoreApplication::processEvents();
-        w.ListView->CurrentView()->viewport()->repaint();
-        const int shown = w.Entries->FetchedCount();
+        w.fileList->CurrentView()->viewport()->repaint();
+        const int shown = w.entries->FetchedCount();
         QVERIFY2(shown > 0 && shown < 60, qPrintable(QString::number(shown)));
-        QVERIFY(w.Entries->Entry(0).DetailsPending == false);
-        QVERIFY(w.Entries->Entry(2999).DetailsPending);
+        QVERIFY(w.entries->Entry(0).DetailsPending == false);
+        QVERIFY(w.entries->Entry(2999).DetailsPending);
         // Scrolling to the end fetches the rows shown there, once.
-        w.ListView->CurrentView()->scrollToBottom();
-        w.ListView->CurrentView()->viewport()->repaint();
-        QVERIFY(!w.Entries->Entry(2999).DetailsPending);
-        QVERIFY(w.Entries->FetchedCount() < 2 * shown + 10);
+        w.fileList->CurrentView()->scrollToBottom();
+        w.fileList->CurrentView()->viewport()->repaint();
+        QVERIFY(!w.entries->Entry(2999).DetailsPending);
+        QVERIFY(w.entries->FetchedCount() < 2 * shown + 10);
     }
 };
 

@@ -32,11 +32,11 @@ struct Seen {
     bool noteShown = false;
 };
 
-ModalScript::Step Look(TForm6& viewer, Seen& seen)
+ModalScript::Step Look(FileViewerWindow& viewer, Seen& seen)
 {
     return [&viewer, &seen](QDialog& shown) {
-        seen = {shown.windowTitle(), viewer.RichEdit1->toPlainText(),
-                viewer.RichEdit1->isReadOnly(), !viewer.Label1->isHidden()};
+        seen = {shown.windowTitle(), viewer.textView->toPlainText(), viewer.textView->isReadOnly(),
+                !viewer.truncatedNote->isHidden()};
         return int(QDialog::Rejected);
     };
 }
@@ -48,19 +48,19 @@ class TestFileViewer : public QObject {
 private slots:
     void layout()
     {
-        TForm6 viewer;
+        FileViewerWindow viewer;
         QCOMPARE(viewer.pos(), QPoint(192, 107));
         QVERIFY(!(viewer.windowFlags() & Qt::WindowMinimizeButtonHint));
-        QCOMPARE(viewer.Panel1->height(), 25);
-        QCOMPARE(viewer.RichEdit1->lineWrapMode(), QPlainTextEdit::WidgetWidth);
-        QCOMPARE(viewer.RichEdit1->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-        QCOMPARE(viewer.RichEdit1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(viewer.bannerStrip->height(), 25);
+        QCOMPARE(viewer.textView->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        QCOMPARE(viewer.textView->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(viewer.textView->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         // Some monospaced fonts do not flag themselves as fixed pitch: measure.
-        const QFontMetrics metrics(viewer.RichEdit1->font());
+        const QFontMetrics metrics(viewer.textView->font());
         QCOMPARE(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("WWWW"));
-        QCOMPARE(viewer.RichEdit1->font().pixelSize(), 12);
-        QCOMPARE(viewer.Button1->text(), QString("This is invisible"));
-        QVERIFY(viewer.Button1->isHidden());
+        QCOMPARE(viewer.textView->font().pixelSize(), 12);
+        QCOMPARE(viewer.cancelButton->text(), QString("This is invisible"));
+        QVERIFY(viewer.cancelButton->isHidden());
     }
 
     // The file's bytes as plain text: formatting codes raw, line breaks kept,
@@ -86,7 +86,7 @@ private slots:
         TempFolder folder;
         const std::string path = folder / "file.txt";
         WriteBytes(path, bytes.toStdString());
-        TForm6 viewer;
+        FileViewerWindow viewer;
         Seen seen;
         ModalScript script;
         script.Queue(Look(viewer, seen));
@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(seen.text, shown);
         QVERIFY(seen.readOnly);
         QVERIFY(!seen.noteShown);
-        QVERIFY(viewer.RichEdit1->toPlainText().isEmpty());
+        QVERIFY(viewer.textView->toPlainText().isEmpty());
     }
 
     void secondViewShowsOnlyTheSecondFile()
@@ -103,7 +103,7 @@ private slots:
         TempFolder folder;
         WriteBytes(folder / "first.txt", "first file");
         WriteBytes(folder / "second.txt", "second");
-        TForm6 viewer;
+        FileViewerWindow viewer;
         Seen first, second;
         ModalScript script;
         script.Queue(Look(viewer, first));
@@ -118,21 +118,21 @@ private slots:
     {
         TempFolder folder;
         WriteBytes(folder / "a.txt", "text");
-        TForm6 viewer;
+        FileViewerWindow viewer;
         bool closed = false;
         QString before;
         ModalScript script;
         script.Queue([&](QDialog& shown) {
             shown.show();
-            before = viewer.RichEdit1->toPlainText();
-            QTest::keyClick(viewer.RichEdit1, Qt::Key_Escape);
+            before = viewer.textView->toPlainText();
+            QTest::keyClick(viewer.textView, Qt::Key_Escape);
             closed = !shown.isVisible();
             return shown.result();
         });
         viewer.ViewFile(QString::fromStdString(folder / "a.txt"));
         QCOMPARE(before, QString("text"));
         QVERIFY(closed);
-        QVERIFY(viewer.RichEdit1->toPlainText().isEmpty());
+        QVERIFY(viewer.textView->toPlainText().isEmpty());
     }
 
     // The viewer is not shown; the error report names the full path.
@@ -155,7 +155,7 @@ private slots:
         ciphra::test::AsFolderOwner owner(folder.Path()); // root reads every file
 
         const QString path = QString::fromStdString(folder / name.toStdString());
-        TForm6 viewer;
+        FileViewerWindow viewer;
         MessageBoxScript boxes;
         ModalScript script;
         QVERIFY(!RunGuarded([&] { viewer.ViewFile(path); }));
@@ -169,7 +169,7 @@ private slots:
     // is near; nothing is lost or added but the breaks.
     void longLinesAreShownInPieces_data()
     {
-        const qsizetype n = TForm6::kLongLine;
+        const qsizetype n = FileViewerWindow::kLongLine;
         QTest::addColumn<QString>("line");
         QTest::addColumn<QList<qsizetype>>("pieces");
         QTest::newRow("at the limit") << QString(n, 'x') << QList<qsizetype>{n};
@@ -189,7 +189,7 @@ private slots:
         QFETCH(QList<qsizetype>, pieces);
         TempFolder folder;
         WriteBytes(folder / "long.txt", (line + "\nshort\n").toStdString());
-        TForm6 viewer;
+        FileViewerWindow viewer;
         Seen seen;
         ModalScript script;
         script.Queue(Look(viewer, seen));
@@ -209,21 +209,21 @@ private slots:
     void largeFileShowsItsFirstPart()
     {
         TempFolder folder;
-        std::string big(std::size_t(TForm6::kShownBytes) + 4096, 'x');
+        std::string big(std::size_t(FileViewerWindow::kShownBytes) + 4096, 'x');
         for (std::size_t i = 100; i < big.size(); i += 101)
             big[i] = '\n';
         WriteBytes(folder / "big.txt", big);
-        WriteBytes(folder / "exact.txt", big.substr(0, std::size_t(TForm6::kShownBytes)));
-        TForm6 viewer;
+        WriteBytes(folder / "exact.txt", big.substr(0, std::size_t(FileViewerWindow::kShownBytes)));
+        FileViewerWindow viewer;
         Seen large, exact;
         ModalScript script;
         script.Queue(Look(viewer, large));
         script.Queue(Look(viewer, exact));
         viewer.ViewFile(QString::fromStdString(folder / "big.txt"));
         viewer.ViewFile(QString::fromStdString(folder / "exact.txt"));
-        QCOMPARE(large.text.size(), TForm6::kShownBytes);
+        QCOMPARE(large.text.size(), FileViewerWindow::kShownBytes);
         QVERIFY(large.noteShown);
-        QCOMPARE(exact.text.size(), TForm6::kShownBytes);
+        QCOMPARE(exact.text.size(), FileViewerWindow::kShownBytes);
         QVERIFY(!exact.noteShown);
     }
 };

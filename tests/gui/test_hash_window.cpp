@@ -5,6 +5,7 @@
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/hash_window.h"
+#include "support/test_files.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -68,10 +69,10 @@ class TestHashWindow : public QObject {
 
     QString In(const QString& name) const { return dir_.filePath(name); }
 
-    void Prepare(TForm3& window)
+    void Prepare(HashWindow& window)
     {
-        window.Beep = [this] { ++beeps_; };
-        window.DateTimeText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
+        window.beep = [this] { ++beeps_; };
+        window.dateTimeText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
     }
 
 private slots:
@@ -105,12 +106,12 @@ private slots:
         WriteFile(path, content);
         // Read-only files are hashed: the file is only opened for reading.
         QFile::setPermissions(path, QFile::ReadOwner);
-        TForm3 window;
-        (hex ? window.RadioHex : window.RadioChar)->setChecked(true);
-        window.HashFile->setText(path);
+        HashWindow window;
+        (hex ? window.hexOption : window.charOption)->setChecked(true);
+        window.fileNameEdit->setText(path);
         MessageBoxScript boxes;
-        QTest::mouseClick(window.Button4, Qt::LeftButton);
-        QCOMPARE(window.HashFileBox->text(), shown);
+        QTest::mouseClick(window.hashButton, Qt::LeftButton);
+        QCOMPARE(window.hashEdit->text(), shown);
         QVERIFY(boxes.Boxes().empty());
         QFile::remove(path);
     }
@@ -127,12 +128,12 @@ private slots:
     {
         QFETCH(QString, fileName);
         QFETCH(bool, information);
-        TForm3 window;
-        window.HashFile->setText(fileName.isEmpty() ? fileName : In(fileName));
-        window.HashFileBox->setText("0xEARLIER");
+        HashWindow window;
+        window.fileNameEdit->setText(fileName.isEmpty() ? fileName : In(fileName));
+        window.hashEdit->setText("0xEARLIER");
         MessageBoxScript boxes;
-        window.Button4Click();
-        QCOMPARE(window.HashFileBox->text(), QStringLiteral("0xEARLIER"));
+        window.OnHash();
+        QCOMPARE(window.hashEdit->text(), QStringLiteral("0xEARLIER"));
         QCOMPARE(boxes.Boxes().size(), std::size_t(information ? 1 : 0));
         if (information) {
             QCOMPARE(boxes.Boxes()[0].title, QStringLiteral("Information"));
@@ -146,11 +147,11 @@ private slots:
     {
         const QString source = In("notes.txt");
         WriteFile(source, "abc");
-        TForm3 window;
+        HashWindow window;
         Prepare(window);
-        window.HashFile->setText(source);
-        window.Button4Click();
-        window.HashFile->setText("edited name");
+        window.fileNameEdit->setText(source);
+        window.OnHash();
+        window.fileNameEdit->setText("edited name");
         ModalScript modal;
         QString offered;
         modal.Queue([&](QDialog& dialog) {
@@ -165,7 +166,7 @@ private slots:
             return int(QDialog::Accepted);
         });
         MessageBoxScript boxes;
-        window.Button17Click();
+        window.OnSave();
         QCOMPARE(modal.Shown(), std::vector<QString>{"Save hash to file:"});
         QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("edited name.hsh"));
         QCOMPARE(ReadFile(In("notes.hsh")),
@@ -204,14 +205,14 @@ private slots:
         QFETCH(QString, error);
         QTemporaryDir folder;
         WriteFile(folder.filePath("taken.hsh"), "old");
-        TForm3 window;
+        HashWindow window;
         Prepare(window);
-        window.HashFile->setText("x");
-        window.HashFileBox->setText("0x00");
+        window.fileNameEdit->setText("x");
+        window.hashEdit->setText("0x00");
         ModalScript modal;
         modal.Queue(SaveAs(folder.filePath(typed)));
         MessageBoxScript boxes;
-        window.Button17Click();
+        window.OnSave();
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(beeps_, 1);
         QCOMPARE(ReadFile(folder.filePath("taken.hsh")), QByteArray("old"));
@@ -224,17 +225,49 @@ private slots:
         }
     }
 
+    // A write error while saving ends the save button's handler in the error
+    // report, before it could unwind through Qt's dispatch of the click (a
+    // handler connected after it still runs); the window goes on working.
+    void saveWriteErrorIsReported()
+    {
+        const QString source = In("notes.txt");
+        WriteFile(source, "abc");
+        HashWindow window;
+        Prepare(window);
+        window.fileNameEdit->setText(source);
+        QTest::mouseClick(window.hashButton, Qt::LeftButton);
+        int clicksDispatched = 0;
+        connect(window.saveButton, &QPushButton::clicked, [&] { ++clicksDispatched; });
+        ModalScript modal;
+        modal.Queue(SaveAs(In("cut short.hsh")));
+        MessageBoxScript boxes;
+        {
+            const ciphra::test::FileSizeLimit limit(16);
+            QTest::mouseClick(window.saveButton, Qt::LeftButton);
+        }
+        QCOMPARE(clicksDispatched, 1);
+        QCOMPARE(boxes.Boxes().size(), std::size_t(1));
+        QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
+        QVERIFY2(boxes.Boxes()[0].text.endsWith("I/O error 27."),
+                 qPrintable(boxes.Boxes()[0].text));
+        QCOMPARE(beeps_, 0);
+
+        QTest::mouseClick(window.clearButton, Qt::LeftButton);
+        QVERIFY(window.fileNameEdit->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
+    }
+
     void saveDoesNothingWithoutHashOrWhenCancelled()
     {
-        TForm3 window;
+        HashWindow window;
         Prepare(window);
         ModalScript modal;
         MessageBoxScript boxes;
-        window.HashFile->setText(In("x"));
-        window.Button17Click(); // empty Hash box: no dialog
+        window.fileNameEdit->setText(In("x"));
+        window.OnSave(); // empty Hash box: no dialog
         QVERIFY(modal.Shown().empty());
-        window.HashFileBox->setText("0x00");
-        window.Button17Click(); // no step queued: the dialog is cancelled
+        window.hashEdit->setText("0x00");
+        window.OnSave(); // no step queued: the dialog is cancelled
         QCOMPARE(modal.Shown().size(), std::size_t(1));
         QVERIFY(boxes.Boxes().empty());
         QCOMPARE(beeps_, 0);
@@ -252,15 +285,15 @@ private slots:
     void closingEmptiesBothBoxes()
     {
         QFETCH(int, way);
-        TForm3 window;
+        HashWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        window.RadioChar->setChecked(true);
-        window.HashFile->setText("name");
-        window.HashFileBox->setText("hash");
+        window.charOption->setChecked(true);
+        window.fileNameEdit->setText("name");
+        window.hashEdit->setText("hash");
         switch (way) {
         case 0:
-            QTest::mouseClick(window.Button6, Qt::LeftButton);
+            QTest::mouseClick(window.closeButton, Qt::LeftButton);
             break;
         case 1:
             QTest::keyClick(&window, Qt::Key_Escape);
@@ -269,13 +302,13 @@ private slots:
             window.close();
             break;
         case 3:
-            QTest::mouseClick(window.Button5, Qt::LeftButton);
+            QTest::mouseClick(window.clearButton, Qt::LeftButton);
             break;
         }
         QCOMPARE(window.isVisible(), way == 3);
-        QVERIFY(window.HashFile->text().isEmpty());
-        QVERIFY(window.HashFileBox->text().isEmpty());
-        QVERIFY(window.RadioChar->isChecked());
+        QVERIFY(window.fileNameEdit->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
+        QVERIFY(window.charOption->isChecked());
     }
 
     void hashCommandShowsTheFirstSelectedFile_data()
@@ -293,16 +326,16 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QStringList, selected);
         QFETCH(QString, path);
-        TForm3 window;
+        HashWindow window;
         FakeList list;
         list.Folder = folder;
         list.Selected = selected;
         ModalScript modal;
         QString seen;
         modal.Queue([&](QDialog& dialog) {
-            auto& hash = static_cast<TForm3&>(dialog);
-            seen = hash.HashFile->text();
-            hash.HashFileBox->setText("0x00");
+            auto& hash = static_cast<HashWindow&>(dialog);
+            seen = hash.fileNameEdit->text();
+            hash.hashEdit->setText("0x00");
             hash.reject();
             return int(QDialog::Rejected);
         });
@@ -310,8 +343,8 @@ private slots:
         QCOMPARE(seen, path);
         QCOMPARE(modal.Shown().size(), std::size_t(path.isEmpty() ? 0 : 1));
         QCOMPARE(list.Log, path.isEmpty() ? QStringList{} : QStringList{"clear"});
-        QVERIFY(window.HashFile->text().isEmpty());
-        QVERIFY(window.HashFileBox->text().isEmpty());
+        QVERIFY(window.fileNameEdit->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
     }
 };
 

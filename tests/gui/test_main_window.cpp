@@ -16,12 +16,14 @@
 
 #include <QActionGroup>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -33,11 +35,11 @@ using ciphra::gui::testing::FolderOf;
 
 namespace {
 
-bool FileCommandsEnabled(TForm1& w)
+bool FileCommandsEnabled(MainWindow& w)
 {
     bool all = true;
     bool any = false;
-    for (QAction* control : w.Commands.FileCommands()) {
+    for (QAction* control : w.commands.FileCommands()) {
         all = all && control->isEnabled();
         any = any || control->isEnabled();
     }
@@ -65,6 +67,56 @@ void StorePlacement(int left, int top, int right, int bottom, const char* maximi
     settings.setValue("Maximized", maximized);
 }
 
+// What the hash command shows for the list's selection as it stands: the
+// file name it puts into the hash window and the digest of that file.
+struct HashCommandResult {
+    QString path;
+    QString digest;
+};
+
+HashCommandResult RunHashCommand(MainWindow& w)
+{
+    w.SetFileCommandsEnabled(true);
+    ModalScript script;
+    HashCommandResult result;
+    script.Queue([&](QDialog& dialog) {
+        auto& hash = static_cast<HashWindow&>(dialog);
+        result.path = hash.fileNameEdit->text();
+        QTest::mouseClick(hash.hashButton, Qt::LeftButton);
+        result.digest = hash.hashEdit->text();
+        return int(QDialog::Rejected);
+    });
+    w.commands.hashAction->trigger();
+    return result;
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QString HexDigest(const QByteArray& bytes)
+{
+    return "0x" + QString::fromLatin1(
+                      QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex().toUpper());
+}
+
+QStringList ListedNames(const MainWindow& w)
+{
+    QStringList names;
+    for (int row = 0; row < w.entries->EntryCount(); ++row)
+        names << w.entries->Entry(row).Name;
+    return names;
+}
+
+void SelectOnly(MainWindow& w, int row)
+{
+    w.fileList->Selection()->select(w.entries->index(row, 0), QItemSelectionModel::ClearAndSelect |
+                                                                  QItemSelectionModel::Rows);
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -75,7 +127,7 @@ private slots:
     void windowsAndCaptions()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         QCOMPARE(w.windowTitle(), QString("Ciphra 2K V2.0 Beta1"));
         const OtherWindows& o = windows.Others();
         const std::vector<std::pair<QWidget*, QString>> expected = {
@@ -99,12 +151,12 @@ private slots:
     void firstRunDefaults()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
-        QCOMPARE(w.geometry(), TForm1::kDesignedBounds);
-        QVERIFY(!w.Commands.Createselfdecryptingfiles1->isChecked());
-        QVERIFY(!w.Commands.Overwritefileonencryption1->isChecked());
-        QCOMPARE(w.cbPath->currentText(), QString("computer:///"));
-        QCOMPARE(w.ListView->FirstSelectedRow(), 0);
+        MainWindow& w = windows.Main();
+        QCOMPARE(w.geometry(), MainWindow::kDesignedBounds);
+        QVERIFY(!w.commands.selfDecryptingOption->isChecked());
+        QVERIFY(!w.commands.overwriteOption->isChecked());
+        QCOMPARE(w.pathBox->currentText(), QString("computer:///"));
+        QCOMPARE(w.fileList->FirstSelectedRow(), 0);
         QVERIFY(!FileCommandsEnabled(w));
     }
 
@@ -134,9 +186,9 @@ private slots:
         }
         {
             ProgramWindows windows;
-            TForm1& w = windows.Main();
-            QCOMPARE(w.Commands.Createselfdecryptingfiles1->isChecked(), selfDecOn);
-            QCOMPARE(w.Commands.Overwritefileonencryption1->isChecked(), overWrOn);
+            MainWindow& w = windows.Main();
+            QCOMPARE(w.commands.selfDecryptingOption->isChecked(), selfDecOn);
+            QCOMPARE(w.commands.overwriteOption->isChecked(), overWrOn);
             w.show();
             w.close();
         }
@@ -148,15 +200,15 @@ private slots:
     void optionToggleTakesEffectAtOnceAndIsStoredAtClose()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
-        w.Commands.Overwritefileonencryption1->trigger();
-        QVERIFY(w.Commands.Overwritefileonencryption1->isChecked());
-        QVERIFY(!w.OverWrFlag); // the stored copy follows at close
+        w.commands.overwriteOption->trigger();
+        QVERIFY(w.commands.overwriteOption->isChecked());
+        QVERIFY(!w.storedOverwrite); // the stored copy follows at close
         QVERIFY(!QSettings().contains("OverWr"));
-        w.Commands.Exit1->trigger();
+        w.commands.exitAction->trigger();
         QVERIFY(!w.isVisible());
-        QVERIFY(w.OverWrFlag);
+        QVERIFY(w.storedOverwrite);
         QCOMPARE(QSettings().value("OverWr").toInt(), 1);
     }
 
@@ -262,7 +314,7 @@ private slots:
     void menusToolbarAndContextMenu()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         QCOMPARE(Captions(w.menuBar()->actions()),
                  QStringList({"&File", "&Clipboard", "&Options", "&Help"}));
         const QList<QStringList> menus = {
@@ -277,37 +329,37 @@ private slots:
         };
         for (int i = 0; i < menus.size(); ++i)
             QCOMPARE(Captions(w.menuBar()->actions()[i]->menu()->actions()), menus[i]);
-        QCOMPARE(Captions(w.Commands.PopupMenu1->actions()),
+        QCOMPARE(Captions(w.commands.contextMenu->actions()),
                  QStringList({"&Encrypt file", "&Decrypt file", "&Hash file", "&Shred file",
                               "&View file", "-", "E&mpty clipboard", "&Refresh list"}));
         const QStringList shortcuts = {
-            w.Commands.Encryptfile1->shortcut().toString(),
-            w.Commands.Decryptfile1->shortcut().toString(),
-            w.Commands.Hashfile1->shortcut().toString(),
-            w.Commands.Shredfile1->shortcut().toString(),
-            w.Commands.Viewfile1->shortcut().toString(),
-            w.Commands.Exit1->shortcut().toString(),
-            w.Commands.Stringencryption1->shortcut().toString(),
-            w.Commands.Encryptclipboard1->shortcut().toString(),
-            w.Commands.Decryptclipboard1->shortcut().toString(),
-            w.Commands.Emptyclipboard1->shortcut().toString(),
-            w.Commands.Showcolorinfo1->shortcut().toString(),
-            w.Commands.Helpon1->shortcut().toString(),
+            w.commands.encryptAction->shortcut().toString(),
+            w.commands.decryptAction->shortcut().toString(),
+            w.commands.hashAction->shortcut().toString(),
+            w.commands.shredAction->shortcut().toString(),
+            w.commands.viewAction->shortcut().toString(),
+            w.commands.exitAction->shortcut().toString(),
+            w.commands.textEncryptionAction->shortcut().toString(),
+            w.commands.encryptClipboardAction->shortcut().toString(),
+            w.commands.decryptClipboardAction->shortcut().toString(),
+            w.commands.emptyClipboardAction->shortcut().toString(),
+            w.commands.colorLegendAction->shortcut().toString(),
+            w.commands.helpAction->shortcut().toString(),
         };
         QCOMPARE(shortcuts, QStringList({"Ctrl+E", "Ctrl+D", "Ctrl+H", "Ctrl+S", "Ctrl+V", "Ctrl+X",
                                          "F3", "F6", "F7", "F8", "F2", "F1"}));
         QStringList toolbar;
-        for (QAction* action : w.Commands.ToolBar2->actions()) {
+        for (QAction* action : w.commands.toolBar->actions()) {
             if (action->isSeparator())
                 toolbar << "-";
-            else if (QWidget* item = w.Commands.ToolBar2->widgetForAction(action))
+            else if (QWidget* item = w.commands.toolBar->widgetForAction(action))
                 toolbar << (item->objectName().isEmpty() ? QString("gap") : action->toolTip());
         }
         QCOMPARE(toolbar, QStringList({"Encrypt file", "Decrypt file", "Hash file", "Shred file",
                                        "gap", "Choose dir - (Enter)",
                                        "One level back - (BackSpace)", "Refresh list - F5", "-", "",
                                        "", "", "", "-", "Help on...", "Exit"}));
-        for (QAction* style : w.Commands.viewStyles->actions())
+        for (QAction* style : w.commands.viewStyles->actions())
             QVERIFY(style->isCheckable() && !style->isChecked());
     }
 
@@ -315,35 +367,35 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.move(0, 0);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowFolderByPath(folder.Path());
-        QAbstractItemView* view = w.ListView->CurrentView();
-        const QPoint row1 = view->visualRect(w.Entries->index(1, 0)).center();
+        QAbstractItemView* view = w.fileList->CurrentView();
+        const QPoint row1 = view->visualRect(w.entries->index(1, 0)).center();
         const QPoint empty = QPoint(5, view->viewport()->height() - 5);
-        QMenu* popup = w.Commands.PopupMenu1;
+        QMenu* popup = w.commands.contextMenu;
 
         // Left release on a row: enabled.
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row1);
         QVERIFY(FileCommandsEnabled(w));
         // Right release on empty space with no selection: disabled, no menu.
-        w.ListView->ClearSelection();
+        w.fileList->ClearSelection();
         QTest::mouseClick(view->viewport(), Qt::RightButton, {}, empty);
         QVERIFY(!FileCommandsEnabled(w));
         QVERIFY(!popup->isVisible());
         // Right release with a selection: enabled and the menu beside the
         // first selected row, whatever the pointer's position.
-        w.ListView->Selection()->select(w.Entries->index(1, 0),
+        w.fileList->Selection()->select(w.entries->index(1, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        w.ListView->Selection()->select(w.Entries->index(2, 0),
+        w.fileList->Selection()->select(w.entries->index(2, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        const QPoint row2 = view->visualRect(w.Entries->index(2, 0)).center();
+        const QPoint row2 = view->visualRect(w.entries->index(2, 0)).center();
         QTest::mouseClick(view->viewport(), Qt::RightButton, {}, row2);
         QVERIFY(FileCommandsEnabled(w));
         QTRY_VERIFY(popup->isVisible());
-        QCOMPARE(popup->pos(), w.ListView->RowTopLeftOnScreen(1) + QPoint(10, 20));
+        QCOMPARE(popup->pos(), w.fileList->RowTopLeftOnScreen(1) + QPoint(10, 20));
         popup->hide();
         // Middle release with a selection: disabled.
         QTest::mouseClick(view->viewport(), Qt::MiddleButton, {}, row1);
@@ -354,27 +406,27 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowFolderByPath(folder.Path());
-        QAbstractItemView* view = w.ListView->CurrentView();
+        QAbstractItemView* view = w.fileList->CurrentView();
         view->setFocus();
 
         // Up/Down are judged before the list moves: no selection, disabled,
         // although the key then selects a row.
-        w.ListView->ClearSelection();
+        w.fileList->ClearSelection();
         QTest::keyClick(view, Qt::Key_Down);
         QVERIFY(!FileCommandsEnabled(w));
-        QVERIFY(w.ListView->FirstSelectedRow() >= 0);
+        QVERIFY(w.fileList->FirstSelectedRow() >= 0);
         QTest::keyClick(view, Qt::Key_Up);
         QVERIFY(FileCommandsEnabled(w));
 
-        QTest::keyClick(w.cbPath, Qt::Key_End);
+        QTest::keyClick(w.pathBox, Qt::Key_End);
         QVERIFY(!FileCommandsEnabled(w));
 
         w.SetFileCommandsEnabled(true);
-        QTest::keyClick(w.DriveView1, Qt::Key_Right);
+        QTest::keyClick(w.driveTree, Qt::Key_Right);
         QVERIFY(!FileCommandsEnabled(w));
 
         // Up one level leaves the state as it was.
@@ -382,51 +434,103 @@ private slots:
         view->setFocus();
         QTest::keyClick(view, Qt::Key_Backspace);
         QVERIFY(FileCommandsEnabled(w));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 
     void f5CommitsTheEditedText()
     {
         FolderOf folder({"x/"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         w.SetFileCommandsEnabled(true);
-        w.cbPath->setEditText(folder.Path());
+        w.pathBox->setEditText(folder.Path());
         QTest::keyClick(&w, Qt::Key_F5);
         QCOMPARE(w.CurrentFolderID(), folder.Path());
         QVERIFY(!FileCommandsEnabled(w));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
+    }
+
+    // Names that differ in case alone are different folders: the list, the
+    // path box, its history and the commands all keep them apart.
+    void foldersDifferingOnlyInCaseStayApart()
+    {
+        QTemporaryDir root;
+        const QString lower = root.filePath("case/a");
+        const QString upper = root.filePath("case/A");
+        QVERIFY(QDir().mkpath(lower) && QDir().mkpath(upper));
+        WriteFile(lower + "/note.txt", "in the lower-case folder");
+        WriteFile(upper + "/note.txt", "in the upper-case folder");
+        WriteFile(upper + "/only-here.txt", "");
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+
+        w.ShowFolderByPath(lower);
+        w.ShowFolderByPath(upper);
+        QCOMPARE(w.pathBox->currentText(), upper);
+        QCOMPARE(w.pathBox->itemText(1), lower); // both in the history
+        QCOMPARE(ListedNames(w), QStringList({"note.txt", "only-here.txt"}));
+        SelectOnly(w, 0);
+        const HashCommandResult hashed = RunHashCommand(w);
+        QCOMPARE(hashed.path, upper + "/note.txt");
+        QCOMPARE(hashed.digest, HexDigest("in the upper-case folder"));
+
+        // Refreshing lists the folder of the path box again: still the upper-case one.
+        w.OnRefresh();
+        QCOMPARE(w.CurrentPath(), upper);
+        QCOMPARE(ListedNames(w), QStringList({"note.txt", "only-here.txt"}));
+    }
+
+    // Text typed into the path box and not committed names no folder yet:
+    // the commands and the open keep to the folder the list shows.
+    void uncommittedPathBoxTextIsNotTheFolder()
+    {
+        FolderOf listed({"a.txt"});
+        FolderOf typed({"a.txt"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.ShowFolderByPath(listed.Path());
+        w.pathBox->setEditText(typed.Path());
+        SelectOnly(w, 0);
+
+        QCOMPARE(w.FolderPath(), listed.Path());
+        QCOMPARE(w.FullPathOf(0), listed.FilePath("a.txt"));
+        QStringList opened;
+        w.openFile = [&](const QString& file, const QString& folder) { opened << file << folder; };
+        w.OnListDoubleClick();
+        QCOMPARE(opened, QStringList({"a.txt", listed.Path()}));
+        QCOMPARE(RunHashCommand(w).path, listed.FilePath("a.txt"));
+        QCOMPARE(w.pathBox->currentText(), typed.Path()); // still there to be committed
     }
 
     void hashCommandTakesTheFirstSelectedEntry()
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
-        w.ListView->Selection()->select(w.Entries->index(2, 0),
+        w.fileList->Selection()->select(w.entries->index(2, 0),
                                         QItemSelectionModel::Select | QItemSelectionModel::Rows);
         w.SetFileCommandsEnabled(true);
         ModalScript script;
         QString shownPath;
         script.Queue([&](QDialog& dialog) {
-            shownPath = static_cast<TForm3&>(dialog).HashFile->text();
+            shownPath = static_cast<HashWindow&>(dialog).fileNameEdit->text();
             return int(QDialog::Rejected);
         });
-        w.Commands.Hashfile1->trigger();
+        w.commands.hashAction->trigger();
         QCOMPARE(shownPath, folder.FilePath("a.txt"));
         QCOMPARE(script.Shown(), std::vector<QString>{"Hash File"});
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
         QVERIFY(FileCommandsEnabled(w)); // the Hash command leaves the state as it was
     }
 
     void helpAboutAndLegend()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.show();
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -437,26 +541,26 @@ private slots:
         QCOMPARE(boxes.Boxes()[0].title, QString("Ciphra 2K"));
         QCOMPARE(boxes.Boxes()[0].text, QString("Sorry... Next time, I promise."));
 
-        TForm7& about = *windows.Others().about;
+        AboutWindow& about = *windows.Others().about;
         ModalScript modal;
         QUrl opened;
-        about.OpenAddress = [&](const QUrl& url) { opened = url; };
+        about.openAddress = [&](const QUrl& url) { opened = url; };
         modal.Queue([&](QDialog&) {
-            QTest::mouseClick(about.Label1, Qt::LeftButton);
+            QTest::mouseClick(about.addressLink, Qt::LeftButton);
             return int(QDialog::Rejected);
         });
-        w.Commands.About1->trigger();
+        w.commands.aboutAction->trigger();
         QCOMPARE(modal.Shown(), std::vector<QString>{"About Ciphra 2K"});
         QCOMPARE(opened, QUrl(QString("https://") + kProjectAddress));
-        QCOMPARE(about.Label1->toolTip(), QString("Go to ") + kProjectAddress);
-        QCOMPARE(about.Label1->pos(), QPoint(80, 179));
-        QVERIFY(about.Label1->width() >= about.Label1->sizeHint().width());
+        QCOMPARE(about.addressLink->toolTip(), QString("Go to ") + kProjectAddress);
+        QCOMPARE(about.addressLink->pos(), QPoint(80, 179));
+        QVERIFY(about.addressLink->width() >= about.addressLink->sizeHint().width());
 
-        TForm2& legend = *windows.Others().legend;
+        ColorLegendWindow& legend = *windows.Others().legend;
         QVERIFY(legend.windowFlags() & Qt::WindowStaysOnTopHint);
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY(legend.isVisible());
-        QTest::mouseClick(legend.Button1, Qt::LeftButton);
+        QTest::mouseClick(legend.closeButton, Qt::LeftButton);
         QVERIFY(!legend.isVisible());
         QTest::keyClick(&w, Qt::Key_F2);
         QVERIFY(legend.isVisible());

@@ -21,37 +21,37 @@ class TestPasswordDialog : public QObject {
 private slots:
     void startsAsDesigned()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         QCOMPARE(dialog.windowTitle(), QString("Enter password:"));
         QCOMPARE(dialog.size(), QSize(300, 141));
         QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
-        QVERIFY(dialog.Edit1->text().isEmpty());
-        QCOMPARE(dialog.Edit1->echoMode(), QLineEdit::Password);
-        QCOMPARE(dialog.CheckBox2->text(), QString("Use Hash of password"));
-        QVERIFY(dialog.CheckBox2->isChecked());
+        QVERIFY(dialog.passwordEdit->text().isEmpty());
+        QCOMPARE(dialog.passwordEdit->echoMode(), QLineEdit::Password);
+        QCOMPARE(dialog.digestOption->text(), QString("Use Hash of password"));
+        QVERIFY(dialog.digestOption->isChecked());
         QVERIFY(dialog.DigestOptionVisible());
-        QCOMPARE(dialog.CheckBox1->text(), QString("Show password"));
-        QVERIFY(!dialog.CheckBox1->isChecked());
-        QCOMPARE(dialog.Button1->text(), QString("&OK"));
-        QVERIFY(!dialog.Button1->isEnabled());
-        QVERIFY(dialog.Button1->isDefault());
-        QCOMPARE(dialog.Button2->text(), QString("&Cancel"));
-        QVERIFY(dialog.Button2->isEnabled());
-        QVERIFY(!dialog.Image1->pixmap().isNull());
+        QCOMPARE(dialog.showPasswordOption->text(), QString("Show password"));
+        QVERIFY(!dialog.showPasswordOption->isChecked());
+        QCOMPARE(dialog.okButton->text(), QString("&OK"));
+        QVERIFY(!dialog.okButton->isEnabled());
+        QVERIFY(dialog.okButton->isDefault());
+        QCOMPARE(dialog.cancelButton->text(), QString("&Cancel"));
+        QVERIFY(dialog.cancelButton->isEnabled());
+        QVERIFY(!dialog.banner->pixmap().isNull());
     }
 
     void tabOrderAndFocus()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.show();
-        QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(dialog.Edit1));
-        const QList<QWidget*> order = {dialog.Edit1, dialog.Button1, dialog.Button2,
-                                       dialog.CheckBox1, dialog.CheckBox2};
+        QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(dialog.passwordEdit));
+        const QList<QWidget*> order = {dialog.passwordEdit, dialog.okButton, dialog.cancelButton,
+                                       dialog.showPasswordOption, dialog.digestOption};
         for (int i = 0; i + 1 < order.size(); ++i)
             QCOMPARE(order[i]->nextInFocusChain(), order[i + 1]);
     }
 
-    // Typing and the callers' blanking drive the OK button through Edit1Change.
+    // Typing and the callers' blanking drive the OK button through OnPasswordChanged.
     void okFollowsTheText_data()
     {
         QTest::addColumn<QString>("typed");
@@ -70,21 +70,21 @@ private slots:
         QFETCH(int, backspaces);
         QFETCH(bool, cleared);
         QFETCH(bool, okEnabled);
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.show();
-        QTest::keyClicks(dialog.Edit1, typed);
+        QTest::keyClicks(dialog.passwordEdit, typed);
         for (int i = 0; i < backspaces; ++i)
-            QTest::keyClick(dialog.Edit1, Qt::Key_Backspace);
+            QTest::keyClick(dialog.passwordEdit, Qt::Key_Backspace);
         if (cleared)
             dialog.ClearPasswordField();
-        QCOMPARE(dialog.Button1->isEnabled(), okEnabled);
+        QCOMPARE(dialog.okButton->isEnabled(), okEnabled);
     }
 
     void clearingWritesZeroDigitsThenNothing()
     {
-        TForm4 dialog;
-        dialog.Edit1->setText("secret");
-        QSignalSpy changes(dialog.Edit1, &QLineEdit::textChanged);
+        PasswordDialog dialog;
+        dialog.passwordEdit->setText("secret");
+        QSignalSpy changes(dialog.passwordEdit, &QLineEdit::textChanged);
         dialog.ClearPasswordField();
         QCOMPARE(changes.size(), 2);
         QCOMPARE(changes[0][0].toString(), QString(32, QLatin1Char('0')));
@@ -114,43 +114,43 @@ private slots:
         QFETCH(int, key);
         QFETCH(bool, closed);
         QFETCH(int, result);
-        TForm4 dialog;
+        PasswordDialog dialog;
         dialog.show();
-        QTest::keyClicks(dialog.Edit1, typed);
+        QTest::keyClicks(dialog.passwordEdit, typed);
         QSignalSpy finished(&dialog, &QDialog::finished);
-        QTest::keyClick(dialog.Edit1, Qt::Key(key));
+        QTest::keyClick(dialog.passwordEdit, Qt::Key(key));
         QCOMPARE(finished.size(), closed ? 1 : 0);
         QCOMPARE(dialog.isVisible(), !closed);
         if (closed)
             QCOMPARE(finished[0][0].toInt(), result);
-        QCOMPARE(dialog.Edit1->text(), typed);
+        QCOMPARE(dialog.passwordEdit->text(), typed);
     }
 
     void showPasswordUnmasks()
     {
-        TForm4 dialog;
-        dialog.Edit1->setText("abc");
-        QCOMPARE(dialog.Edit1->displayText(), QString("***"));
-        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
-        QCOMPARE(dialog.Edit1->displayText(), QString("abc"));
-        QTest::mouseClick(dialog.CheckBox1, Qt::LeftButton);
-        QCOMPARE(dialog.Edit1->displayText(), QString("***"));
+        PasswordDialog dialog;
+        dialog.passwordEdit->setText("abc");
+        QCOMPARE(dialog.passwordEdit->displayText(), QString("***"));
+        QTest::mouseClick(dialog.showPasswordOption, Qt::LeftButton);
+        QCOMPARE(dialog.passwordEdit->displayText(), QString("abc"));
+        QTest::mouseClick(dialog.showPasswordOption, Qt::LeftButton);
+        QCOMPARE(dialog.passwordEdit->displayText(), QString("***"));
     }
 
     // One dialog serves every command: the next use finds what the last left.
     void stateIsKeptBetweenUses()
     {
-        TForm4 dialog;
+        PasswordDialog dialog;
         ModalScript script;
         script.Queue([&](QDialog&) {
-            dialog.CheckBox1->setChecked(true);
-            dialog.CheckBox2->setChecked(false);
-            dialog.Edit1->setText("first");
+            dialog.showPasswordOption->setChecked(true);
+            dialog.digestOption->setChecked(false);
+            dialog.passwordEdit->setText("first");
             return int(QDialog::Accepted);
         });
         bool okAtSecondOpening = true;
         script.Queue([&](QDialog&) {
-            okAtSecondOpening = dialog.Button1->isEnabled();
+            okAtSecondOpening = dialog.okButton->isEnabled();
             return int(QDialog::Rejected);
         });
         QVERIFY(dialog.AskPassword());
@@ -161,17 +161,17 @@ private slots:
         dialog.ClearPasswordField();
         QVERIFY(!dialog.AskPassword());
         QVERIFY(!okAtSecondOpening);
-        QVERIFY(dialog.Edit1->text().isEmpty());
-        QVERIFY(dialog.CheckBox1->isChecked());
-        QCOMPARE(dialog.Edit1->echoMode(), QLineEdit::Normal);
+        QVERIFY(dialog.passwordEdit->text().isEmpty());
+        QVERIFY(dialog.showPasswordOption->isChecked());
+        QCOMPARE(dialog.passwordEdit->echoMode(), QLineEdit::Normal);
         QVERIFY(!dialog.UseDigest());
         QCOMPARE(script.Shown(), (std::vector<QString>{"Enter password:", "Enter password:"}));
     }
 
     void passwordBytesAreUtf8()
     {
-        TForm4 dialog;
-        dialog.Edit1->setText(QString::fromUtf8("p\xC3\xA4ss \xE2\x82\xAC"));
+        PasswordDialog dialog;
+        dialog.passwordEdit->setText(QString::fromUtf8("p\xC3\xA4ss \xE2\x82\xAC"));
         const PasswordBytes bytes = dialog.Password();
         QCOMPARE(QByteArray(bytes.View().data(), qsizetype(bytes.View().size())),
                  QByteArray("p\xC3\xA4ss \xE2\x82\xAC"));
@@ -181,8 +181,8 @@ private slots:
     // and the visibility comes back however the scope ends.
     void digestOptionHiddenForAScope()
     {
-        TForm4 dialog;
-        dialog.CheckBox2->setChecked(false);
+        PasswordDialog dialog;
+        dialog.digestOption->setChecked(false);
         try {
             DigestOptionHidden outer(dialog);
             QVERIFY(!dialog.DigestOptionVisible());
@@ -195,7 +195,7 @@ private slots:
         } catch (const std::runtime_error&) {
         }
         QVERIFY(dialog.DigestOptionVisible());
-        QVERIFY(!dialog.CheckBox2->isChecked());
+        QVERIFY(!dialog.digestOption->isChecked());
     }
 };
 

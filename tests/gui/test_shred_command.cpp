@@ -64,10 +64,10 @@ class TestShredCommand : public QObject {
 
     int beeps_ = 0;
 
-    void Prepare(TForm5& window)
+    void Prepare(WipeProgressWindow& window)
     {
-        window.Beep = [this] { ++beeps_; };
-        window.ClockText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
+        window.beep = [this] { ++beeps_; };
+        window.clockText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
     }
 
 private slots:
@@ -80,15 +80,15 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath("report.doc");
         WriteFile(path, QByteArray(20000, 'x'));
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         QStringList seen;
-        window.ClockText = [&] {
+        window.clockText = [&] {
             seen << QString("%1 %2 %3/%4 %5")
                         .arg(window.windowTitle())
                         .arg(window.isVisible())
-                        .arg(window.ProgressBar1->value())
-                        .arg(window.ProgressBar1->maximum())
+                        .arg(window.progressBar->value())
+                        .arg(window.progressBar->maximum())
                         .arg(QGuiApplication::overrideCursor() != nullptr);
             return QStringLiteral("clock");
         };
@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(seen,
                  QStringList({"report.doc 1 1/3 1", "report.doc 1 2/3 1", "report.doc 1 3/3 1"}));
         QVERIFY(!window.isVisible());
-        QCOMPARE(window.ProgressBar1->value(), 0);
+        QCOMPARE(window.progressBar->value(), 0);
         QVERIFY(QGuiApplication::overrideCursor() == nullptr);
         QVERIFY(QDir(dir.path()).isEmpty());
     }
@@ -139,7 +139,7 @@ private slots:
         WriteFile(dir.filePath("chunks"), QByteArray(2 * 8192, 'c'));
         WriteFile(dir.filePath("readonly"), "locked");
         QFile::setPermissions(dir.filePath("readonly"), QFile::ReadOwner);
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         MessageBoxScript script;
         script.QueueAnswer(yes);
@@ -166,7 +166,7 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir.filePath(kTemporaryName), "not mine");
         WriteFile(dir.filePath("mine"), "secret");
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
         MessageBoxScript script;
         script.QueueAnswer(true);
@@ -188,9 +188,9 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir.filePath("first"), "one");
         WriteFile(dir.filePath("second"), "two");
-        TForm5 window;
+        WipeProgressWindow window;
         Prepare(window);
-        window.ClockText = []() -> QString { throw ciphra::Exception("Disk full"); };
+        window.clockText = []() -> QString { throw ciphra::Exception("Disk full"); };
         MessageBoxScript script;
         script.QueueAnswer(true);
         FakeList list;

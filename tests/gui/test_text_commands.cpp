@@ -30,12 +30,12 @@ using ciphra::test::WriteBytes;
 
 namespace {
 
-void SelectEntry(TForm1& w, const QString& caption)
+void SelectEntry(MainWindow& w, const QString& caption)
 {
-    for (int row = 0; row < w.Entries->rowCount(); ++row) {
-        const QModelIndex index = w.Entries->index(row, 0);
+    for (int row = 0; row < w.entries->rowCount(); ++row) {
+        const QModelIndex index = w.entries->index(row, 0);
         if (index.data().toString() == caption) {
-            w.ListView->Selection()->select(index, QItemSelectionModel::Select |
+            w.fileList->Selection()->select(index, QItemSelectionModel::Select |
                                                        QItemSelectionModel::Rows);
             return;
         }
@@ -53,28 +53,28 @@ private slots:
         TempFolder folder;
         WriteBytes(folder / "note.txt", "to be viewed");
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(QString::fromStdString(folder.Path().string()));
         ModalScript script;
         QString shown;
         script.Queue([&](QDialog&) {
-            shown = windows.Others().viewer->RichEdit1->toPlainText();
+            shown = windows.Others().viewer->textView->toPlainText();
             return int(QDialog::Rejected);
         });
-        w.ListView->ClearSelection();
+        w.fileList->ClearSelection();
         w.SetFileCommandsEnabled(true);
-        w.Commands.Viewfile1->trigger(); // nothing selected: nothing shown
+        w.commands.viewAction->trigger(); // nothing selected: nothing shown
         QVERIFY(script.Shown().empty());
 
         SelectEntry(w, "note.txt");
-        w.Commands.Viewfile1->trigger();
+        w.commands.viewAction->trigger();
         QCOMPARE(script.Shown(), std::vector<QString>{"File viewer"});
         QCOMPARE(shown, QString("to be viewed"));
-        QVERIFY(w.ListView->FirstSelectedRow() >= 0); // the selection stays
+        QVERIFY(w.fileList->FirstSelectedRow() >= 0); // the selection stays
 
         std::filesystem::remove(folder / "note.txt");
         MessageBoxScript boxes;
-        w.Commands.Viewfile1->trigger();
+        w.commands.viewAction->trigger();
         QCOMPARE(script.Shown().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].text,
@@ -84,15 +84,15 @@ private slots:
     void stringWindowHidesTheDigestOptionWhileOpen()
     {
         ProgramWindows windows;
-        TForm4& password = *windows.Others().password;
+        PasswordDialog& password = *windows.Others().password;
         ModalScript script;
         bool optionShown = true;
         script.Queue([&](QDialog& shown) {
             optionShown = password.DigestOptionVisible();
-            static_cast<TForm8&>(shown).Memo1->setPlainText("left behind");
+            static_cast<TextWindow&>(shown).workTextEdit->setPlainText("left behind");
             return int(QDialog::Rejected);
         });
-        windows.Main().Commands.Stringencryption1->trigger();
+        windows.Main().commands.textEncryptionAction->trigger();
         QCOMPARE(script.Shown(), std::vector<QString>{"String encryption / clipboard encryption"});
         QVERIFY(!optionShown);
         QVERIFY(password.DigestOptionVisible());
@@ -104,11 +104,11 @@ private slots:
     void clipboardCommands()
     {
         ProgramWindows windows;
-        TForm1& w = windows.Main();
-        TForm4& password = *windows.Others().password;
+        MainWindow& w = windows.Main();
+        PasswordDialog& password = *windows.Others().password;
         QClipboard& clipboard = *QGuiApplication::clipboard();
         const auto answer = [&](QDialog&) {
-            password.Edit1->setText("pw");
+            password.passwordEdit->setText("pw");
             return int(QDialog::Accepted);
         };
         ModalScript script;
@@ -116,16 +116,16 @@ private slots:
 
         clipboard.setText("plain\ttext");
         script.Queue(answer);
-        w.Commands.Encryptclipboard1->trigger();
+        w.commands.encryptClipboardAction->trigger();
         QVERIFY(clipboard.text() != "plain\ttext");
         script.Queue(answer);
-        w.Commands.Decryptclipboard1->trigger();
+        w.commands.decryptClipboardAction->trigger();
         QCOMPARE(clipboard.text(), QString("plain\ttext"));
         QVERIFY(boxes.Boxes().empty());
 
         clipboard.setText("abcde");
         script.Queue(answer);
-        w.Commands.Decryptclipboard1->trigger();
+        w.commands.decryptClipboardAction->trigger();
         QCOMPARE(clipboard.text(), QString("abcde"));
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].text, QString("Base64: Incorrect string format."));

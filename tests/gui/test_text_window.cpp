@@ -29,20 +29,21 @@ QClipboard& Clipboard()
 
 // A password dialog step: type the password and confirm, noting whether
 // "Use Hash of password" was on show meanwhile.
-ModalScript::Step Answer(TForm4& dialog, const QString& password, bool* optionShown = nullptr)
+ModalScript::Step Answer(PasswordDialog& dialog, const QString& password,
+                         bool* optionShown = nullptr)
 {
     return [&dialog, password, optionShown](QDialog&) {
         if (optionShown != nullptr)
             *optionShown = dialog.DigestOptionVisible();
-        dialog.Edit1->setText(password);
+        dialog.passwordEdit->setText(password);
         return int(QDialog::Accepted);
     };
 }
 
-ModalScript::Step Cancel(TForm4& dialog, const QString& typed)
+ModalScript::Step Cancel(PasswordDialog& dialog, const QString& typed)
 {
     return [&dialog, typed](QDialog&) {
-        dialog.Edit1->setText(typed);
+        dialog.passwordEdit->setText(typed);
         return int(QDialog::Rejected);
     };
 }
@@ -59,8 +60,8 @@ QString Expected(std::string bytes, const char* password)
 class TestTextWindow : public QObject {
     Q_OBJECT
 
-    TForm4* dialog = nullptr;
-    TForm8* window = nullptr;
+    PasswordDialog* dialog = nullptr;
+    TextWindow* window = nullptr;
 
     // Clicks a button the way the user does.
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
@@ -68,8 +69,8 @@ class TestTextWindow : public QObject {
 private slots:
     void init()
     {
-        dialog = new TForm4;
-        window = new TForm8(*dialog);
+        dialog = new PasswordDialog;
+        window = new TextWindow(*dialog);
         window->show();
     }
     void cleanup()
@@ -125,22 +126,22 @@ private slots:
         QCOMPARE(window->windowTitle(), QString("String encryption / clipboard encryption"));
         QCOMPARE(window->size(), QSize(442, 296));
         QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
-        const QList<QPushButton*> row = {window->Button1, window->Button2, window->Button3,
-                                         window->Button4};
+        const QList<QPushButton*> row = {window->encryptButton, window->decryptButton,
+                                         window->copyButton, window->viewClipboardButton};
         const QStringList captions = {"&Encrypt", "&Decrypt", "&Copy to clipboard",
                                       "&View clipboard text"};
         for (int i = 0; i < row.size(); ++i) {
             QCOMPARE(row[i]->text(), captions[i]);
             QVERIFY(row[i]->isVisible());
-            QVERIFY(row[i]->y() > window->Memo1->geometry().bottom());
+            QVERIFY(row[i]->y() > window->workTextEdit->geometry().bottom());
             if (i > 0)
                 QVERIFY(row[i]->x() > row[i - 1]->x());
         }
-        QVERIFY(window->Memo1->y() > 0); // below the banner strip
-        QCOMPARE(window->Button5->text(), QString("invisible"));
-        QVERIFY(!window->Button5->isVisible());
-        QTest::keyClicks(window->Memo1, "a");
-        QTest::keyClick(window->Memo1, Qt::Key_Tab);
+        QVERIFY(window->workTextEdit->y() > 0); // below the banner strip
+        QCOMPARE(window->cancelButton->text(), QString("invisible"));
+        QVERIFY(!window->cancelButton->isVisible());
+        QTest::keyClicks(window->workTextEdit, "a");
+        QTest::keyClick(window->workTextEdit, Qt::Key_Tab);
         QCOMPARE(window->WorkText(), QString("a\t"));
     }
 
@@ -172,23 +173,23 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QByteArray, bytes);
-        dialog->CheckBox2->setChecked(false);
-        window->Memo1->setPlainText(text);
+        dialog->digestOption->setChecked(false);
+        window->workTextEdit->setPlainText(text);
         QCOMPARE(QByteArray::fromStdString(WorkTextBytes(window->WorkText())), bytes);
 
         ModalScript script;
         script.Queue(Answer(*dialog, "pw"));
         script.Queue(Answer(*dialog, "pw"));
-        Click(window->Button1);
+        Click(window->encryptButton);
         const QString encrypted = window->WorkText();
         QCOMPARE(encrypted.size(), 4 * ((bytes.size() + 2) / 3));
         QCOMPARE(encrypted.endsWith("=="), bytes.size() % 3 == 1);
         QCOMPARE(encrypted, Expected(bytes.toStdString(), "pw"));
-        QVERIFY(dialog->Edit1->text().isEmpty());
+        QVERIFY(dialog->passwordEdit->text().isEmpty());
 
-        Click(window->Button2);
+        Click(window->decryptButton);
         QCOMPARE(QByteArray::fromStdString(WorkTextBytes(window->WorkText())), bytes);
-        QVERIFY(dialog->Edit1->text().isEmpty());
+        QVERIFY(dialog->passwordEdit->text().isEmpty());
         QCOMPARE(script.Shown().size(), std::size_t(2));
     }
 
@@ -200,9 +201,9 @@ private slots:
         QStringList results;
         ModalScript script;
         for (const QString& input : {text, text, changed}) {
-            window->Memo1->setPlainText(input);
+            window->workTextEdit->setPlainText(input);
             script.Queue(Answer(*dialog, "pw"));
-            Click(window->Button1);
+            Click(window->encryptButton);
             results << window->WorkText();
         }
         QCOMPARE(results[0], results[1]);
@@ -216,9 +217,9 @@ private slots:
         MessageBoxScript boxes;
         ModalScript script;
         const QString text = "a secret note";
-        window->Memo1->setPlainText(Expected(text.toStdString(), "right"));
+        window->workTextEdit->setPlainText(Expected(text.toStdString(), "right"));
         script.Queue(Answer(*dialog, "wrong"));
-        Click(window->Button2);
+        Click(window->decryptButton);
         std::string bytes =
             ciphra::Base64DecodeText(Expected(text.toStdString(), "right").toStdString());
         ciphra::DecryptTextWithPassword("wrong", bytes);
@@ -235,44 +236,44 @@ private slots:
         ModalScript script;
         QString broken = Expected("some words to encrypt", "pw");
         broken.insert(8, QLatin1Char('\n'));
-        window->Memo1->setPlainText(broken);
+        window->workTextEdit->setPlainText(broken);
         script.Queue(Answer(*dialog, "pw"));
-        Click(window->Button2);
+        Click(window->decryptButton);
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].kind, BoxKind::ErrorReport);
         QCOMPARE(boxes.Boxes()[0].text, QString("Base64: Incorrect string format."));
         QCOMPARE(window->WorkText(), broken);
-        QCOMPARE(dialog->Edit1->text(), QString("pw"));
+        QCOMPARE(dialog->passwordEdit->text(), QString("pw"));
     }
 
     void emptyTextAsksNoPasswordAndCancelChangesNothing()
     {
         ModalScript script;
-        Click(window->Button1);
-        Click(window->Button2);
+        Click(window->encryptButton);
+        Click(window->decryptButton);
         QVERIFY(script.Shown().empty());
 
-        window->Memo1->setPlainText("keep me");
+        window->workTextEdit->setPlainText("keep me");
         script.Queue(Cancel(*dialog, "typed"));
-        Click(window->Button1);
+        Click(window->encryptButton);
         QCOMPARE(window->WorkText(), QString("keep me"));
-        QCOMPARE(dialog->Edit1->text(), QString("typed"));
+        QCOMPARE(dialog->passwordEdit->text(), QString("typed"));
     }
 
     void copyAndViewClipboard()
     {
-        window->Memo1->setPlainText("one\ntwo");
-        Click(window->Button3);
+        window->workTextEdit->setPlainText("one\ntwo");
+        Click(window->copyButton);
         QCOMPARE(Clipboard().text(), QString("one\ntwo"));
-        QCOMPARE(window->Memo1->textCursor().selectedText().size(), 7);
+        QCOMPARE(window->workTextEdit->textCursor().selectedText().size(), 7);
 
-        window->Memo1->setPlainText("abc");
-        QTextCursor cursor = window->Memo1->textCursor();
+        window->workTextEdit->setPlainText("abc");
+        QTextCursor cursor = window->workTextEdit->textCursor();
         cursor.setPosition(1);
         cursor.setPosition(2, QTextCursor::KeepAnchor);
-        window->Memo1->setTextCursor(cursor);
+        window->workTextEdit->setTextCursor(cursor);
         Clipboard().setText("XY");
-        Click(window->Button4);
+        Click(window->viewClipboardButton);
         QCOMPARE(window->WorkText(), QString("aXYc"));
     }
 
@@ -297,9 +298,9 @@ private slots:
             shown.show();
             optionShown = dialog->DigestOptionVisible();
             focus = shown.focusWidget();
-            QTest::keyClicks(window->Memo1, "typed text");
+            QTest::keyClicks(window->workTextEdit, "typed text");
             if (byEscape)
-                QTest::keyClick(window->Memo1, Qt::Key_Escape);
+                QTest::keyClick(window->workTextEdit, Qt::Key_Escape);
             else
                 shown.close();
             closed = !shown.isVisible();
@@ -307,7 +308,7 @@ private slots:
         });
         window->Execute();
         QVERIFY(!optionShown);
-        QCOMPARE(focus, static_cast<QWidget*>(window->Memo1));
+        QCOMPARE(focus, static_cast<QWidget*>(window->workTextEdit));
         QVERIFY(closed);
         QVERIFY(window->WorkText().isEmpty());
         QVERIFY(dialog->DigestOptionVisible());
@@ -333,7 +334,7 @@ private slots:
         QVERIFY(!windowShown);
         QVERIFY(window->WorkText().isEmpty());
         QVERIFY(dialog->DigestOptionVisible());
-        QVERIFY(dialog->Edit1->text().isEmpty());
+        QVERIFY(dialog->passwordEdit->text().isEmpty());
 
         window->DecryptClipboard();
         QCOMPARE(Clipboard().text(), original);
@@ -369,7 +370,7 @@ private slots:
         QFETCH(QString, report);
         window->hide();
         if (clipboard.isEmpty())
-            TForm8::EmptyClipboard();
+            TextWindow::EmptyClipboard();
         else
             Clipboard().setText(clipboard);
         MessageBoxScript boxes;
@@ -389,7 +390,7 @@ private slots:
     void emptyClipboard()
     {
         Clipboard().setText("something");
-        TForm8::EmptyClipboard();
+        TextWindow::EmptyClipboard();
         QVERIFY(Clipboard().text().isEmpty());
     }
 };

@@ -17,21 +17,21 @@ using ciphra::gui::testing::FolderOf;
 
 namespace {
 
-void Select(TForm1& w, const QStringList& names)
+void Select(MainWindow& w, const QStringList& names)
 {
-    for (int row = 0; row < w.Entries->rowCount(); ++row) {
-        if (names.contains(w.Entries->Entry(row).Name))
-            w.ListView->Selection()->select(
-                w.Entries->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    for (int row = 0; row < w.entries->rowCount(); ++row) {
+        if (names.contains(w.entries->Entry(row).Name))
+            w.fileList->Selection()->select(
+                w.entries->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     }
     w.SetFileCommandsEnabled(true);
 }
 
-QStringList Listed(TForm1& w)
+QStringList Listed(MainWindow& w)
 {
     QStringList names;
-    for (int row = 0; row < w.Entries->rowCount(); ++row)
-        names << w.Entries->Entry(row).Name;
+    for (int row = 0; row < w.entries->rowCount(); ++row)
+        names << w.entries->Entry(row).Name;
     return names;
 }
 
@@ -46,31 +46,31 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt", "c.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
-        windows.Others().wipeProgress->Beep = [] {};
+        MainWindow& w = windows.Main();
+        windows.Others().wipeProgress->beep = [] {};
         w.ShowFolderByPath(folder.Path());
         Select(w, {"a.txt", "c.txt"});
         MessageBoxScript boxes;
         boxes.QueueAnswer(true);
-        w.Commands.Shredfile1->trigger();
+        w.commands.shredAction->trigger();
         QCOMPARE(Listed(w), QStringList{"b.txt"});
         QCOMPARE(QDir(folder.Path()).entryList(QDir::Files), QStringList{"b.txt"});
         QCOMPARE(boxes.Boxes().size(), std::size_t(2));
         QCOMPARE(boxes.Boxes()[1].text, QString("File(s) shredded..."));
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 
     void wipeFileSetsWipeSucceeded()
     {
         FolderOf folder({"a.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
-        windows.Others().wipeProgress->Beep = [] {};
+        MainWindow& w = windows.Main();
+        windows.Others().wipeProgress->beep = [] {};
         MessageBoxScript boxes;
         w.WipeFile(folder.FilePath("a.txt"), 1);
-        QVERIFY(w.WipeSucceeded);
+        QVERIFY(w.wipeSucceeded);
         w.WipeFile(folder.FilePath("a.txt"), 1);
-        QVERIFY(!w.WipeSucceeded);
+        QVERIFY(!w.wipeSucceeded);
         QCOMPARE(boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(boxes.Boxes()[0].text,
                  "Unable to get file from disk: \n\n" + folder.FilePath("a.txt"));
@@ -80,23 +80,23 @@ private slots:
     {
         FolderOf folder({"a.txt", "b.txt"});
         ProgramWindows windows;
-        TForm1& w = windows.Main();
+        MainWindow& w = windows.Main();
         w.ShowFolderByPath(folder.Path());
         Select(w, {"b.txt"});
         ModalScript modal;
         QString hashed;
         modal.Queue([&](QDialog& dialog) {
-            auto& hash = static_cast<TForm3&>(dialog);
-            hash.Button4Click();
-            hashed = hash.HashFileBox->text();
+            auto& hash = static_cast<HashWindow&>(dialog);
+            hash.OnHash();
+            hashed = hash.hashEdit->text();
             hash.reject();
             return int(QDialog::Rejected);
         });
-        w.Commands.Hashfile1->trigger();
+        w.commands.hashAction->trigger();
         // SHA-1 of "x", the content FolderOf writes.
         QCOMPARE(hashed, QString("0x11F6AD8EC52A2984ABAAFD7C3B516503785C2072"));
-        QVERIFY(windows.Others().hash->HashFile->text().isEmpty());
-        QCOMPARE(w.ListView->FirstSelectedRow(), -1);
+        QVERIFY(windows.Others().hash->fileNameEdit->text().isEmpty());
+        QCOMPARE(w.fileList->FirstSelectedRow(), -1);
     }
 };
 

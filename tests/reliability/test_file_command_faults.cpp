@@ -122,9 +122,9 @@ private slots:
             QCOMPARE(after, before);
         }
         QVERIFY(bench.List.Calls.empty()); // no end step after a failure
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(!bench.Password.Edit1->isUndoAvailable());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(!bench.Password.passwordEdit->isUndoAvailable());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     // The program is written whole in a working file or not at all.
@@ -147,8 +147,8 @@ private slots:
         QCOMPARE(bench.Boxes.Boxes().size(), std::size_t(1));
         QCOMPARE(bench.Boxes.Boxes().back().kind, gui::BoxKind::ErrorReport);
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
-        QVERIFY(bench.Password.Edit1->text().isEmpty());
-        QVERIFY(bench.HashFile.text().isEmpty());
+        QVERIFY(bench.Password.passwordEdit->text().isEmpty());
+        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 };
 

@@ -38,8 +38,8 @@ private slots:
         else
             fs::permissions(locked, fs::perms::none);
         bench.Boxes.QueueAnswer(true);
-        gui::TForm5 progress;
-        progress.Beep = [] {};
+        gui::WipeProgressWindow progress;
+        progress.beep = [] {};
 
         {
             AsFolderOwner owner(bench.Folder.Path());
@@ -68,10 +68,10 @@ private slots:
         CommandBench bench;
         const std::string path = bench.AddFile("gone.txt", "abc");
         fs::remove(path);
-        gui::TForm3 window;
+        gui::HashWindow window;
         bench.Dialogs.Queue([](QDialog& dialog) {
-            auto& hash = static_cast<gui::TForm3&>(dialog);
-            hash.Button4Click();
+            auto& hash = static_cast<gui::HashWindow&>(dialog);
+            hash.OnHash();
             hash.reject();
             return int(QDialog::Rejected);
         });
@@ -80,7 +80,7 @@ private slots:
 
         QCOMPARE(bench.BoxTexts(),
                  (std::vector<QString>{"Information|Unable to open source file."}));
-        QVERIFY(window.HashFileBox->text().isEmpty());
+        QVERIFY(window.hashEdit->text().isEmpty());
         QVERIFY(Snapshot(bench.Folder.Path()).empty());
     }
 };

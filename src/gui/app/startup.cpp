@@ -9,15 +9,15 @@
 
 namespace ciphra::gui {
 
-ProgramWindows::ProgramWindows() : main_(std::make_unique<TForm1>())
+ProgramWindows::ProgramWindows() : main_(std::make_unique<MainWindow>())
 {
-    others_.legend = new TForm2(main_.get());
-    others_.hash = new TForm3(main_.get());
-    others_.password = new TForm4(main_.get());
-    others_.wipeProgress = new TForm5(main_.get());
-    others_.viewer = new TForm6(main_.get());
-    others_.about = new TForm7(main_.get());
-    others_.stringEncryption = new TForm8(*others_.password, main_.get());
+    others_.legend = new ColorLegendWindow(main_.get());
+    others_.hash = new HashWindow(main_.get());
+    others_.password = new PasswordDialog(main_.get());
+    others_.wipeProgress = new WipeProgressWindow(main_.get());
+    others_.viewer = new FileViewerWindow(main_.get());
+    others_.about = new AboutWindow(main_.get());
+    others_.stringEncryption = new TextWindow(*others_.password, main_.get());
     main_->AttachWindows(others_);
 }
 

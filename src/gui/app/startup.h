@@ -14,11 +14,11 @@ public:
     ProgramWindows();
     ~ProgramWindows();
 
-    TForm1& Main() { return *main_; }
+    MainWindow& Main() { return *main_; }
     const OtherWindows& Others() const { return others_; }
 
 private:
-    std::unique_ptr<TForm1> main_;
+    std::unique_ptr<MainWindow> main_;
     OtherWindows others_;
 };
 

@@ -60,12 +60,12 @@ bool IsEnterableFolder(const QString& path)
 
 } // namespace
 
-std::vector<TShellItem> EnumerateFolder(const ItemId& folder)
+std::vector<ShellItem> EnumerateFolder(const ItemId& folder)
 {
-    std::vector<TShellItem> entries;
+    std::vector<ShellItem> entries;
     if (folder == kComputerId) {
         for (QString& path : ComputerEntries()) {
-            TShellItem entry;
+            ShellItem entry;
             entry.Name = std::move(path);
             entry.IsFolder = true;
             entries.push_back(std::move(entry));
@@ -88,7 +88,7 @@ std::vector<TShellItem> EnumerateFolder(const ItemId& folder)
         const char* name = item->d_name;
         if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
             continue;
-        TShellItem entry;
+        ShellItem entry;
         entry.Name = QFile::decodeName(name);
         if (item->d_type == DT_DIR)
             entry.IsFolder = true;
@@ -145,7 +145,7 @@ EntryOrder::EntryOrder()
     collator_.setNumericMode(true);
 }
 
-int EntryOrder::CompareEntries(const TShellItem& a, const TShellItem& b) const
+int EntryOrder::CompareEntries(const ShellItem& a, const ShellItem& b) const
 {
     if (a.IsFolder != b.IsFolder)
         return a.IsFolder ? -1 : 1;
@@ -155,7 +155,7 @@ int EntryOrder::CompareEntries(const TShellItem& a, const TShellItem& b) const
     return a.Name.compare(b.Name);
 }
 
-void EntryOrder::Sort(std::vector<TShellItem>& entries) const
+void EntryOrder::Sort(std::vector<ShellItem>& entries) const
 {
     // Sort keys once per entry instead of collating inside every comparison:
     // on 100,000 names this is several times faster. The keys are dropped
@@ -169,8 +169,8 @@ void EntryOrder::Sort(std::vector<TShellItem>& entries) const
     for (std::uint32_t i = 0; i < entries.size(); ++i)
         keyed.push_back({collator_.sortKey(entries[i].Name), i});
     std::sort(keyed.begin(), keyed.end(), [&](const Keyed& x, const Keyed& y) {
-        const TShellItem& a = entries[x.index];
-        const TShellItem& b = entries[y.index];
+        const ShellItem& a = entries[x.index];
+        const ShellItem& b = entries[y.index];
         if (a.IsFolder != b.IsFolder)
             return a.IsFolder;
         const int byCollation = x.key.compare(y.key);
@@ -178,7 +178,7 @@ void EntryOrder::Sort(std::vector<TShellItem>& entries) const
             return byCollation < 0;
         return a.Name.compare(b.Name) < 0;
     });
-    std::vector<TShellItem> sorted;
+    std::vector<ShellItem> sorted;
     sorted.reserve(entries.size());
     for (const Keyed& k : keyed)
         sorted.push_back(std::move(entries[k.index]));
@@ -187,7 +187,7 @@ void EntryOrder::Sort(std::vector<TShellItem>& entries) const
 
 DetailFetcher::DetailFetcher() : typeNames_{QString(), QStringLiteral("Folder")} {}
 
-void DetailFetcher::FetchDetails(TShellItem& entry, const ItemId& folder)
+void DetailFetcher::FetchDetails(ShellItem& entry, const ItemId& folder)
 {
     if (!entry.DetailsPending)
         return;
@@ -226,12 +226,12 @@ void DetailFetcher::FetchDetails(TShellItem& entry, const ItemId& folder)
     entry.DetailsPending = false;
 }
 
-const QString& DetailFetcher::FileType(const TShellItem& entry) const
+const QString& DetailFetcher::FileType(const ShellItem& entry) const
 {
     return typeNames_.at(entry.TypeIndex);
 }
 
-QString DetailFetcher::Modified(const TShellItem& entry) const
+QString DetailFetcher::Modified(const ShellItem& entry) const
 {
     return ModifiedText(static_cast<std::time_t>(entry.LastWrite), locale_);
 }

@@ -20,7 +20,7 @@ namespace ciphra::gui {
 // The items of a folder with names and folder bits only, unsorted. Hidden
 // items are included, "." and ".." are not. Throws ciphra::Exception with
 // the system's message when the folder cannot be read.
-std::vector<TShellItem> EnumerateFolder(const ItemId& folder);
+std::vector<ShellItem> EnumerateFolder(const ItemId& folder);
 
 // The entries of "Computer": the home folder, "/", then the mount points of
 // the other real file systems that are folders and can be entered.
@@ -37,8 +37,8 @@ std::vector<QString> RealMountPoints(const QByteArray& mountsText);
 class EntryOrder {
 public:
     EntryOrder();
-    int CompareEntries(const TShellItem& a, const TShellItem& b) const;
-    void Sort(std::vector<TShellItem>& entries) const;
+    int CompareEntries(const ShellItem& a, const ShellItem& b) const;
+    void Sort(std::vector<ShellItem>& entries) const;
 
 private:
     QCollator collator_;
@@ -53,12 +53,12 @@ public:
     DetailFetcher(const DetailFetcher&) = delete;
     DetailFetcher& operator=(const DetailFetcher&) = delete;
 
-    void FetchDetails(TShellItem& entry, const ItemId& folder);
+    void FetchDetails(ShellItem& entry, const ItemId& folder);
     const QIcon& Icon(std::int32_t index) const;
     // The type description of a fetched entry ("Folder" for folders).
-    const QString& FileType(const TShellItem& entry) const;
+    const QString& FileType(const ShellItem& entry) const;
     // The Modified column of a fetched entry.
-    QString Modified(const TShellItem& entry) const;
+    QString Modified(const ShellItem& entry) const;
 
 private:
     std::int32_t IconIndexFor(const QString& iconName, const QString& genericName, bool isFolder);

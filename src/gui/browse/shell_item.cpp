@@ -13,7 +13,7 @@ std::uint32_t SizeKBOf(std::uint64_t bytes)
     return kb == 0 ? 1U : kb;
 }
 
-QString SizeText(const TShellItem& entry)
+QString SizeText(const ShellItem& entry)
 {
     if (entry.IsFolder)
         return QString();

@@ -15,7 +15,7 @@ namespace ciphra::gui {
 // nor a folder. The archive bit of other systems has no meaning here.
 enum : std::uint8_t { kAttrReadOnly = 0x1, kAttrHidden = 0x2, kAttrSystem = 0x4 };
 
-struct TShellItem {
+struct ShellItem {
     // 100,000 entries must fit in well under 200 bytes each, view included:
     // the type is an index into the fetcher's table of descriptions, and the
     // last-write time is kept as a number and formatted when it is drawn.
@@ -33,7 +33,7 @@ struct TShellItem {
 std::uint32_t SizeKBOf(std::uint64_t bytes);
 
 // The Size column: "%dKB"; empty for folders.
-QString SizeText(const TShellItem& entry);
+QString SizeText(const ShellItem& entry);
 
 // The Modified column: short date, a blank and the long time; the date alone
 // at exact midnight; empty for a zero time.

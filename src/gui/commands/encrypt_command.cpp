@@ -46,11 +46,11 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
         w.Password.ClearPasswordField();
         return;
     }
-    w.HashFile.setText(QString::fromStdString(path));
-    const std::string program = SelfDecryptingProgramPath(w.HashFile.text().toStdString());
+    w.HashFileName.setText(QString::fromStdString(path));
+    const std::string program = SelfDecryptingProgramPath(w.HashFileName.text().toStdString());
     if (PathExists(program)) {
         w.Password.ClearPasswordField();
-        w.HashFile.clear();
+        w.HashFileName.clear();
         ErrorBox(w.Parent, DecryptorNameTakenText + QString::fromStdString(program));
         return;
     }
@@ -60,11 +60,11 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
     } catch (...) {
         // A failing write (a full disk) still blanks the fields before the report.
         w.Password.ClearPasswordField();
-        w.HashFile.clear();
+        w.HashFileName.clear();
         throw;
     }
     w.Password.ClearPasswordField();
-    w.HashFile.clear();
+    w.HashFileName.clear();
     QApplication::beep();
     PlainBox(w.Parent, DecryptorSpawnedText + QString::fromStdString(program));
 }

@@ -10,7 +10,7 @@ PasswordEntry::~PasswordEntry()
     SecureWipe(Bytes.data(), Bytes.size());
 }
 
-bool AskPassword(TForm4& dialog, PasswordEntry& entry)
+bool AskPassword(PasswordDialog& dialog, PasswordEntry& entry)
 {
     if (!dialog.AskPassword())
         return false;

@@ -23,9 +23,9 @@ class CipherProgressWindow;
 // The main window's parts that a file command uses.
 struct FileCommandWindows {
     QWidget* Parent;                // owner of the message boxes
-    FileListHost& List;             // path box text, selection, refresh
-    TForm4& Password;               // the password dialog
-    QLineEdit& HashFile;            // the hash window's file name: holds the current path
+    FileListHost& List;             // listed folder, selection, refresh
+    PasswordDialog& Password;       // the password dialog
+    QLineEdit& HashFileName;        // the hash window's file name: holds the current path
     CipherProgressWindow& Progress; // shown while a long file runs
 };
 
@@ -42,7 +42,7 @@ struct PasswordEntry {
 };
 
 // Shows the password dialog modally. On OK, fills `entry` and returns true.
-bool AskPassword(TForm4& dialog, PasswordEntry& entry);
+bool AskPassword(PasswordDialog& dialog, PasswordEntry& entry);
 
 // One file's context, keyed at construction (throwing the key-length error
 // before any file is touched) and wiped when it goes.

@@ -34,7 +34,7 @@ void ClearFields(const FileCommandWindows& w, CipherRun& run)
 {
     run.Wipe();
     w.Password.ClearPasswordField();
-    w.HashFile.clear();
+    w.HashFileName.clear();
 }
 
 void CannotOpen(const FileCommandWindows& w, CipherRun& run, const char* text)
@@ -74,14 +74,14 @@ bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& r
         return false;
     }
     // The hash window's file name holds the path while the output is named.
-    w.HashFile.setText(QString::fromStdString(path));
-    const std::string outputPath = OutputNameBeside(direction, w.HashFile.text().toStdString());
+    w.HashFileName.setText(QString::fromStdString(path));
+    const std::string outputPath = OutputNameBeside(direction, w.HashFileName.text().toStdString());
     std::optional<File> output = OutputBeside(path, outputPath);
     if (!output) {
         run.Wipe();
         ErrorBox(w.Parent, CannotCreateOutputText);
         w.Password.ClearPasswordField();
-        w.HashFile.clear();
+        w.HashFileName.clear();
         return false;
     }
     try {
@@ -97,7 +97,7 @@ bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& r
     }
     run.Wipe();
     w.Password.ClearPasswordField();
-    w.HashFile.clear();
+    w.HashFileName.clear();
     InformationBox(w.Parent, (Encrypting(direction) ? EncryptedInText : DecryptedInText) +
                                  QString::fromStdString(outputPath));
     return true;

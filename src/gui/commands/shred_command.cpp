@@ -16,7 +16,7 @@ constexpr int ShredPasses = 3;
 
 } // namespace
 
-void ShredSelectedFiles(QWidget* parent, FileListHost& list, TForm5& progress)
+void ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow& progress)
 {
     if (!ConfirmBox(parent, QStringLiteral("Are you sure you want to wipe this file?\n"
                                            "Note: Once the file is deleted there is no\n"

@@ -7,10 +7,10 @@ class QWidget;
 namespace ciphra::gui {
 
 class FileListHost;
-class TForm5;
+class WipeProgressWindow;
 
 // Boxes are owned by `parent`. An I/O failure other than opening a file ends
 // the command by throwing ciphra::FileError (no refresh, no summary).
-void ShredSelectedFiles(QWidget* parent, FileListHost& list, TForm5& progress);
+void ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow& progress);
 
 } // namespace ciphra::gui

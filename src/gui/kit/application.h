@@ -40,7 +40,7 @@ template <typename Fn> bool RunGuarded(Fn&& fn)
 }
 
 // Wraps a handler for QObject::connect: connect(button, &QPushButton::clicked,
-// this, Guarded([this] { Button1Click(); }));
+// this, Guarded([this] { OnHash(); }));
 template <typename Fn> auto Guarded(Fn fn)
 {
     return [fn = std::move(fn)]() { RunGuarded(fn); };

@@ -1,7 +1,7 @@
 #pragma once
-// What the file commands need of the main window's file list: the folder in
-// the path box, the captions of the selected entries, listing the folder
-// again and clearing the selection. The main window implements it; tests
+// What the file commands need of the main window's file list: the folder it
+// lists, the captions of the selected entries, listing the folder of the path
+// box again and clearing the selection. The main window implements it; tests
 // give a stand-in. Full paths are formed with FullPath (gui/browse/item_id.h).
 
 #include <QString>
@@ -13,7 +13,8 @@ class FileListHost {
 public:
     virtual ~FileListHost() = default;
 
-    // The path box text.
+    // The folder the list shows. Text typed into the path box counts only
+    // once it is committed and listed.
     virtual QString FolderPath() const = 0;
     // The captions of the selected entries, in list order.
     virtual QStringList SelectedNames() const = 0;

@@ -38,7 +38,7 @@ FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 void FileListModel::LoadEntries(const ItemId& folder)
 {
     HourglassCursor hourglass;
-    std::vector<TShellItem> loaded = EnumerateFolder(folder);
+    std::vector<ShellItem> loaded = EnumerateFolder(folder);
     order_.Sort(loaded);
     beginResetModel();
     ClearEntries();
@@ -49,7 +49,7 @@ void FileListModel::LoadEntries(const ItemId& folder)
 
 void FileListModel::ClearEntries()
 {
-    std::vector<TShellItem>().swap(entries_);
+    std::vector<ShellItem>().swap(entries_);
     fetched_ = 0;
 }
 
@@ -61,9 +61,9 @@ void FileListModel::FetchDetails(int first, int last)
         Fetched(row);
 }
 
-const TShellItem& FileListModel::Fetched(int row) const
+const ShellItem& FileListModel::Fetched(int row) const
 {
-    TShellItem& entry = entries_[static_cast<std::size_t>(row)];
+    ShellItem& entry = entries_[static_cast<std::size_t>(row)];
     if (entry.DetailsPending) {
         details_.FetchDetails(entry, folder_);
         ++fetched_;
@@ -76,7 +76,7 @@ bool FileListModel::IsFolderEntry(int row) const
     return row >= 0 && row < EntryCount() && Entry(row).IsFolder;
 }
 
-int FileListModel::ListViewDataFind(const QString& text, int start, bool wrap) const
+int FileListModel::FindByPrefix(const QString& text, int start, bool wrap) const
 {
     if (text.isEmpty() || start < 0 || start > EntryCount())
         return -1;
@@ -111,7 +111,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return ListViewData(row, column);
+        return CellText(row, column);
     case Qt::DecorationRole:
         if (column != kName)
             return QVariant();
@@ -142,11 +142,11 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant FileListModel::ListViewData(int row, int column) const
+QVariant FileListModel::CellText(int row, int column) const
 {
     if (column == kName)
         return Entry(row).Name;
-    const TShellItem& entry = Fetched(row);
+    const ShellItem& entry = Fetched(row);
     switch (column) {
     case kSize:
         return SizeText(entry);
@@ -161,7 +161,7 @@ QVariant FileListModel::ListViewData(int row, int column) const
     }
 }
 
-QVariant FileListModel::NameForeground(const TShellItem& entry) const
+QVariant FileListModel::NameForeground(const ShellItem& entry) const
 {
     // System comes last, so a read-only system entry shows the highlight colour.
     const QPalette palette = QGuiApplication::palette();

@@ -31,9 +31,9 @@ public:
 
     const ItemId& CurrentFolder() const { return folder_; }
     int EntryCount() const { return static_cast<int>(entries_.size()); }
-    const TShellItem& Entry(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
+    const ShellItem& Entry(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
     bool IsFolderEntry(int row) const;
-    int CompareEntries(const TShellItem& a, const TShellItem& b) const
+    int CompareEntries(const ShellItem& a, const ShellItem& b) const
     {
         return order_.CompareEntries(a, b);
     }
@@ -43,7 +43,7 @@ public:
     // Incremental find: the first entry from start on (then from 0, when
     // wrapping) whose name begins with text, comparing with a-z upper-cased.
     // -1 when nothing matches or text is empty.
-    int ListViewDataFind(const QString& text, int start, bool wrap) const;
+    int FindByPrefix(const QString& text, int start, bool wrap) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -51,14 +51,14 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    QVariant ListViewData(int row, int column) const;
-    QVariant NameForeground(const TShellItem& entry) const;
+    QVariant CellText(int row, int column) const;
+    QVariant NameForeground(const ShellItem& entry) const;
     // The entry of row with its details fetched.
-    const TShellItem& Fetched(int row) const;
+    const ShellItem& Fetched(int row) const;
 
     ItemId folder_;
     // Details are filled in while views read rows, hence mutable.
-    mutable std::vector<TShellItem> entries_;
+    mutable std::vector<ShellItem> entries_;
     EntryOrder order_;
     mutable DetailFetcher details_;
     mutable int fetched_ = 0;

@@ -197,7 +197,7 @@ void FileListView::FindAndSelect(const QString& text, bool newSearch)
     int start = newSearch ? current + 1 : current;
     if (start >= model_.EntryCount())
         start = 0;
-    const int found = model_.ListViewDataFind(text, start, true);
+    const int found = model_.FindByPrefix(text, start, true);
     if (found < 0)
         return;
     const QModelIndex index = model_.index(found, 0);

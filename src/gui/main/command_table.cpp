@@ -19,9 +19,9 @@ static void RegisterArt()
 namespace ciphra::gui {
 namespace {
 
-using Handler = void (TForm1::*)();
+using Handler = void (MainWindow::*)();
 
-QAction* MenuItem(TForm1& window, QMenu* menu, const char* name, const char* caption,
+QAction* MenuItem(MainWindow& window, QMenu* menu, const char* name, const char* caption,
                   const QKeySequence& shortcut, Handler handler)
 {
     QAction* action = menu->addAction(QString::fromUtf8(caption));
@@ -44,7 +44,7 @@ QIcon Glyph(int number)
     return QIcon(QStringLiteral(":/art/%1.svg").arg(QString::fromLatin1(files[number])));
 }
 
-QAction* Button(TForm1& window, QToolBar* bar, const char* name, const char* hint, int glyph,
+QAction* Button(MainWindow& window, QToolBar* bar, const char* name, const char* hint, int glyph,
                 Handler handler)
 {
     QAction* action = bar->addAction(Glyph(glyph), QString::fromLatin1(hint));
@@ -68,11 +68,11 @@ void AddSpacer(QToolBar* bar, int width)
 
 std::vector<QAction*> CommandTable::FileCommands() const
 {
-    return {ToolButton2,  ToolButton4, ToolButton11, ToolButton5, Encryptfile1,
-            Decryptfile1, Hashfile1,   Shredfile1,   Viewfile1};
+    return {encryptButton, decryptButton, hashButton,  shredButton, encryptAction,
+            decryptAction, hashAction,    shredAction, viewAction};
 }
 
-CommandTable BuildCommandTable(TForm1& w)
+CommandTable BuildCommandTable(MainWindow& w)
 {
     static const bool artRegistered = (RegisterArt(), true);
     (void)artRegistered;
@@ -80,56 +80,54 @@ CommandTable BuildCommandTable(TForm1& w)
     QMenuBar* bar = w.menuBar();
 
     QMenu* file = bar->addMenu(QStringLiteral("&File"));
-    t.Encryptfile1 = MenuItem(w, file, "Encryptfile1", "&Encrypt file", QKeySequence("Ctrl+E"),
-                              &TForm1::ToolButton2Click);
-    t.Decryptfile1 = MenuItem(w, file, "Decryptfile1", "&Decrypt file", QKeySequence("Ctrl+D"),
-                              &TForm1::ToolButton4Click);
-    t.Hashfile1 = MenuItem(w, file, "Hashfile1", "&Hash file", QKeySequence("Ctrl+H"),
-                           &TForm1::Hashfile1Click);
-    t.Shredfile1 = MenuItem(w, file, "Shredfile1", "&Shred file", QKeySequence("Ctrl+S"),
-                            &TForm1::ToolButton5Click);
-    t.Viewfile1 = MenuItem(w, file, "Viewfile1", "&View file", QKeySequence("Ctrl+V"),
-                           &TForm1::Viewfile1Click);
+    t.encryptAction = MenuItem(w, file, "Encryptfile1", "&Encrypt file", QKeySequence("Ctrl+E"),
+                               &MainWindow::OnEncryptFiles);
+    t.decryptAction = MenuItem(w, file, "Decryptfile1", "&Decrypt file", QKeySequence("Ctrl+D"),
+                               &MainWindow::OnDecryptFiles);
+    t.hashAction = MenuItem(w, file, "Hashfile1", "&Hash file", QKeySequence("Ctrl+H"),
+                            &MainWindow::OnHashFile);
+    t.shredAction = MenuItem(w, file, "Shredfile1", "&Shred file", QKeySequence("Ctrl+S"),
+                             &MainWindow::OnShredFiles);
+    t.viewAction = MenuItem(w, file, "Viewfile1", "&View file", QKeySequence("Ctrl+V"),
+                            &MainWindow::OnViewFile);
     file->addSeparator();
-    t.Exit1 =
-        MenuItem(w, file, "Exit1", "E&xit", QKeySequence("Ctrl+X"), &TForm1::ToolButton8Click);
+    t.exitAction = MenuItem(w, file, "Exit1", "E&xit", QKeySequence("Ctrl+X"), &MainWindow::OnExit);
 
     QMenu* clip = bar->addMenu(QStringLiteral("&Clipboard"));
-    t.Stringencryption1 = MenuItem(w, clip, "Stringencryption1", "&String / clipboard encryption",
-                                   QKeySequence(Qt::Key_F3), &TForm1::Stringencryption1Click);
-    t.Encryptclipboard1 = MenuItem(w, clip, "Encryptclipboard1", "&Encrypt clipboard",
-                                   QKeySequence(Qt::Key_F6), &TForm1::Encryptclipboard1Click);
-    t.Decryptclipboard1 = MenuItem(w, clip, "Decryptclipboard1", "&Decrypt clipboard",
-                                   QKeySequence(Qt::Key_F7), &TForm1::Decryptclipboard1Click);
-    t.Emptyclipboard1 = MenuItem(w, clip, "Emptyclipboard1", "Empty &clipboard",
-                                 QKeySequence(Qt::Key_F8), &TForm1::Emptyclipboard1Click);
+    t.textEncryptionAction =
+        MenuItem(w, clip, "Stringencryption1", "&String / clipboard encryption",
+                 QKeySequence(Qt::Key_F3), &MainWindow::OnTextEncryption);
+    t.encryptClipboardAction = MenuItem(w, clip, "Encryptclipboard1", "&Encrypt clipboard",
+                                        QKeySequence(Qt::Key_F6), &MainWindow::OnEncryptClipboard);
+    t.decryptClipboardAction = MenuItem(w, clip, "Decryptclipboard1", "&Decrypt clipboard",
+                                        QKeySequence(Qt::Key_F7), &MainWindow::OnDecryptClipboard);
+    t.emptyClipboardAction = MenuItem(w, clip, "Emptyclipboard1", "Empty &clipboard",
+                                      QKeySequence(Qt::Key_F8), &MainWindow::OnEmptyClipboard);
 
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
-    t.Createselfdecryptingfiles1 =
-        MenuItem(w, options, "Createselfdecryptingfiles1", "Create self-&decrypting files",
-                 QKeySequence(), nullptr);
-    t.Overwritefileonencryption1 =
-        MenuItem(w, options, "Overwritefileonencryption1", "&Overwrite file on encryption",
-                 QKeySequence(), nullptr);
+    t.selfDecryptingOption = MenuItem(w, options, "Createselfdecryptingfiles1",
+                                      "Create self-&decrypting files", QKeySequence(), nullptr);
+    t.overwriteOption = MenuItem(w, options, "Overwritefileonencryption1",
+                                 "&Overwrite file on encryption", QKeySequence(), nullptr);
     // A checkable action turns its own check mark over and does nothing else:
     // the marks are the options, read by the commands when they run.
-    for (QAction* option : {t.Createselfdecryptingfiles1, t.Overwritefileonencryption1})
+    for (QAction* option : {t.selfDecryptingOption, t.overwriteOption})
         option->setCheckable(true);
     options->addSeparator();
-    t.Goonelevelup1 = MenuItem(w, options, "Goonelevelup1", "&Go one level up - (BckSpc)",
-                               QKeySequence(), &TForm1::btnBackClick);
-    t.Choosedir1 = MenuItem(w, options, "Choosedir1", "&Choose dir - (Enter)", QKeySequence(),
-                            &TForm1::btnBrowseClick);
-    t.Refreshlist1 = MenuItem(w, options, "Refreshlist1", "&Refresh list - (F5)", QKeySequence(),
-                              &TForm1::ToolButton10Click);
+    t.upOneLevelAction = MenuItem(w, options, "Goonelevelup1", "&Go one level up - (BckSpc)",
+                                  QKeySequence(), &MainWindow::OnUpOneLevel);
+    t.chooseFolderAction = MenuItem(w, options, "Choosedir1", "&Choose dir - (Enter)",
+                                    QKeySequence(), &MainWindow::OnChooseFolder);
+    t.refreshAction = MenuItem(w, options, "Refreshlist1", "&Refresh list - (F5)", QKeySequence(),
+                               &MainWindow::OnRefresh);
     options->addSeparator();
-    t.Showcolorinfo1 = MenuItem(w, options, "Showcolorinfo1", "&Show color info",
-                                QKeySequence(Qt::Key_F2), &TForm1::Showcolorinfo1Click);
+    t.colorLegendAction = MenuItem(w, options, "Showcolorinfo1", "&Show color info",
+                                   QKeySequence(Qt::Key_F2), &MainWindow::OnShowColorLegend);
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    t.Helpon1 = MenuItem(w, help, "Helpon1", "&Help on...", QKeySequence(Qt::Key_F1),
-                         &TForm1::ToolButton7Click);
-    t.About1 = MenuItem(w, help, "About1", "&About", QKeySequence(), &TForm1::About1Click);
+    t.helpAction =
+        MenuItem(w, help, "Helpon1", "&Help on...", QKeySequence(Qt::Key_F1), &MainWindow::OnHelp);
+    t.aboutAction = MenuItem(w, help, "About1", "&About", QKeySequence(), &MainWindow::OnAbout);
 
     QToolBar* tb = new QToolBar(QStringLiteral("ToolBar2"), &w);
     tb->setObjectName(QStringLiteral("ToolBar2"));
@@ -138,21 +136,23 @@ CommandTable BuildCommandTable(TForm1& w)
     tb->setIconSize(QSize(21, 21));
     tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
     tb->setMinimumHeight(27);
-    t.ToolBar2 = tb;
-    t.ToolButton2 = Button(w, tb, "ToolButton2", "Encrypt file", 6, &TForm1::ToolButton2Click);
-    t.ToolButton4 = Button(w, tb, "ToolButton4", "Decrypt file", 7, &TForm1::ToolButton4Click);
-    t.ToolButton11 = Button(w, tb, "ToolButton11", "Hash file", 11, &TForm1::Hashfile1Click);
-    t.ToolButton5 = Button(w, tb, "ToolButton5", "Shred file", 8, &TForm1::ToolButton5Click);
+    t.toolBar = tb;
+    t.encryptButton = Button(w, tb, "ToolButton2", "Encrypt file", 6, &MainWindow::OnEncryptFiles);
+    t.decryptButton = Button(w, tb, "ToolButton4", "Decrypt file", 7, &MainWindow::OnDecryptFiles);
+    t.hashButton = Button(w, tb, "ToolButton11", "Hash file", 11, &MainWindow::OnHashFile);
+    t.shredButton = Button(w, tb, "ToolButton5", "Shred file", 8, &MainWindow::OnShredFiles);
     AddSpacer(tb, 8);
-    t.btnBrowse = Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0, &TForm1::btnBrowseClick);
-    t.btnBack = Button(w, tb, "btnBack", "One level back - (BackSpace)", 5, &TForm1::btnBackClick);
-    t.ToolButton10 =
-        Button(w, tb, "ToolButton10", "Refresh list - F5", 12, &TForm1::ToolButton10Click);
+    t.chooseFolderButton =
+        Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0, &MainWindow::OnChooseFolder);
+    t.upOneLevelButton =
+        Button(w, tb, "btnBack", "One level back - (BackSpace)", 5, &MainWindow::OnUpOneLevel);
+    t.refreshButton =
+        Button(w, tb, "ToolButton10", "Refresh list - F5", 12, &MainWindow::OnRefresh);
     tb->addSeparator();
     // The four view-style toggles: one group, no hints, none down at start.
     t.viewStyles = new QActionGroup(&w);
     t.viewStyles->setExclusive(true);
-    QAction** styles[] = {&t.btnLargeIcons, &t.btnSmallIcons, &t.btnList, &t.btnReport};
+    QAction** styles[] = {&t.largeIconsButton, &t.smallIconsButton, &t.listButton, &t.reportButton};
     const char* const names[] = {"btnLargeIcons", "btnSmallIcons", "btnList", "btnReport"};
     for (int tag = 0; tag < 4; ++tag) {
         QAction* style = Button(w, tb, names[tag], "", tag + 1, nullptr);
@@ -161,25 +161,27 @@ CommandTable BuildCommandTable(TForm1& w)
         style->setData(tag);
         t.viewStyles->addAction(style);
         QObject::connect(style, &QAction::triggered, &w,
-                         Guarded([&w, tag] { w.btnLargeIconsClick(tag); }));
+                         Guarded([&w, tag] { w.OnViewStyle(tag); }));
         *styles[tag] = style;
     }
     tb->addSeparator();
-    t.ToolButton7 = Button(w, tb, "ToolButton7", "Help on...", 9, &TForm1::ToolButton7Click);
-    t.ToolButton8 = Button(w, tb, "ToolButton8", "Exit", 10, &TForm1::ToolButton8Click);
+    t.helpButton = Button(w, tb, "ToolButton7", "Help on...", 9, &MainWindow::OnHelp);
+    t.exitButton = Button(w, tb, "ToolButton8", "Exit", 10, &MainWindow::OnExit);
 
     QMenu* popup = new QMenu(&w);
     popup->setObjectName(QStringLiteral("PopupMenu1"));
-    t.PopupMenu1 = popup;
-    MenuItem(w, popup, "Encryptfile2", "&Encrypt file", QKeySequence(), &TForm1::ToolButton2Click);
-    MenuItem(w, popup, "Decryptfile2", "&Decrypt file", QKeySequence(), &TForm1::ToolButton4Click);
-    MenuItem(w, popup, "Hashfile2", "&Hash file", QKeySequence(), &TForm1::Hashfile1Click);
-    MenuItem(w, popup, "Shredfile2", "&Shred file", QKeySequence(), &TForm1::ToolButton5Click);
-    MenuItem(w, popup, "Viewfile2", "&View file", QKeySequence(), &TForm1::Viewfile1Click);
+    t.contextMenu = popup;
+    MenuItem(w, popup, "Encryptfile2", "&Encrypt file", QKeySequence(),
+             &MainWindow::OnEncryptFiles);
+    MenuItem(w, popup, "Decryptfile2", "&Decrypt file", QKeySequence(),
+             &MainWindow::OnDecryptFiles);
+    MenuItem(w, popup, "Hashfile2", "&Hash file", QKeySequence(), &MainWindow::OnHashFile);
+    MenuItem(w, popup, "Shredfile2", "&Shred file", QKeySequence(), &MainWindow::OnShredFiles);
+    MenuItem(w, popup, "Viewfile2", "&View file", QKeySequence(), &MainWindow::OnViewFile);
     popup->addSeparator();
     MenuItem(w, popup, "Emptyclipboard2", "E&mpty clipboard", QKeySequence(),
-             &TForm1::Emptyclipboard1Click);
-    MenuItem(w, popup, "Refreshlist2", "&Refresh list", QKeySequence(), &TForm1::ToolButton10Click);
+             &MainWindow::OnEmptyClipboard);
+    MenuItem(w, popup, "Refreshlist2", "&Refresh list", QKeySequence(), &MainWindow::OnRefresh);
     return t;
 }
 

@@ -20,98 +20,98 @@
 
 namespace ciphra::gui {
 
-void TForm1::ToolButton2Click()
+void MainWindow::OnEncryptFiles()
 {
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunEncryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
-                      {Commands.Createselfdecryptingfiles1->isChecked(),
-                       Commands.Overwritefileonencryption1->isChecked()},
-                      DefaultStubPath());
+    RunEncryptCommand(
+        {this, *this, *windows_.password, *windows_.hash->fileNameEdit, progress},
+        {commands.selfDecryptingOption->isChecked(), commands.overwriteOption->isChecked()},
+        DefaultStubPath());
 }
 
-void TForm1::ToolButton4Click()
+void MainWindow::OnDecryptFiles()
 {
     if (windows_.password == nullptr || windows_.hash == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->HashFile, progress},
-                      Commands.Overwritefileonencryption1->isChecked());
+    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->fileNameEdit, progress},
+                      commands.overwriteOption->isChecked());
 }
 
-void TForm1::ToolButton5Click()
+void MainWindow::OnShredFiles()
 {
     if (windows_.wipeProgress != nullptr)
         ShredSelectedFiles(this, *this, *windows_.wipeProgress);
 }
 
-void TForm1::WipeFile(const QString& path, int passes)
+void MainWindow::WipeFile(const QString& path, int passes)
 {
-    WipeSucceeded = false;
+    wipeSucceeded = false;
     if (windows_.wipeProgress != nullptr)
-        WipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
+        wipeSucceeded = windows_.wipeProgress->WipeFile(path, passes);
 }
 
-void TForm1::Hashfile1Click()
+void MainWindow::OnHashFile()
 {
     if (windows_.hash != nullptr)
         HashSelectedFile(*this, *windows_.hash);
 }
 
-void TForm1::Viewfile1Click()
+void MainWindow::OnViewFile()
 {
-    const int row = ListView->FirstSelectedRow();
+    const int row = fileList->FirstSelectedRow();
     if (row < 0 || windows_.viewer == nullptr)
         return;
     windows_.viewer->ViewFile(FullPathOf(row));
 }
 
-void TForm1::ToolButton8Click()
+void MainWindow::OnExit()
 {
     close();
 }
 
-void TForm1::Stringencryption1Click()
+void MainWindow::OnTextEncryption()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->Execute();
 }
 
-void TForm1::Encryptclipboard1Click()
+void MainWindow::OnEncryptClipboard()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->EncryptClipboard();
 }
 
-void TForm1::Decryptclipboard1Click()
+void MainWindow::OnDecryptClipboard()
 {
     if (windows_.stringEncryption != nullptr)
         windows_.stringEncryption->DecryptClipboard();
 }
 
-void TForm1::Emptyclipboard1Click()
+void MainWindow::OnEmptyClipboard()
 {
-    TForm8::EmptyClipboard();
+    TextWindow::EmptyClipboard();
 }
 
-void TForm1::ToolButton10Click()
+void MainWindow::OnRefresh()
 {
-    cbPathClick();
+    ShowPathBoxFolder();
 }
 
-void TForm1::Showcolorinfo1Click()
+void MainWindow::OnShowColorLegend()
 {
     if (windows_.legend != nullptr)
         windows_.legend->ShowLegend();
 }
 
-void TForm1::ToolButton7Click()
+void MainWindow::OnHelp()
 {
     PlainBox(this, QStringLiteral("Sorry... Next time, I promise."));
 }
 
-void TForm1::About1Click()
+void MainWindow::OnAbout()
 {
     if (windows_.about != nullptr)
         ExecModal(*windows_.about);

@@ -22,12 +22,12 @@
 
 namespace ciphra::gui {
 
-TForm1::TForm1(QWidget* parent)
-    : QMainWindow(parent), Beep([] { QApplication::beep(); }), ChooseFolder([](QWidget* owner) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), beep([] { QApplication::beep(); }), chooseFolder([](QWidget* owner) {
           return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"),
                                                    QStringLiteral("/"), QFileDialog::ShowDirsOnly);
       }),
-      OpenFile([](const QString& file, const QString& folder) {
+      openFile([](const QString& file, const QString& folder) {
           QProcess::startDetached(QStringLiteral("xdg-open"), {file}, folder);
       })
 {
@@ -35,20 +35,20 @@ TForm1::TForm1(QWidget* parent)
     setWindowTitle(QStringLiteral("Ciphra 2K V2.0 Beta1"));
     BuildLayout();
     RestorePlacement();
-    FormCreate();
+    OnCreate();
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     QSettings settings;
     WritePlacement(settings,
                    {normalGeometry().isValid() ? normalGeometry() : geometry(), isMaximized()});
 }
 
-void TForm1::BuildLayout()
+void MainWindow::BuildLayout()
 {
-    Entries = new FileListModel(this);
-    Commands = BuildCommandTable(*this);
+    entries = new FileListModel(this);
+    commands = BuildCommandTable(*this);
 
     // The cool bar: the toolbar row, then the path box row, each full width.
     auto* coolBar = new QWidget(this);
@@ -56,24 +56,24 @@ void TForm1::BuildLayout()
     auto* bands = new QVBoxLayout(coolBar);
     bands->setContentsMargins(0, 0, 0, 0);
     bands->setSpacing(1);
-    bands->addWidget(Commands.ToolBar2);
-    cbPath = new QComboBox(coolBar);
-    cbPath->setObjectName(QStringLiteral("cbPath"));
-    cbPath->setEditable(true);
-    cbPath->setInsertPolicy(QComboBox::NoInsert);
-    cbPath->setMinimumHeight(21);
-    cbPath->setMaxVisibleItems(16);
-    bands->addWidget(cbPath);
+    bands->addWidget(commands.toolBar);
+    pathBox = new QComboBox(coolBar);
+    pathBox->setObjectName(QStringLiteral("cbPath"));
+    pathBox->setEditable(true);
+    pathBox->setInsertPolicy(QComboBox::NoInsert);
+    pathBox->setMinimumHeight(21);
+    pathBox->setMaxVisibleItems(16);
+    bands->addWidget(pathBox);
 
-    DriveView1 = new DriveView(this);
-    DriveView1->setObjectName(QStringLiteral("DriveView1"));
-    ListView = new FileListView(*Entries, this);
+    driveTree = new DriveView(this);
+    driveTree->setObjectName(QStringLiteral("DriveView1"));
+    fileList = new FileListView(*entries, this);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->setHandleWidth(3);
     splitter->setChildrenCollapsible(false);
-    splitter->addWidget(DriveView1);
-    splitter->addWidget(ListView);
+    splitter->addWidget(driveTree);
+    splitter->addWidget(fileList);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({145, 413});
 
@@ -92,28 +92,28 @@ void TForm1::BuildLayout()
 
     // Every entry point is guarded: a failure ends the handler and reaches
     // the error report. A key whose handler failed counts as consumed.
-    ListView->SetHooks({
-        [this](Qt::MouseButton b) { RunGuarded([&] { ListViewMouseUp(b); }); },
+    fileList->SetHooks({
+        [this](Qt::MouseButton b) { RunGuarded([&] { OnListMouseUp(b); }); },
         [this](QKeyEvent* e) {
             bool consumed = true;
-            RunGuarded([&] { consumed = ListViewKeyDown(e); });
+            RunGuarded([&] { consumed = OnListKeyDown(e); });
             return consumed;
         },
-        [this] { RunGuarded([&] { ListViewDblClick(); }); },
+        [this] { RunGuarded([&] { OnListDoubleClick(); }); },
     });
     // Keys reach the combo box first; it hands them on to its line edit.
-    cbPath->installEventFilter(this);
-    connect(cbPath, &QComboBox::activated, this, Guarded([this] { cbPathClick(); }));
-    connect(DriveView1, &DriveView::Click, this, Guarded([this] { DriveView1Click(); }));
-    connect(DriveView1, &DriveView::KeyDown, this,
-            [this](int key) { RunGuarded([&] { DriveView1KeyDown(key); }); });
-    connect(DriveView1, &DriveView::Change, this, Guarded([this] { DriveView1Change(); }));
+    pathBox->installEventFilter(this);
+    connect(pathBox, &QComboBox::activated, this, Guarded([this] { ShowPathBoxFolder(); }));
+    connect(driveTree, &DriveView::Click, this, Guarded([this] { OnTreeClick(); }));
+    connect(driveTree, &DriveView::KeyDown, this,
+            [this](int key) { RunGuarded([&] { OnTreeKeyDown(key); }); });
+    connect(driveTree, &DriveView::Change, this, Guarded([this] { OnTreeChange(); }));
     // F5 anywhere in the window, before the focused control sees it.
     auto* refresh = new QShortcut(QKeySequence(Qt::Key_F5), this);
-    connect(refresh, &QShortcut::activated, this, Guarded([this] { ToolButton10Click(); }));
+    connect(refresh, &QShortcut::activated, this, Guarded([this] { OnRefresh(); }));
 }
 
-void TForm1::RestorePlacement()
+void MainWindow::RestorePlacement()
 {
     QSettings settings;
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
@@ -123,110 +123,110 @@ void TForm1::RestorePlacement()
         setWindowState(windowState() | Qt::WindowMaximized);
 }
 
-void TForm1::FormCreate()
+void MainWindow::OnCreate()
 {
     SetFileCommandsEnabled(false);
     ShowFolder(kComputerId);
-    cbPath->setFocus();
-    cbPath->lineEdit()->selectAll();
-    DriveView1->SetDirectory(cbPath->currentText());
+    pathBox->setFocus();
+    pathBox->lineEdit()->selectAll();
+    driveTree->SetDirectory(pathBox->currentText());
 
     QSettings settings;
     const StoredOptions options = ReadOptions(settings);
-    SelfDecFlag = options.selfDec;
-    OverWrFlag = options.overWr;
-    Commands.Createselfdecryptingfiles1->setChecked(SelfDecFlag);
-    Commands.Overwritefileonencryption1->setChecked(OverWrFlag);
+    storedSelfDecrypting = options.selfDecrypting;
+    storedOverwrite = options.overwrite;
+    commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
+    commands.overwriteOption->setChecked(storedOverwrite);
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
-    FormClose();
+    OnClose();
     QMainWindow::closeEvent(event);
 }
 
-void TForm1::FormClose()
+void MainWindow::OnClose()
 {
-    SelfDecFlag = Commands.Createselfdecryptingfiles1->isChecked();
-    OverWrFlag = Commands.Overwritefileonencryption1->isChecked();
+    storedSelfDecrypting = commands.selfDecryptingOption->isChecked();
+    storedOverwrite = commands.overwriteOption->isChecked();
     QSettings settings;
-    WriteOptions(settings, {SelfDecFlag, OverWrFlag});
+    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite});
 }
 
-void TForm1::SetFileCommandsEnabled(bool state)
+void MainWindow::SetFileCommandsEnabled(bool state)
 {
-    for (QAction* control : Commands.FileCommands())
+    for (QAction* control : commands.FileCommands())
         control->setEnabled(state);
 }
 
-QString TForm1::FullPathOf(int row) const
+QString MainWindow::FullPathOf(int row) const
 {
-    return FullPath(cbPath->currentText(), Entries->Entry(row).Name);
+    return FullPath(currentPath_, entries->Entry(row).Name);
 }
 
-QString TForm1::FolderPath() const
+QString MainWindow::FolderPath() const
 {
-    return cbPath->currentText();
+    return currentPath_;
 }
 
-QStringList TForm1::SelectedNames() const
+QStringList MainWindow::SelectedNames() const
 {
     QStringList names;
-    for (const int row : ListView->SelectedRows())
-        names << Entries->Entry(row).Name;
+    for (const int row : fileList->SelectedRows())
+        names << entries->Entry(row).Name;
     return names;
 }
 
-void TForm1::ClearSelection()
+void MainWindow::ClearSelection()
 {
-    ListView->ClearSelection();
+    fileList->ClearSelection();
 }
 
-void TForm1::ListViewMouseUp(Qt::MouseButton button)
+void MainWindow::OnListMouseUp(Qt::MouseButton button)
 {
-    const int first = ListView->FirstSelectedRow();
+    const int first = fileList->FirstSelectedRow();
     SetFileCommandsEnabled(button == Qt::LeftButton && first >= 0);
     if (button == Qt::RightButton && first >= 0) {
         SetFileCommandsEnabled(true);
-        Commands.PopupMenu1->popup(ListView->RowTopLeftOnScreen(first) + QPoint(10, 20));
+        commands.contextMenu->popup(fileList->RowTopLeftOnScreen(first) + QPoint(10, 20));
     }
 }
 
-bool TForm1::ListViewKeyDown(QKeyEvent* event)
+bool MainWindow::OnListKeyDown(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Backspace:
-        btnBackClick();
+        OnUpOneLevel();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        ListViewDblClick();
+        OnListDoubleClick();
         return true;
     case Qt::Key_Up:
     case Qt::Key_Down:
         // Judged before the list moves its selection.
-        SetFileCommandsEnabled(ListView->FirstSelectedRow() >= 0);
+        SetFileCommandsEnabled(fileList->FirstSelectedRow() >= 0);
         return false;
     default:
         return false;
     }
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == cbPath && event->type() == QEvent::KeyPress) {
+    if (watched == pathBox && event->type() == QEvent::KeyPress) {
         bool consumed = true;
-        RunGuarded([&] { consumed = cbPathKeyDown(static_cast<QKeyEvent*>(event)); });
+        RunGuarded([&] { consumed = OnPathBoxKeyDown(static_cast<QKeyEvent*>(event)); });
         return consumed;
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::DriveView1KeyDown(int key)
+void MainWindow::OnTreeKeyDown(int key)
 {
     SetFileCommandsEnabled(false);
     if (key == Qt::Key_Return || key == Qt::Key_Enter)
-        DriveView1Click();
+        OnTreeClick();
 }
 
 } // namespace ciphra::gui

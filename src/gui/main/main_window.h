@@ -19,97 +19,97 @@ namespace ciphra::gui {
 class DriveView;
 class FileListModel;
 class FileListView;
-class TForm2;
-class TForm3;
-class TForm4;
-class TForm5;
-class TForm6;
-class TForm7;
-class TForm8;
+class ColorLegendWindow;
+class HashWindow;
+class PasswordDialog;
+class WipeProgressWindow;
+class FileViewerWindow;
+class AboutWindow;
+class TextWindow;
 
 // The windows created after the main window, which its commands show.
 struct OtherWindows {
-    TForm2* legend = nullptr;
-    TForm3* hash = nullptr;
-    TForm4* password = nullptr;
-    TForm5* wipeProgress = nullptr;
-    TForm6* viewer = nullptr;
-    TForm7* about = nullptr;
-    TForm8* stringEncryption = nullptr;
+    ColorLegendWindow* legend = nullptr;
+    HashWindow* hash = nullptr;
+    PasswordDialog* password = nullptr;
+    WipeProgressWindow* wipeProgress = nullptr;
+    FileViewerWindow* viewer = nullptr;
+    AboutWindow* about = nullptr;
+    TextWindow* stringEncryption = nullptr;
 };
 
-class TForm1 : public QMainWindow, public FileListHost {
+class MainWindow : public QMainWindow, public FileListHost {
     Q_OBJECT
 public:
     // The designed bounds, used when no placement is stored.
     static constexpr QRect kDesignedBounds{199, 90, 558, 393};
 
-    // Builds the window, restores its placement, then runs FormCreate.
-    explicit TForm1(QWidget* parent = nullptr);
+    // Builds the window, restores its placement, then runs OnCreate.
+    explicit MainWindow(QWidget* parent = nullptr);
     // Writes the placement.
-    ~TForm1() override;
+    ~MainWindow() override;
 
     void AttachWindows(const OtherWindows& windows) { windows_ = windows; }
 
     // ----- State other areas use -----
-    bool SelfDecFlag = false;
-    bool OverWrFlag = false;
-    bool WipeSucceeded = false;
-    CommandTable Commands;
-    QComboBox* cbPath = nullptr;
-    DriveView* DriveView1 = nullptr;
-    FileListModel* Entries = nullptr;
-    FileListView* ListView = nullptr;
+    bool storedSelfDecrypting = false;
+    bool storedOverwrite = false;
+    bool wipeSucceeded = false;
+    CommandTable commands;
+    QComboBox* pathBox = nullptr;
+    DriveView* driveTree = nullptr;
+    FileListModel* entries = nullptr;
+    FileListView* fileList = nullptr;
 
     // The one switch of the nine file-command controls.
     void SetFileCommandsEnabled(bool state);
-    // Path box text, "/" unless it already ends in one, then the caption.
+    // The listed folder, "/" unless it already ends in one, then the caption.
     QString FullPathOf(int row) const;
 
     // ----- The file list as the file commands see it -----
     QString FolderPath() const override;
     QStringList SelectedNames() const override;
-    void RefreshFromPathBox() override { cbPathClick(); }
+    void RefreshFromPathBox() override { ShowPathBoxFolder(); }
     void ClearSelection() override;
 
     // Overwrites and deletes one file with the wipe progress window shown;
-    // WipeSucceeded tells whether the file was deleted.
+    // wipeSucceeded tells whether the file was deleted.
     void WipeFile(const QString& path, int passes);
     const ItemId& CurrentFolderID() const { return currentFolderId_; }
     const QString& CurrentPath() const { return currentPath_; }
 
     // Platform services, replaced in tests.
-    std::function<void()> Beep;
-    std::function<QString(QWidget*)> ChooseFolder;
-    std::function<void(const QString& file, const QString& folder)> OpenFile;
+    std::function<void()> beep;
+    std::function<QString(QWidget*)> chooseFolder;
+    std::function<void(const QString& file, const QString& folder)> openFile;
 
     // ----- Navigation (navigation.cpp) -----
     void ShowFolder(const ItemId& id);
     void ShowFolderByPath(const QString& text);
     void OpenWithAssociation(const QString& file, const QString& folder);
-    void cbPathClick();
-    void btnBackClick();
-    void btnBrowseClick();
-    void btnLargeIconsClick(int tag);
-    void ListViewDblClick();
-    void DriveView1Click();
-    void DriveView1Change();
+    void ShowPathBoxFolder();
+    void OnUpOneLevel();
+    void OnChooseFolder();
+    void OnViewStyle(int tag);
+    void OnListDoubleClick();
+    void OnTreeClick();
+    void OnTreeChange();
 
     // ----- Commands (commands.cpp) -----
-    void ToolButton2Click();
-    void ToolButton4Click();
-    void ToolButton5Click();
-    void Hashfile1Click();
-    void Viewfile1Click();
-    void ToolButton8Click();
-    void Stringencryption1Click();
-    void Encryptclipboard1Click();
-    void Decryptclipboard1Click();
-    void Emptyclipboard1Click();
-    void ToolButton10Click();
-    void Showcolorinfo1Click();
-    void ToolButton7Click();
-    void About1Click();
+    void OnEncryptFiles();
+    void OnDecryptFiles();
+    void OnShredFiles();
+    void OnHashFile();
+    void OnViewFile();
+    void OnExit();
+    void OnTextEncryption();
+    void OnEncryptClipboard();
+    void OnDecryptClipboard();
+    void OnEmptyClipboard();
+    void OnRefresh();
+    void OnShowColorLegend();
+    void OnHelp();
+    void OnAbout();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -118,12 +118,12 @@ protected:
 private:
     void BuildLayout();
     void RestorePlacement();
-    void FormCreate();
-    void FormClose();
-    void ListViewMouseUp(Qt::MouseButton button);
-    bool ListViewKeyDown(QKeyEvent* event);
-    bool cbPathKeyDown(QKeyEvent* event);
-    void DriveView1KeyDown(int key);
+    void OnCreate();
+    void OnClose();
+    void OnListMouseUp(Qt::MouseButton button);
+    bool OnListKeyDown(QKeyEvent* event);
+    bool OnPathBoxKeyDown(QKeyEvent* event);
+    void OnTreeKeyDown(int key);
     int HistoryIndexOf(const QString& path) const;
 
     ItemId currentFolderId_;

@@ -11,123 +11,125 @@
 
 namespace ciphra::gui {
 
-void TForm1::ShowFolder(const ItemId& id)
+void MainWindow::ShowFolder(const ItemId& id)
 {
     // Binding and enumeration come first: a failure leaves the list, the
     // current folder and the history as they were.
-    ListView->setUpdatesEnabled(false);
+    fileList->setUpdatesEnabled(false);
     struct EndBatch {
         QWidget* list;
         ~EndBatch() { list->setUpdatesEnabled(true); }
-    } endBatch{ListView};
+    } endBatch{fileList};
 
-    Entries->LoadEntries(id);
+    entries->LoadEntries(id);
     currentFolderId_ = id;
     currentPath_ = id;
     const int known = HistoryIndexOf(currentPath_);
     if (known < 0) {
-        cbPath->insertItem(0, currentPath_, id);
-        cbPath->setCurrentIndex(0);
+        pathBox->insertItem(0, currentPath_, id);
+        pathBox->setCurrentIndex(0);
     } else {
-        cbPath->setCurrentIndex(known);
+        pathBox->setCurrentIndex(known);
     }
-    cbPath->setEditText(cbPath->itemText(cbPath->currentIndex()));
-    ListView->SelectFirstRow();
+    pathBox->setEditText(pathBox->itemText(pathBox->currentIndex()));
+    fileList->SelectFirstRow();
 }
 
-void TForm1::ShowFolderByPath(const QString& text)
+void MainWindow::ShowFolderByPath(const QString& text)
 {
     ShowFolder(ParseDisplayName(text));
 }
 
-int TForm1::HistoryIndexOf(const QString& path) const
+// Exact comparison: file names are case-sensitive, so "a" and "A" are two
+// folders and each gets its own history entry.
+int MainWindow::HistoryIndexOf(const QString& path) const
 {
-    for (int i = 0; i < cbPath->count(); ++i) {
-        if (cbPath->itemText(i).compare(path, Qt::CaseInsensitive) == 0)
+    for (int i = 0; i < pathBox->count(); ++i) {
+        if (pathBox->itemText(i) == path)
             return i;
     }
     return -1;
 }
 
-void TForm1::OpenWithAssociation(const QString& file, const QString& folder)
+void MainWindow::OpenWithAssociation(const QString& file, const QString& folder)
 {
-    OpenFile(file, folder);
+    openFile(file, folder);
 }
 
-void TForm1::cbPathClick()
+void MainWindow::ShowPathBoxFolder()
 {
     SetFileCommandsEnabled(false);
-    const QString text = cbPath->currentText();
+    const QString text = pathBox->currentText();
     const int known = HistoryIndexOf(text);
     if (known >= 0)
-        ShowFolder(cbPath->itemData(known).toString());
+        ShowFolder(pathBox->itemData(known).toString());
     else
         ShowFolderByPath(text);
-    DriveView1->SetDirectory(cbPath->currentText());
-    ListView->ClearSelection();
+    driveTree->SetDirectory(pathBox->currentText());
+    fileList->ClearSelection();
 }
 
-bool TForm1::cbPathKeyDown(QKeyEvent* event)
+bool MainWindow::OnPathBoxKeyDown(QKeyEvent* event)
 {
     SetFileCommandsEnabled(false);
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return false;
     // An empty box has nothing to go to; the key is consumed all the same.
-    if (!cbPath->currentText().isEmpty()) {
-        ShowFolderByPath(cbPath->currentText());
-        DriveView1->SetDirectory(cbPath->currentText());
+    if (!pathBox->currentText().isEmpty()) {
+        ShowFolderByPath(pathBox->currentText());
+        driveTree->SetDirectory(pathBox->currentText());
     }
     return true;
 }
 
-void TForm1::btnBackClick()
+void MainWindow::OnUpOneLevel()
 {
     const ItemId up = ParentId(currentFolderId_);
     if (up.isEmpty())
-        Beep();
+        beep();
     else
         ShowFolder(up);
-    DriveView1->SetDirectory(cbPath->currentText());
-    ListView->ClearSelection();
+    driveTree->SetDirectory(pathBox->currentText());
+    fileList->ClearSelection();
 }
 
-void TForm1::btnBrowseClick()
+void MainWindow::OnChooseFolder()
 {
-    const QString chosen = ChooseFolder(this);
+    const QString chosen = chooseFolder(this);
     if (!chosen.isEmpty())
         ShowFolderByPath(chosen);
 }
 
-void TForm1::btnLargeIconsClick(int tag)
+void MainWindow::OnViewStyle(int tag)
 {
-    ListView->SetViewStyle(static_cast<ViewStyle>(tag));
+    fileList->SetViewStyle(static_cast<ViewStyle>(tag));
 }
 
-void TForm1::ListViewDblClick()
+void MainWindow::OnListDoubleClick()
 {
-    const int row = ListView->FirstSelectedRow();
+    const int row = fileList->FirstSelectedRow();
     if (row < 0)
         return;
-    if (Entries->IsFolderEntry(row)) {
-        ShowFolder(ConcatId(currentFolderId_, Entries->Entry(row).Name));
-        DriveView1->SetDirectory(cbPath->currentText());
-        ListView->ClearSelection();
+    if (entries->IsFolderEntry(row)) {
+        ShowFolder(ConcatId(currentFolderId_, entries->Entry(row).Name));
+        driveTree->SetDirectory(pathBox->currentText());
+        fileList->ClearSelection();
     } else {
-        OpenWithAssociation(Entries->Entry(row).Name, cbPath->currentText());
+        OpenWithAssociation(entries->Entry(row).Name, currentPath_);
     }
 }
 
-void TForm1::DriveView1Click()
+void MainWindow::OnTreeClick()
 {
     SetFileCommandsEnabled(false);
-    cbPath->setEditText(DriveView1->Directory());
-    cbPathClick();
+    pathBox->setEditText(driveTree->Directory());
+    ShowPathBoxFolder();
 }
 
-void TForm1::DriveView1Change()
+void MainWindow::OnTreeChange()
 {
-    cbPath->setEditText(DriveView1->Directory());
-    cbPathClick();
+    pathBox->setEditText(driveTree->Directory());
+    ShowPathBoxFolder();
 }
 
 } // namespace ciphra::gui

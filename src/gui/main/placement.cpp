@@ -59,15 +59,15 @@ qint64 ReadEdge(QSettings& settings, const QString& key, int fallback)
 StoredOptions ReadOptions(QSettings& settings)
 {
     StoredOptions options;
-    if (ReadFlag(settings, QStringLiteral("SelfDec"), options.selfDec))
-        ReadFlag(settings, QStringLiteral("OverWr"), options.overWr);
+    if (ReadFlag(settings, QStringLiteral("SelfDec"), options.selfDecrypting))
+        ReadFlag(settings, QStringLiteral("OverWr"), options.overwrite);
     return options;
 }
 
 void WriteOptions(QSettings& settings, const StoredOptions& options)
 {
-    settings.setValue(QStringLiteral("SelfDec"), options.selfDec ? 1 : 0);
-    settings.setValue(QStringLiteral("OverWr"), options.overWr ? 1 : 0);
+    settings.setValue(QStringLiteral("SelfDec"), options.selfDecrypting ? 1 : 0);
+    settings.setValue(QStringLiteral("OverWr"), options.overwrite ? 1 : 0);
 }
 
 Placement ReadPlacement(QSettings& settings, const QRect& designed, const QSize& screen)

@@ -10,8 +10,8 @@ class QSettings;
 namespace ciphra::gui {
 
 struct StoredOptions {
-    bool selfDec = false;
-    bool overWr = false;
+    bool selfDecrypting = false;
+    bool overwrite = false;
 };
 
 // Reads "SelfDec", then "OverWr", each if present; any non-zero integer is

@@ -8,52 +8,53 @@
 
 namespace ciphra::gui {
 
-TForm7::TForm7(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), Image1(new QLabel(this)),
-      Label1(new QLabel(this)), OpenAddress([](const QUrl& url) { QDesktopServices::openUrl(url); })
+AboutWindow::AboutWindow(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), picture(new QLabel(this)),
+      addressLink(new QLabel(this)),
+      openAddress([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
     setObjectName(QStringLiteral("Form7"));
     setWindowTitle(QStringLiteral("About Ciphra 2K"));
     setFixedSize(293, 249);
 
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 293, 249);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(0, 0, 293, 249);
 
     const QString address = QString::fromLatin1(kProjectAddress);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setText(address);
-    Label1->setToolTip(QStringLiteral("Go to ") + address);
-    Label1->setGeometry(80, 179, 101, 14);
-    Label1->setAlignment(Qt::AlignCenter);
-    Label1->setStyleSheet(QStringLiteral("background: white; color: blue;"));
-    QFont font = Label1->font();
+    addressLink->setObjectName(QStringLiteral("Label1"));
+    addressLink->setText(address);
+    addressLink->setToolTip(QStringLiteral("Go to ") + address);
+    addressLink->setGeometry(80, 179, 101, 14);
+    addressLink->setAlignment(Qt::AlignCenter);
+    addressLink->setStyleSheet(QStringLiteral("background: white; color: blue;"));
+    QFont font = addressLink->font();
     font.setPixelSize(11);
     font.setUnderline(true);
-    Label1->setFont(font);
-    Label1->setCursor(Qt::PointingHandCursor);
+    addressLink->setFont(font);
+    addressLink->setCursor(Qt::PointingHandCursor);
     // The label fits its caption, from its place over the picture's white band.
-    Label1->adjustSize();
-    Label1->installEventFilter(this);
+    addressLink->adjustSize();
+    addressLink->installEventFilter(this);
 }
 
-void TForm7::showEvent(QShowEvent* event)
+void AboutWindow::showEvent(QShowEvent* event)
 {
     // Drawn on first show rather than at start-up, where every millisecond counts.
-    if (Image1->pixmap().isNull())
-        Image1->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
+    if (picture->pixmap().isNull())
+        picture->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
     QDialog::showEvent(event);
 }
 
-void TForm7::Label1Click()
+void AboutWindow::OnAddressClick()
 {
-    OpenAddress(QUrl(QStringLiteral("https://") + QString::fromLatin1(kProjectAddress)));
+    openAddress(QUrl(QStringLiteral("https://") + QString::fromLatin1(kProjectAddress)));
 }
 
-bool TForm7::eventFilter(QObject* watched, QEvent* event)
+bool AboutWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Label1 && event->type() == QEvent::MouseButtonRelease &&
+    if (watched == addressLink && event->type() == QEvent::MouseButtonRelease &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        Label1Click();
+        OnAddressClick();
         return true;
     }
     return QDialog::eventFilter(watched, event);

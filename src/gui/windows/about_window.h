@@ -16,18 +16,18 @@ namespace ciphra::gui {
 // until the project has an address of its own.
 inline constexpr const char* kProjectAddress = "ciphra2k.example";
 
-class TForm7 : public QDialog {
+class AboutWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm7(QWidget* parent = nullptr);
+    explicit AboutWindow(QWidget* parent = nullptr);
 
-    QLabel* Image1;
-    QLabel* Label1;
+    QLabel* picture;
+    QLabel* addressLink;
     // Opens an address in the browser; replaced in tests.
-    std::function<void(const QUrl&)> OpenAddress;
+    std::function<void(const QUrl&)> openAddress;
 
     // Opens the project's address; the window stays open.
-    void Label1Click();
+    void OnAddressClick();
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -18,15 +18,15 @@ BannerStrip::BannerStrip(QWidget* parent) : QFrame(parent)
     colours.setColor(QPalette::WindowText, Qt::white);
     setPalette(colours);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(BannerPicture(QSize(179, kHeight)));
-    Image1->setFixedSize(179, kHeight);
+    picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setPixmap(BannerPicture(QSize(179, kHeight)));
+    picture->setFixedSize(179, kHeight);
 
-    Layout1 = new QHBoxLayout(this);
-    Layout1->setContentsMargins(0, 0, 6, 0);
-    Layout1->addWidget(Image1);
-    Layout1->addStretch();
+    row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 6, 0);
+    row->addWidget(picture);
+    row->addStretch();
 }
 
 } // namespace ciphra::gui

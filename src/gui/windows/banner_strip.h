@@ -14,8 +14,8 @@ public:
 
     explicit BannerStrip(QWidget* parent);
 
-    QLabel* Image1;       // the banner picture, 179 x 25, at the left end
-    QHBoxLayout* Layout1; // further widgets go to the right of the picture
+    QLabel* picture;  // the banner picture, 179 x 25, at the left end
+    QHBoxLayout* row; // further widgets go to the right of the picture
 };
 
 } // namespace ciphra::gui

@@ -21,9 +21,9 @@ QLabel* Swatch(QWidget* parent, QPalette::ColorGroup group, QPalette::ColorRole 
 
 } // namespace
 
-TForm2::TForm2(QWidget* parent)
+ColorLegendWindow::ColorLegendWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint),
-      Button1(new QPushButton(QStringLiteral("&Close"), this))
+      closeButton(new QPushButton(QStringLiteral("&Close"), this))
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Color info:"));
@@ -48,12 +48,12 @@ TForm2::TForm2(QWidget* parent)
         (new QLabel(QString::fromLatin1(captions[row]), this))
             ->setGeometry(32, 8 + 24 * row, 160, 15);
 
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(144, 56, 41, 17);
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    closeButton->setObjectName(QStringLiteral("Button1"));
+    closeButton->setGeometry(144, 56, 41, 17);
+    connect(closeButton, &QPushButton::clicked, this, [this] { OnClose(); });
 }
 
-void TForm2::ShowLegend()
+void ColorLegendWindow::ShowLegend()
 {
     if (!isVisible()) {
         const QRect desktop = QGuiApplication::primaryScreen()->availableGeometry();
@@ -64,7 +64,7 @@ void TForm2::ShowLegend()
     activateWindow();
 }
 
-void TForm2::Button1Click()
+void ColorLegendWindow::OnClose()
 {
     close();
 }

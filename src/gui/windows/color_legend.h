@@ -9,17 +9,17 @@ class QPushButton;
 
 namespace ciphra::gui {
 
-class TForm2 : public QWidget {
+class ColorLegendWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm2(QWidget* parent = nullptr);
+    explicit ColorLegendWindow(QWidget* parent = nullptr);
 
     // Shows the legend centred on the desktop, or brings it to the front.
     void ShowLegend();
-    QPushButton* Button1;
+    QPushButton* closeButton;
 
 private:
-    void Button1Click();
+    void OnClose();
 };
 
 } // namespace ciphra::gui

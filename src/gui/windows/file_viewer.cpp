@@ -48,7 +48,7 @@ QByteArray ReadStart(File& file, qsizetype limit, bool& truncated)
 // A paragraph of a million characters takes the text box seconds to lay out
 // and draw, so a line longer than kLongLine is shown as several: cut after its
 // last space in the second half of the limit, else at the limit.
-constexpr qsizetype kLongLine = TForm6::kLongLine;
+constexpr qsizetype kLongLine = FileViewerWindow::kLongLine;
 
 qsizetype LineEnd(const QString& text, qsizetype from)
 {
@@ -92,7 +92,7 @@ QFont ViewerFont()
 
 } // namespace
 
-TForm6::TForm6(QWidget* parent) : QDialog(parent)
+FileViewerWindow::FileViewerWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("File viewer"));
@@ -100,33 +100,33 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
 
-    Panel1 = new BannerStrip(this);
-    Label1 = new QLabel(Panel1);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->setText(
+    bannerStrip = new BannerStrip(this);
+    truncatedNote = new QLabel(bannerStrip);
+    truncatedNote->setObjectName(QStringLiteral("Label1"));
+    truncatedNote->setText(
         QStringLiteral("Only the first %1 MiB of the file are shown").arg(kShownBytes >> 20));
-    Label1->hide();
-    Panel1->Layout1->addWidget(Label1);
+    truncatedNote->hide();
+    bannerStrip->row->addWidget(truncatedNote);
 
-    RichEdit1 = new QPlainTextEdit(this);
-    RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
-    RichEdit1->setReadOnly(true);
-    RichEdit1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    RichEdit1->setFont(ViewerFont());
+    textView = new QPlainTextEdit(this);
+    textView->setObjectName(QStringLiteral("RichEdit1"));
+    textView->setReadOnly(true);
+    textView->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    textView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    textView->setFont(ViewerFont());
 
-    Button1 = new QPushButton(QStringLiteral("This is invisible"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    Button1->hide();
-    connect(Button1, &QPushButton::clicked, this, &TForm6::Button1Click);
+    cancelButton = new QPushButton(QStringLiteral("This is invisible"), this);
+    cancelButton->setObjectName(QStringLiteral("Button1"));
+    cancelButton->setAutoDefault(false);
+    cancelButton->hide();
+    connect(cancelButton, &QPushButton::clicked, this, &FileViewerWindow::OnCancel);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel1);
-    layout->addWidget(RichEdit1, 1);
+    layout->addWidget(bannerStrip);
+    layout->addWidget(textView, 1);
 
     // The designed outer bounds are 192, 107, 491 x 251; the frame is the
     // window manager's, so the client takes the size less a typical frame.
@@ -134,14 +134,14 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent)
     resize(483, 224);
 }
 
-void TForm6::ViewFile(const QString& path)
+void FileViewerWindow::ViewFile(const QString& path)
 {
     LoadFile(path);
-    const auto empty = qScopeGuard([this] { FormClose(); });
+    const auto empty = qScopeGuard([this] { ClearView(); });
     ExecModal(*this);
 }
 
-void TForm6::LoadFile(const QString& path)
+void FileViewerWindow::LoadFile(const QString& path)
 {
     // Only regular files: opening a FIFO would block the window for good,
     // and a device or a folder has no contents to show.
@@ -155,25 +155,25 @@ void TForm6::LoadFile(const QString& path)
     const QByteArray bytes = ReadStart(*file, kShownBytes, truncated);
     QString text = TextFromBytes(bytes);
     text.replace(QChar(0), QChar(0x2400));
-    RichEdit1->setPlainText(BreakLongLines(text));
-    Label1->setVisible(truncated);
+    textView->setPlainText(BreakLongLines(text));
+    truncatedNote->setVisible(truncated);
 }
 
-void TForm6::FormClose()
+void FileViewerWindow::ClearView()
 {
-    RichEdit1->clear();
-    Label1->hide();
+    textView->clear();
+    truncatedNote->hide();
 }
 
-void TForm6::Button1Click()
+void FileViewerWindow::OnCancel()
 {
     reject();
 }
 
-void TForm6::keyPressEvent(QKeyEvent* event)
+void FileViewerWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        Button1->click(); // the window's cancel button, although never shown
+        cancelButton->click(); // the window's cancel button, although never shown
         return;
     }
     QDialog::keyPressEvent(event);

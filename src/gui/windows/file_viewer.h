@@ -20,13 +20,13 @@ namespace ciphra::gui {
 
 class BannerStrip;
 
-class TForm6 : public QDialog {
+class FileViewerWindow : public QDialog {
     Q_OBJECT
 public:
     static constexpr qsizetype kShownBytes = qsizetype{2} << 20;
     static constexpr qsizetype kLongLine = 4096; // longer lines are shown broken
 
-    explicit TForm6(QWidget* parent = nullptr);
+    explicit FileViewerWindow(QWidget* parent = nullptr);
 
     // Loads the file and shows the viewer modally; empties it on closing.
     // Throws ciphra::Exception("Cannot open file <path>") when the file
@@ -36,15 +36,15 @@ public:
     // Fills the text box from the file (the first part of ViewFile).
     void LoadFile(const QString& path);
     // Empties the text box and hides the note.
-    void FormClose();
+    void ClearView();
 
-    BannerStrip* Panel1;
-    QLabel* Label1; // "only the first part is shown" note, in the banner strip
-    QPlainTextEdit* RichEdit1;
-    QPushButton* Button1; // "This is invisible", never shown: Escape closes through it
+    BannerStrip* bannerStrip;
+    QLabel* truncatedNote; // "only the first part is shown" note, in the banner strip
+    QPlainTextEdit* textView;
+    QPushButton* cancelButton; // "This is invisible", never shown: Escape closes through it
 
 public slots:
-    void Button1Click();
+    void OnCancel();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -14,6 +14,7 @@
 #include "core/io/posix_file.h"
 #include "core/jobs/file_hash.h"
 #include "gui/browse/item_id.h"
+#include "gui/kit/application.h"
 #include "gui/kit/file_list_host.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
@@ -65,20 +66,20 @@ QString PresetReportName(const QString& fileName)
 
 } // namespace
 
-TForm3::TForm3(QWidget* parent)
-    : QDialog(parent), Beep([] { QApplication::beep(); }),
-      DateTimeText([] { return CurrentDateTimeText(); }), Image1(new QLabel(this)),
-      Label3(MakeLabel(this, "Label3", "Filename:", {8, 40})),
-      HashFile(MakeEdit(this, "HashFile", {8, 56})),
-      Label4(MakeLabel(this, "Label4", "Hash:", {8, 88})),
-      HashFileBox(MakeEdit(this, "HashFileBox", {8, 104})),
-      radiohex(new QGroupBox(QStringLiteral("Show Hash as:"), this)),
-      RadioHex(new QRadioButton(QStringLiteral("Hex"), radiohex)),
-      RadioChar(new QRadioButton(QStringLiteral("Char"), radiohex)),
-      Button4(MakeButton(this, "Button4", "&Hash", {152, 144, 105, 22})),
-      Button17(MakeButton(this, "Button17", "&Save to file", {8, 192, 75, 22})),
-      Button5(MakeButton(this, "Button5", "&Clear all", {96, 192, 75, 22})),
-      Button6(MakeButton(this, "Button6", "&Close", {184, 192, 75, 22}))
+HashWindow::HashWindow(QWidget* parent)
+    : QDialog(parent), beep([] { QApplication::beep(); }),
+      dateTimeText([] { return CurrentDateTimeText(); }), banner(new QLabel(this)),
+      fileNameLabel(MakeLabel(this, "Label3", "Filename:", {8, 40})),
+      fileNameEdit(MakeEdit(this, "HashFile", {8, 56})),
+      hashLabel(MakeLabel(this, "Label4", "Hash:", {8, 88})),
+      hashEdit(MakeEdit(this, "HashFileBox", {8, 104})),
+      hashFormGroup(new QGroupBox(QStringLiteral("Show Hash as:"), this)),
+      hexOption(new QRadioButton(QStringLiteral("Hex"), hashFormGroup)),
+      charOption(new QRadioButton(QStringLiteral("Char"), hashFormGroup)),
+      hashButton(MakeButton(this, "Button4", "&Hash", {152, 144, 105, 22})),
+      saveButton(MakeButton(this, "Button17", "&Save to file", {8, 192, 75, 22})),
+      clearButton(MakeButton(this, "Button5", "&Clear all", {96, 192, 75, 22})),
+      closeButton(MakeButton(this, "Button6", "&Close", {184, 192, 75, 22}))
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Hash File"));
@@ -86,48 +87,50 @@ TForm3::TForm3(QWidget* parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(271, 232);
 
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 279, 30);
-    Image1->setPixmap(BannerPicture(QSize(279, 30)));
-    HashFileBox->setReadOnly(true);
+    banner->setObjectName(QStringLiteral("Image1"));
+    banner->setGeometry(0, 0, 279, 30);
+    banner->setPixmap(BannerPicture(QSize(279, 30)));
+    hashEdit->setReadOnly(true);
 
-    radiohex->setObjectName(QStringLiteral("radiohex"));
-    radiohex->setGeometry(8, 136, 121, 41);
-    RadioHex->setObjectName(QStringLiteral("RadioHex"));
-    RadioChar->setObjectName(QStringLiteral("RadioChar"));
-    auto* columns = new QHBoxLayout(radiohex);
+    hashFormGroup->setObjectName(QStringLiteral("radiohex"));
+    hashFormGroup->setGeometry(8, 136, 121, 41);
+    hexOption->setObjectName(QStringLiteral("RadioHex"));
+    charOption->setObjectName(QStringLiteral("RadioChar"));
+    auto* columns = new QHBoxLayout(hashFormGroup);
     columns->setContentsMargins(6, 0, 6, 2);
-    columns->addWidget(RadioHex);
-    columns->addWidget(RadioChar);
-    RadioHex->setChecked(true);
+    columns->addWidget(hexOption);
+    columns->addWidget(charOption);
+    hexOption->setChecked(true);
 
-    Button4->setDefault(true);
-    Button17->setToolTip(QStringLiteral("Save the resulting Hash into an ASCII file"));
+    hashButton->setDefault(true);
+    saveButton->setToolTip(QStringLiteral("Save the resulting Hash into an ASCII file"));
 
-    connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button17, &QPushButton::clicked, this, [this] { Button17Click(); });
-    connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
-    connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+    // Guarded: a read error while hashing or a write error while saving is
+    // reported before it could unwind through Qt's frames.
+    connect(hashButton, &QPushButton::clicked, this, Guarded([this] { OnHash(); }));
+    connect(saveButton, &QPushButton::clicked, this, Guarded([this] { OnSave(); }));
+    connect(clearButton, &QPushButton::clicked, this, Guarded([this] { OnClear(); }));
+    connect(closeButton, &QPushButton::clicked, this, Guarded([this] { OnClose(); }));
 }
 
-void TForm3::Button4Click()
+void HashWindow::OnHash()
 {
-    if (HashFile->text().isEmpty()) {
+    if (fileNameEdit->text().isEmpty()) {
         return;
     }
     // Opened for reading only, so read-only files are hashed too.
-    const std::optional<Sha1Digest> digest = DigestOfFile(NativePath(HashFile->text()));
+    const std::optional<Sha1Digest> digest = DigestOfFile(NativePath(fileNameEdit->text()));
     if (!digest) {
         InformationBox(this, QStringLiteral("Unable to open source file."));
         return;
     }
-    const std::string text = RadioHex->isChecked() ? HexForm(*digest) : CharForm(*digest);
-    HashFileBox->setText(QString::fromStdString(text));
+    const std::string text = hexOption->isChecked() ? HexForm(*digest) : CharForm(*digest);
+    hashEdit->setText(QString::fromStdString(text));
 }
 
-void TForm3::Button17Click()
+void HashWindow::OnSave()
 {
-    if (HashFileBox->text().isEmpty()) {
+    if (hashEdit->text().isEmpty()) {
         return;
     }
     QFileDialog dialog(this, QStringLiteral("Save hash to file:"));
@@ -136,66 +139,66 @@ void TForm3::Button17Click()
     dialog.setDefaultSuffix(QStringLiteral("HSH"));
     // An existing name is refused below with its own message, never replaced.
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
-    dialog.selectFile(PresetReportName(HashFile->text()));
+    dialog.selectFile(PresetReportName(fileNameEdit->text()));
     if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return;
     }
     const std::string report =
-        HashReport(HashFile->text().toStdString(), DateTimeText().toStdString(),
-                   HashFileBox->text().toStdString());
+        HashReport(fileNameEdit->text().toStdString(), dateTimeText().toStdString(),
+                   hashEdit->text().toStdString());
     switch (SaveHashReport(NativePath(dialog.selectedFiles().constFirst()), report)) {
     case ReportSave::Exists:
-        Beep();
+        beep();
         ErrorBox(this, QStringLiteral("ERROR #142, file already exists, cannot overwrite."));
         return;
     case ReportSave::CannotCreate:
-        Beep();
+        beep();
         ErrorBox(this,
                  QStringLiteral("ERROR #132, Cannot create: disk is read-only or disk failure."));
         return;
     case ReportSave::Saved:
-        Beep();
+        beep();
         PlainBox(this, QStringLiteral("All done. Hash saved to file."));
         return;
     }
 }
 
-void TForm3::Button5Click()
+void HashWindow::OnClear()
 {
-    HashFile->clear();
-    HashFileBox->clear();
+    fileNameEdit->clear();
+    hashEdit->clear();
 }
 
-void TForm3::Button6Click()
+void HashWindow::OnClose()
 {
     reject();
 }
 
-void TForm3::showEvent(QShowEvent* event)
+void HashWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     move(screen()->availableGeometry().center() - rect().center());
 }
 
-void TForm3::done(int result)
+void HashWindow::done(int result)
 {
-    FormClose();
+    EmptyBoxes();
     QDialog::done(result);
 }
 
-void TForm3::FormClose()
+void HashWindow::EmptyBoxes()
 {
-    HashFile->clear();
-    HashFileBox->clear();
+    fileNameEdit->clear();
+    hashEdit->clear();
 }
 
-void HashSelectedFile(FileListHost& list, TForm3& window)
+void HashSelectedFile(FileListHost& list, HashWindow& window)
 {
     const QStringList names = list.SelectedNames();
     if (names.isEmpty()) {
         return;
     }
-    window.HashFile->setText(FullPath(list.FolderPath(), names.constFirst()));
+    window.fileNameEdit->setText(FullPath(list.FolderPath(), names.constFirst()));
     ExecModal(window);
     list.ClearSelection();
 }

@@ -2,6 +2,9 @@
 // The hash window: the SHA-1 digest of a file in the Hex or Char form, saved
 // on request to a hash report. Its Filename box also holds the path of the
 // file that the encrypt and decrypt commands are working on.
+//
+// A read error while hashing or a write error while saving reaches the
+// general error report: the buttons' handlers are guarded.
 
 #include <QDialog>
 
@@ -15,52 +18,52 @@ class QRadioButton;
 
 namespace ciphra::gui {
 
-class TForm3 : public QDialog {
+class HashWindow : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* parent = nullptr);
+    explicit HashWindow(QWidget* parent = nullptr);
 
     // Hashes the file named in the Filename box.
-    void Button4Click();
+    void OnHash();
     // Asks for a report name and saves the report; never replaces a file.
-    void Button17Click();
+    void OnSave();
     // Empties the Filename and Hash boxes.
-    void Button5Click();
+    void OnClear();
     // Closes the window.
-    void Button6Click();
+    void OnClose();
 
     // Every close (Esc, the close button, "&Close") passes here.
     void done(int result) override;
 
     // Seams for tests: the beep and the date and time of the report.
-    std::function<void()> Beep;
-    std::function<QString()> DateTimeText;
+    std::function<void()> beep;
+    std::function<QString()> dateTimeText;
 
-    QLabel* Image1;
-    QLabel* Label3;
-    QLineEdit* HashFile;
-    QLabel* Label4;
-    QLineEdit* HashFileBox;
-    QGroupBox* radiohex;
-    QRadioButton* RadioHex;
-    QRadioButton* RadioChar;
-    QPushButton* Button4;
-    QPushButton* Button17;
-    QPushButton* Button5;
-    QPushButton* Button6;
+    QLabel* banner;
+    QLabel* fileNameLabel;
+    QLineEdit* fileNameEdit;
+    QLabel* hashLabel;
+    QLineEdit* hashEdit;
+    QGroupBox* hashFormGroup;
+    QRadioButton* hexOption;
+    QRadioButton* charOption;
+    QPushButton* hashButton;
+    QPushButton* saveButton;
+    QPushButton* clearButton;
+    QPushButton* closeButton;
 
 protected:
     // Centred on the screen, not over the main window.
     void showEvent(QShowEvent* event) override;
 
 private:
-    void FormClose();
+    void EmptyBoxes();
 };
 
 class FileListHost;
 
 // The hash command: shows the window modally on the first selected entry,
 // then clears the list's selection. Does nothing when no entry is selected.
-void HashSelectedFile(FileListHost& list, TForm3& window);
+void HashSelectedFile(FileListHost& list, HashWindow& window);
 
 } // namespace ciphra::gui

@@ -24,7 +24,7 @@ PasswordBytes::~PasswordBytes()
     SecureWipe(bytes_.data(), std::size_t(bytes_.size()));
 }
 
-TForm4::TForm4(QWidget* parent) : QDialog(parent)
+PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("Enter password:"));
@@ -32,105 +32,106 @@ TForm4::TForm4(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     setFixedSize(300, 141);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(0, 0, 308, 30);
-    Image1->setPixmap(BannerPicture(QSize(308, 30)));
+    banner = new QLabel(this);
+    banner->setObjectName(QStringLiteral("Image1"));
+    banner->setGeometry(0, 0, 308, 30);
+    banner->setPixmap(BannerPicture(QSize(308, 30)));
 
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Edit1->setGeometry(8, 40, 281, 21);
+    passwordEdit = new QLineEdit(this);
+    passwordEdit->setObjectName(QStringLiteral("Edit1"));
+    passwordEdit->setGeometry(8, 40, 281, 21);
     // The masked characters read "*" whatever the style's own choice is.
-    Edit1->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    Edit1->setEchoMode(QLineEdit::Password);
+    passwordEdit->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    passwordEdit->setEchoMode(QLineEdit::Password);
 
-    CheckBox2 = new QCheckBox(QStringLiteral("Use Hash of password"), this);
-    CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-    CheckBox2->setGeometry(8, 72, 129, 17);
-    CheckBox2->setChecked(true);
+    digestOption = new QCheckBox(QStringLiteral("Use Hash of password"), this);
+    digestOption->setObjectName(QStringLiteral("CheckBox2"));
+    digestOption->setGeometry(8, 72, 129, 17);
+    digestOption->setChecked(true);
 
-    CheckBox1 = new QCheckBox(QStringLiteral("Show password"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    CheckBox1->setGeometry(176, 72, 113, 17);
+    showPasswordOption = new QCheckBox(QStringLiteral("Show password"), this);
+    showPasswordOption->setObjectName(QStringLiteral("CheckBox1"));
+    showPasswordOption->setGeometry(176, 72, 113, 17);
 
     // The designed widths fit a small 8-point font; with the desktop's font a
     // caption may need more, up to the next control.
-    CheckBox2->resize(std::clamp(CheckBox2->sizeHint().width(), 129, 168), 17);
-    CheckBox1->resize(std::clamp(CheckBox1->sizeHint().width(), 113, 124), 17);
+    digestOption->resize(std::clamp(digestOption->sizeHint().width(), 129, 168), 17);
+    showPasswordOption->resize(std::clamp(showPasswordOption->sizeHint().width(), 113, 124), 17);
 
-    Button1 = new QPushButton(QStringLiteral("&OK"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(8, 104, 97, 22);
-    Button1->setDefault(true);
+    okButton = new QPushButton(QStringLiteral("&OK"), this);
+    okButton->setObjectName(QStringLiteral("Button1"));
+    okButton->setGeometry(8, 104, 97, 22);
+    okButton->setDefault(true);
 
-    Button2 = new QPushButton(QStringLiteral("&Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(192, 104, 97, 22);
+    cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("Button2"));
+    cancelButton->setGeometry(192, 104, 97, 22);
 
-    setTabOrder(Edit1, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, CheckBox1);
-    setTabOrder(CheckBox1, CheckBox2);
+    setTabOrder(passwordEdit, okButton);
+    setTabOrder(okButton, cancelButton);
+    setTabOrder(cancelButton, showPasswordOption);
+    setTabOrder(showPasswordOption, digestOption);
 
-    connect(Edit1, &QLineEdit::textChanged, this, &TForm4::Edit1Change);
-    connect(CheckBox1, &QCheckBox::toggled, this, &TForm4::CheckBox1Click);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
-    Edit1Change();
+    connect(passwordEdit, &QLineEdit::textChanged, this, &PasswordDialog::OnPasswordChanged);
+    connect(showPasswordOption, &QCheckBox::toggled, this, &PasswordDialog::OnShowPasswordToggled);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    OnPasswordChanged();
 }
 
-bool TForm4::AskPassword()
+bool PasswordDialog::AskPassword()
 {
     return ExecModal(*this) == QDialog::Accepted;
 }
 
-PasswordBytes TForm4::Password() const
+PasswordBytes PasswordDialog::Password() const
 {
-    return PasswordBytes(Edit1->text());
+    return PasswordBytes(passwordEdit->text());
 }
 
-bool TForm4::UseDigest() const
+bool PasswordDialog::UseDigest() const
 {
-    return CheckBox2->isChecked();
+    return digestOption->isChecked();
 }
 
-void TForm4::ClearPasswordField()
+void PasswordDialog::ClearPasswordField()
 {
-    Edit1->setText(QStringLiteral("00000000000000000000000000000000"));
-    Edit1->clear();
+    passwordEdit->setText(QStringLiteral("00000000000000000000000000000000"));
+    passwordEdit->clear();
 }
 
-void TForm4::SetDigestOptionVisible(bool visible)
+void PasswordDialog::SetDigestOptionVisible(bool visible)
 {
-    CheckBox2->setVisible(visible);
+    digestOption->setVisible(visible);
 }
 
-bool TForm4::DigestOptionVisible() const
+bool PasswordDialog::DigestOptionVisible() const
 {
     // isHidden, not isVisible: the answer must not depend on whether the
     // dialog itself is on screen.
-    return !CheckBox2->isHidden();
+    return !digestOption->isHidden();
 }
 
-void TForm4::Edit1Change()
+void PasswordDialog::OnPasswordChanged()
 {
-    Button1->setEnabled(!Edit1->text().isEmpty());
+    okButton->setEnabled(!passwordEdit->text().isEmpty());
 }
 
-void TForm4::CheckBox1Click()
+void PasswordDialog::OnShowPasswordToggled()
 {
-    Edit1->setEchoMode(CheckBox1->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
+    passwordEdit->setEchoMode(showPasswordOption->isChecked() ? QLineEdit::Normal
+                                                              : QLineEdit::Password);
 }
 
-void TForm4::showEvent(QShowEvent* event)
+void PasswordDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
-    Edit1->setFocus(Qt::OtherFocusReason);
+    passwordEdit->setFocus(Qt::OtherFocusReason);
 }
 
-DigestOptionHidden::DigestOptionHidden(TForm4& dialog)
+DigestOptionHidden::DigestOptionHidden(PasswordDialog& dialog)
     : dialog_(dialog), wasVisible_(dialog.DigestOptionVisible())
 {
     dialog_.SetDigestOptionVisible(false);

@@ -33,10 +33,10 @@ private:
     QByteArray bytes_;
 };
 
-class TForm4 : public QDialog {
+class PasswordDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm4(QWidget* parent = nullptr);
+    explicit PasswordDialog(QWidget* parent = nullptr);
 
     // Shows the dialog modally (through ExecModal); true when the user
     // confirmed with OK, false for "&Cancel", Escape or the close keys.
@@ -57,16 +57,16 @@ public:
     void SetDigestOptionVisible(bool visible);
     bool DigestOptionVisible() const;
 
-    QLabel* Image1;
-    QLineEdit* Edit1;
-    QCheckBox* CheckBox2; // "Use Hash of password"
-    QCheckBox* CheckBox1; // "Show password"
-    QPushButton* Button1; // "&OK", the default button
-    QPushButton* Button2; // "&Cancel"
+    QLabel* banner;
+    QLineEdit* passwordEdit;
+    QCheckBox* digestOption;       // "Use Hash of password"
+    QCheckBox* showPasswordOption; // "Show password"
+    QPushButton* okButton;         // "&OK", the default button
+    QPushButton* cancelButton;     // "&Cancel"
 
 public slots:
-    void Edit1Change();
-    void CheckBox1Click();
+    void OnPasswordChanged();
+    void OnShowPasswordToggled();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -76,13 +76,13 @@ protected:
 // visibility it found, however the scope ends.
 class DigestOptionHidden {
 public:
-    explicit DigestOptionHidden(TForm4& dialog);
+    explicit DigestOptionHidden(PasswordDialog& dialog);
     DigestOptionHidden(const DigestOptionHidden&) = delete;
     DigestOptionHidden& operator=(const DigestOptionHidden&) = delete;
     ~DigestOptionHidden();
 
 private:
-    TForm4& dialog_;
+    PasswordDialog& dialog_;
     bool wasVisible_;
 };
 

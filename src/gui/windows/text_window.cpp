@@ -32,7 +32,8 @@ QPushButton* AddButton(QWidget* parent, const char* name, const char* caption)
 
 } // namespace
 
-TForm8::TForm8(TForm4& password, QWidget* parent) : QDialog(parent), password_(password)
+TextWindow::TextWindow(PasswordDialog& password, QWidget* parent)
+    : QDialog(parent), password_(password)
 {
     setObjectName(QStringLiteral("Form8"));
     setWindowTitle(QStringLiteral("String encryption / clipboard encryption"));
@@ -40,106 +41,107 @@ TForm8::TForm8(TForm4& password, QWidget* parent) : QDialog(parent), password_(p
                    Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
                    Qt::WindowCloseButtonHint);
 
-    Panel1 = new BannerStrip(this);
+    bannerStrip = new BannerStrip(this);
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setTabChangesFocus(false); // tabs go into the text
-    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
-    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    workTextEdit = new QPlainTextEdit(this);
+    workTextEdit->setObjectName(QStringLiteral("Memo1"));
+    workTextEdit->setTabChangesFocus(false); // tabs go into the text
+    workTextEdit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    workTextEdit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    workTextEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    Button1 = AddButton(this, "Button1", "&Encrypt");
-    Button2 = AddButton(this, "Button2", "&Decrypt");
-    Button3 = AddButton(this, "Button3", "&Copy to clipboard");
-    Button4 = AddButton(this, "Button4", "&View clipboard text");
-    Button5 = AddButton(this, "Button5", "invisible");
-    Button5->hide();
+    encryptButton = AddButton(this, "Button1", "&Encrypt");
+    decryptButton = AddButton(this, "Button2", "&Decrypt");
+    copyButton = AddButton(this, "Button3", "&Copy to clipboard");
+    viewClipboardButton = AddButton(this, "Button4", "&View clipboard text");
+    cancelButton = AddButton(this, "Button5", "invisible");
+    cancelButton->hide();
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 6, 8, 6);
-    for (QPushButton* button : {Button1, Button2, Button3, Button4})
+    for (QPushButton* button : {encryptButton, decryptButton, copyButton, viewClipboardButton})
         buttons->addWidget(button);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel1);
-    layout->addWidget(Memo1, 1);
+    layout->addWidget(bannerStrip);
+    layout->addWidget(workTextEdit, 1);
     layout->addLayout(buttons);
 
     // Guarded: a failure (the Base64 format error) is reported before it
     // could unwind through Qt's frames.
-    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
-    connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
-    connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
-    connect(Button5, &QPushButton::clicked, this, &TForm8::Button5Click);
+    connect(encryptButton, &QPushButton::clicked, this, Guarded([this] { OnEncrypt(); }));
+    connect(decryptButton, &QPushButton::clicked, this, Guarded([this] { OnDecrypt(); }));
+    connect(copyButton, &QPushButton::clicked, this, Guarded([this] { OnCopy(); }));
+    connect(viewClipboardButton, &QPushButton::clicked, this,
+            Guarded([this] { OnViewClipboard(); }));
+    connect(cancelButton, &QPushButton::clicked, this, &TextWindow::OnCancel);
 
     resize(442, 296);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 }
 
-void TForm8::Execute()
+void TextWindow::Execute()
 {
     DigestOptionHidden hidden(password_);
-    const auto emptyWorkText = qScopeGuard([this] { Memo1->clear(); });
+    const auto emptyWorkText = qScopeGuard([this] { workTextEdit->clear(); });
     ExecModal(*this);
 }
 
-void TForm8::EncryptClipboard()
+void TextWindow::EncryptClipboard()
 {
-    RunClipboardCommand(&TForm8::EncryptWorkText);
+    RunClipboardCommand(&TextWindow::EncryptWorkText);
 }
 
-void TForm8::DecryptClipboard()
+void TextWindow::DecryptClipboard()
 {
-    RunClipboardCommand(&TForm8::DecryptWorkText);
+    RunClipboardCommand(&TextWindow::DecryptWorkText);
 }
 
-void TForm8::EmptyClipboard()
+void TextWindow::EmptyClipboard()
 {
     QGuiApplication::clipboard()->clear();
 }
 
-QString TForm8::WorkText() const
+QString TextWindow::WorkText() const
 {
     // toPlainText() would turn non-breaking spaces into spaces and so change
     // the bytes that get encrypted; the raw text keeps them, and its block
     // and line separators (Shift+Enter) become line breaks here.
-    QString text = Memo1->document()->toRawText();
+    QString text = workTextEdit->document()->toRawText();
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     return text;
 }
 
-void TForm8::RunClipboardCommand(void (TForm8::*transform)())
+void TextWindow::RunClipboardCommand(void (TextWindow::*transform)())
 {
     // Declared in this order so that leaving the scope, by any road, first
     // empties the work text and then shows the check box again.
     DigestOptionHidden hidden(password_);
-    const auto emptyWorkText = qScopeGuard([this] { Memo1->clear(); });
+    const auto emptyWorkText = qScopeGuard([this] { workTextEdit->clear(); });
 
-    Memo1->setPlainText(QGuiApplication::clipboard()->text());
+    workTextEdit->setPlainText(QGuiApplication::clipboard()->text());
     if (!password_.AskPassword())
         return;
     (this->*transform)();
-    Memo1->selectAll();
+    workTextEdit->selectAll();
     QGuiApplication::clipboard()->setText(WorkText());
 }
 
-void TForm8::EncryptWorkText()
+void TextWindow::EncryptWorkText()
 {
     std::string bytes = WorkTextBytes(WorkText());
     {
         const PasswordBytes password = password_.Password();
         EncryptTextWithPassword(password.View(), bytes);
     }
-    Memo1->setPlainText(QString::fromLatin1(Base64EncodeText(bytes)));
-    password_.Edit1->clear();
+    workTextEdit->setPlainText(QString::fromLatin1(Base64EncodeText(bytes)));
+    password_.passwordEdit->clear();
 }
 
-void TForm8::DecryptWorkText()
+void TextWindow::DecryptWorkText()
 {
     // Decoding comes first: a format error leaves everything as it was.
     std::string bytes = Base64DecodeText(WorkTextBytes(WorkText()));
@@ -147,50 +149,50 @@ void TForm8::DecryptWorkText()
         const PasswordBytes password = password_.Password();
         DecryptTextWithPassword(password.View(), bytes);
     }
-    Memo1->setPlainText(WorkTextFromBytes(bytes));
-    password_.Edit1->clear();
+    workTextEdit->setPlainText(WorkTextFromBytes(bytes));
+    password_.passwordEdit->clear();
 }
 
-void TForm8::Button1Click()
+void TextWindow::OnEncrypt()
 {
-    if (Memo1->document()->isEmpty() || !password_.AskPassword())
+    if (workTextEdit->document()->isEmpty() || !password_.AskPassword())
         return;
     EncryptWorkText();
 }
 
-void TForm8::Button2Click()
+void TextWindow::OnDecrypt()
 {
-    if (Memo1->document()->isEmpty() || !password_.AskPassword())
+    if (workTextEdit->document()->isEmpty() || !password_.AskPassword())
         return;
     DecryptWorkText();
 }
 
-void TForm8::Button3Click()
+void TextWindow::OnCopy()
 {
-    Memo1->selectAll();
+    workTextEdit->selectAll();
     QGuiApplication::clipboard()->setText(WorkText());
 }
 
-void TForm8::Button4Click()
+void TextWindow::OnViewClipboard()
 {
-    Memo1->insertPlainText(QGuiApplication::clipboard()->text());
+    workTextEdit->insertPlainText(QGuiApplication::clipboard()->text());
 }
 
-void TForm8::Button5Click()
+void TextWindow::OnCancel()
 {
     reject();
 }
 
-void TForm8::showEvent(QShowEvent* event)
+void TextWindow::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    Memo1->setFocus(Qt::OtherFocusReason);
+    workTextEdit->setFocus(Qt::OtherFocusReason);
 }
 
-void TForm8::keyPressEvent(QKeyEvent* event)
+void TextWindow::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        Button5->click(); // the window's cancel button, although never shown
+        cancelButton->click(); // the window's cancel button, although never shown
         return;
     }
     QDialog::keyPressEvent(event);

@@ -7,7 +7,7 @@
 // clipboard command, the dialog hides "Use Hash of password": the digest is
 // always used here.
 //
-// The work text Memo1 is the one text buffer: the window edits it, and the
+// The work text box, workTextEdit, is the one text buffer: the window edits it, and the
 // clipboard commands use it as scratch without showing the window. It is
 // empty whenever the window is closed and after every clipboard command.
 // Its line breaks are "\n" (CR LF and lone CRs pasted in become "\n"), so a
@@ -27,12 +27,12 @@ class QPushButton;
 namespace ciphra::gui {
 
 class BannerStrip;
-class TForm4;
+class PasswordDialog;
 
-class TForm8 : public QDialog {
+class TextWindow : public QDialog {
     Q_OBJECT
 public:
-    TForm8(TForm4& password, QWidget* parent = nullptr);
+    TextWindow(PasswordDialog& password, QWidget* parent = nullptr);
 
     // Opens the window modally; closing it empties the work text.
     void Execute();
@@ -49,20 +49,20 @@ public:
     // (non-breaking spaces included), each line break as "\n".
     QString WorkText() const;
 
-    BannerStrip* Panel1;
-    QPlainTextEdit* Memo1;
-    QPushButton* Button1; // "&Encrypt"
-    QPushButton* Button2; // "&Decrypt"
-    QPushButton* Button3; // "&Copy to clipboard"
-    QPushButton* Button4; // "&View clipboard text"
-    QPushButton* Button5; // "invisible", never shown: Escape closes through it
+    BannerStrip* bannerStrip;
+    QPlainTextEdit* workTextEdit;
+    QPushButton* encryptButton;       // "&Encrypt"
+    QPushButton* decryptButton;       // "&Decrypt"
+    QPushButton* copyButton;          // "&Copy to clipboard"
+    QPushButton* viewClipboardButton; // "&View clipboard text"
+    QPushButton* cancelButton;        // "invisible", never shown: Escape closes through it
 
 public slots:
-    void Button1Click();
-    void Button2Click();
-    void Button3Click();
-    void Button4Click();
-    void Button5Click();
+    void OnEncrypt();
+    void OnDecrypt();
+    void OnCopy();
+    void OnViewClipboard();
+    void OnCancel();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -73,9 +73,9 @@ private:
     // password the dialog holds, then empty the dialog's field.
     void EncryptWorkText();
     void DecryptWorkText();
-    void RunClipboardCommand(void (TForm8::*transform)());
+    void RunClipboardCommand(void (TextWindow::*transform)());
 
-    TForm4& password_;
+    PasswordDialog& password_;
 };
 
 } // namespace ciphra::gui

@@ -24,13 +24,13 @@ void CentreOnScreen(QWidget& window)
 // Moves the window's caption and bar with the wipe.
 class WindowProgress : public WipeObserver {
 public:
-    explicit WindowProgress(TForm5& window) : window_(window) {}
+    explicit WindowProgress(WipeProgressWindow& window) : window_(window) {}
 
     void WipeStarted(const std::string& fileName, int passes) override
     {
         window_.setWindowTitle(QFile::decodeName(QByteArray::fromStdString(fileName)));
-        window_.ProgressBar1->setMaximum(passes);
-        window_.ProgressBar1->setValue(0);
+        window_.progressBar->setMaximum(passes);
+        window_.progressBar->setValue(0);
         CentreOnScreen(window_);
         window_.show();
         window_.repaint();
@@ -38,18 +38,18 @@ public:
 
     void PassStarted(int pass) override
     {
-        window_.ProgressBar1->setValue(pass);
-        window_.ProgressBar1->repaint();
+        window_.progressBar->setValue(pass);
+        window_.progressBar->repaint();
     }
 
 private:
-    TForm5& window_;
+    WipeProgressWindow& window_;
 };
 
 // Hourglass from the start of a wipe to its end, however it ends.
 class WipeScope {
 public:
-    explicit WipeScope(TForm5& window) : window_(window)
+    explicit WipeScope(WipeProgressWindow& window) : window_(window)
     {
         QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     }
@@ -62,40 +62,40 @@ public:
     WipeScope& operator=(const WipeScope&) = delete;
 
 private:
-    TForm5& window_;
+    WipeProgressWindow& window_;
 };
 
 } // namespace
 
-TForm5::TForm5(QWidget* parent)
+WipeProgressWindow::WipeProgressWindow(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      Beep([] { QApplication::beep(); }), ClockText([] { return CurrentDateTimeText(); }),
-      Image2(new QLabel(this)), Image1(new QLabel(this)),
-      Label1(new QLabel(QStringLiteral("Wiping file, please wait..."), this)),
-      ProgressBar1(new QProgressBar(this))
+      beep([] { QApplication::beep(); }), clockText([] { return CurrentDateTimeText(); }),
+      banner(new QLabel(this)), trashIcon(new QLabel(this)),
+      waitLabel(new QLabel(QStringLiteral("Wiping file, please wait..."), this)),
+      progressBar(new QProgressBar(this))
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Wipe::"));
     setFixedSize(225, 101);
     setCursor(Qt::WaitCursor);
 
-    Image2->setObjectName(QStringLiteral("Image2"));
-    Image2->setGeometry(0, 0, 233, 27);
-    Image2->setPixmap(BannerPicture(QSize(233, 27)));
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(8, 32, 32, 32);
-    Image1->setPixmap(style()->standardIcon(QStyle::SP_TrashIcon).pixmap(32, 32));
-    Label1->setObjectName(QStringLiteral("Label1"));
-    Label1->move(64, 40);
-    Label1->adjustSize();
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(8, 72, 209, 13);
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setTextVisible(false);
+    banner->setObjectName(QStringLiteral("Image2"));
+    banner->setGeometry(0, 0, 233, 27);
+    banner->setPixmap(BannerPicture(QSize(233, 27)));
+    trashIcon->setObjectName(QStringLiteral("Image1"));
+    trashIcon->setGeometry(8, 32, 32, 32);
+    trashIcon->setPixmap(style()->standardIcon(QStyle::SP_TrashIcon).pixmap(32, 32));
+    waitLabel->setObjectName(QStringLiteral("Label1"));
+    waitLabel->move(64, 40);
+    waitLabel->adjustSize();
+    progressBar->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar->setGeometry(8, 72, 209, 13);
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(false);
 }
 
-bool TForm5::WipeFile(const QString& path, int passes)
+bool WipeProgressWindow::WipeFile(const QString& path, int passes)
 {
     const std::string nativePath = QFile::encodeName(path).toStdString();
     WipeOutcome outcome;
@@ -103,13 +103,13 @@ bool TForm5::WipeFile(const QString& path, int passes)
         WipeScope scope(*this);
         WindowProgress progress(*this);
         outcome = ciphra::WipeFile(
-            nativePath, passes, [this] { return ClockText().toStdString(); }, &progress);
-        ProgressBar1->setValue(0);
+            nativePath, passes, [this] { return clockText().toStdString(); }, &progress);
+        progressBar->setValue(0);
     }
     if (outcome == WipeOutcome::Succeeded) {
         return true;
     }
-    Beep();
+    beep();
     ErrorBox(parentWidget(), QStringLiteral("Unable to get file from disk: \n\n") + path);
     return false;
 }

@@ -13,10 +13,10 @@ class QProgressBar;
 
 namespace ciphra::gui {
 
-class TForm5 : public QWidget {
+class WipeProgressWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit WipeProgressWindow(QWidget* parent = nullptr);
 
     // Overwrites and deletes one file; returns true when it was deleted.
     // A file that cannot be opened gets a beep and the error box, and false.
@@ -25,13 +25,13 @@ public:
     bool WipeFile(const QString& path, int passes);
 
     // Seams for tests: the beep and the clock text of the overwrite key.
-    std::function<void()> Beep;
-    std::function<QString()> ClockText;
+    std::function<void()> beep;
+    std::function<QString()> clockText;
 
-    QLabel* Image2;
-    QLabel* Image1;
-    QLabel* Label1;
-    QProgressBar* ProgressBar1;
+    QLabel* banner;
+    QLabel* trashIcon;
+    QLabel* waitLabel;
+    QProgressBar* progressBar;
 };
 
 } // namespace ciphra::gui
