@@ -1,6 +1,7 @@
 #include "file_command_bench.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 
 #include "core/crypto/twofish.h"
 #include "core/jobs/cipher_stream.h"
@@ -63,7 +64,7 @@ void CommandBench::CancelPassword()
 
 gui::FileCommandWindows CommandBench::Windows()
 {
-    return {nullptr, List, Password, HashFileName, Progress};
+    return {nullptr, List, Password, Progress};
 }
 
 std::vector<QString> CommandBench::BoxTexts() const

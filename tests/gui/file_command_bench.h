@@ -1,8 +1,8 @@
 #pragma once
 // The parts of the main window that the encrypt and decrypt commands use,
 // for driving the commands offscreen: a scratch folder listed by a fake file
-// list, the password dialog answered through the modal seam, the hash
-// window's file name field, the progress window, and scripted message boxes.
+// list, the password dialog answered through the modal seam, the
+// progress window, and scripted message boxes.
 
 #include <QLineEdit>
 #include <QStringList>
@@ -59,7 +59,6 @@ public:
     TempFolder Folder;
     FakeFileList List;
     gui::PasswordDialog Password;
-    QLineEdit HashFileName;
     gui::CipherProgressWindow Progress;
     gui::MessageBoxScript Boxes;
     gui::ModalScript Dialogs;

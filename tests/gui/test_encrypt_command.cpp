@@ -77,7 +77,6 @@ private slots:
         QCOMPARE(bench.List.Calls, (std::vector<std::string>{"deselect", "refresh"}));
         QVERIFY(!bench.List.AnySelected());
         QVERIFY(bench.Password.passwordEdit->text().isEmpty());
-        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     void outputNamesAndReplacedOutputs_data()
@@ -128,6 +127,26 @@ private slots:
                  }));
         QCOMPARE(Snapshot(bench.Folder.Path()).size(), std::size_t(1));
         QCOMPARE(bench.List.Calls, (std::vector<std::string>{"deselect", "refresh"}));
+    }
+
+    // The file's name gets the encrypted version; another hard link of the
+    // file keeps the plain bytes, and the box says so rather than let the
+    // user believe them gone.
+    void inPlaceTellsOfOtherLinks()
+    {
+        CommandBench bench;
+        const std::string a = bench.AddFile("a.dat", "plain bytes");
+        fs::create_hard_link(a, bench.Folder / "elsewhere");
+        bench.Boxes.QueueAnswer(true);
+        bench.AnswerPassword("secret", false);
+
+        Encrypt(bench, {false, true});
+
+        QCOMPARE(ReadBytes(a), Encrypted("plain bytes", "secret", false));
+        QCOMPARE(ReadBytes(bench.Folder / "elsewhere"), std::string("plain bytes"));
+        QCOMPARE(bench.BoxTexts().back(),
+                 Info + "All done. File Encrypted with the same name as the original.\n\nNote: 1 "
+                        "other hard link to this file still holds its former contents.");
     }
 
     void declinedOverwriteChangesNothing_data()
@@ -208,7 +227,6 @@ private slots:
         QCOMPARE(bench.BoxTexts().size(), std::size_t(overwrite ? 2 : 1));
         QVERIFY(bench.List.Calls.empty());
         QVERIFY(bench.Password.passwordEdit->text().isEmpty());
-        QVERIFY(bench.HashFileName.text().isEmpty());
 
         QCOMPARE(RunProgram(program, QByteArray("pässword")), 0);
         QCOMPARE(ReadBytes(bench.PathOf("report.dec")), plain);
@@ -229,7 +247,6 @@ private slots:
                                                          Q(bench.PathOf("a.exe"))}));
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
         QVERIFY(bench.Password.passwordEdit->text().isEmpty());
-        QVERIFY(bench.HashFileName.text().isEmpty());
     }
 
     // A missing stub reaches the error report, naming the file, and leaves nothing.
@@ -247,34 +264,42 @@ private slots:
         QCOMPARE(Snapshot(bench.Folder.Path()), before);
     }
 
+    // A FIFO or a device is never opened for data: it would block the
+    // window or stream forever. It gets the box at once, like a folder.
     void unopenableFileEndsTheCommand_data()
     {
-        QTest::addColumn<bool>("readOnly"); // else a folder
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("selfDecrypting");
         QTest::addColumn<bool>("overwrite");
         QTest::addColumn<QString>("text");
         const QString readOnlyHint = "File cannot be opened. Check if the file is Read Only.";
         const QString plainText = "File cannot be opened...";
-        QTest::newRow("read-only beside") << true << false << false << readOnlyHint;
-        QTest::newRow("read-only in place") << true << false << true << plainText;
-        QTest::newRow("folder beside") << false << false << false << readOnlyHint;
-        QTest::newRow("folder in place") << false << false << true << plainText;
-        QTest::newRow("folder self-decrypting") << false << true << false << plainText;
+        QTest::newRow("read-only beside") << "read-only" << false << false << readOnlyHint;
+        QTest::newRow("read-only in place") << "read-only" << false << true << plainText;
+        QTest::newRow("folder beside") << "folder" << false << false << readOnlyHint;
+        QTest::newRow("folder in place") << "folder" << false << true << plainText;
+        QTest::newRow("folder self-decrypting") << "folder" << true << false << plainText;
+        QTest::newRow("FIFO beside") << "fifo" << false << false << readOnlyHint;
+        QTest::newRow("FIFO in place") << "fifo" << false << true << plainText;
+        QTest::newRow("FIFO self-decrypting") << "fifo" << true << false << plainText;
     }
     void unopenableFileEndsTheCommand()
     {
-        QFETCH(bool, readOnly);
+        QFETCH(QString, kind);
         QFETCH(bool, selfDecrypting);
         QFETCH(bool, overwrite);
         QFETCH(QString, text);
         CommandBench bench;
         const std::string first = bench.AddFile("1.txt", "done before the failure");
-        if (readOnly) {
+        if (kind == "read-only") {
             bench.AddFile("2.txt", "read only");
             fs::permissions(bench.PathOf("2.txt"), fs::perms::owner_read | fs::perms::group_read);
-        } else {
+        } else if (kind == "folder") {
             fs::create_directory(bench.PathOf("2.dir"));
             bench.Select("2.dir");
+        } else {
+            QCOMPARE(::mkfifo(bench.PathOf("2.fifo").c_str(), 0666), 0);
+            bench.Select("2.fifo");
         }
         bench.AddFile("3.txt", "never reached");
         bench.List.Entries[0].Selected = !selfDecrypting; // the folder comes first then
@@ -315,23 +340,43 @@ private slots:
         QCOMPARE(bench.BoxTexts(),
                  (std::vector<QString>{Error + "Unable to create output file..."}));
         QCOMPARE(Snapshot(bench.Folder.Path()).size(), std::size_t(2));
-        QVERIFY(bench.HashFileName.text().isEmpty());
         QVERIFY(bench.List.Calls.empty());
     }
 
-    // An output name that leads back to the source is refused, not truncated.
-    void outputLinkedToTheSourceIsRefused()
+    // An existing output is replaced "without a question" by taking its
+    // name: a link there, even one back to the source, is never written
+    // through, and what it led to keeps its bytes.
+    void outputNameTakenByALinkIsReplaced_data()
     {
+        QTest::addColumn<QString>("link");
+        QTest::newRow("symbolic link to the source") << "symbolic";
+        QTest::newRow("hard link to the source") << "hard";
+        QTest::newRow("symbolic link elsewhere") << "elsewhere";
+    }
+    void outputNameTakenByALinkIsReplaced()
+    {
+        QFETCH(QString, link);
         CommandBench bench;
         const std::string a = bench.AddFile("a.txt", "precious");
-        fs::create_symlink("a.txt", bench.PathOf("a.txt.CPH"));
+        const std::string other = bench.Folder / "other";
+        WriteBytes(other, "someone's");
+        if (link == "symbolic")
+            fs::create_symlink("a.txt", bench.PathOf("a.txt.CPH"));
+        else if (link == "hard")
+            fs::create_hard_link(a, bench.PathOf("a.txt.CPH"));
+        else
+            fs::create_symlink(other, bench.PathOf("a.txt.CPH"));
         bench.AnswerPassword("pw", true);
 
         Encrypt(bench, {});
 
         QCOMPARE(ReadBytes(a), std::string("precious"));
+        QCOMPARE(ReadBytes(other), std::string("someone's"));
+        QVERIFY(!fs::is_symlink(bench.PathOf("a.txt.CPH")));
+        QCOMPARE(ReadBytes(bench.PathOf("a.txt.CPH")), Encrypted("precious", "pw", true));
         QCOMPARE(bench.BoxTexts(),
-                 (std::vector<QString>{Error + "Unable to create output file..."}));
+                 (std::vector<QString>{Info + "File Encrypted in: " +
+                                       QString::fromStdString(bench.PathOf("a.txt.CPH"))}));
     }
 
     // 33 password bytes give no key: the error report shows the key-length

@@ -1,12 +1,11 @@
 #include "gui/commands/encrypt_command.h"
 
 #include <QApplication>
-#include <QLineEdit>
 
 #include <algorithm>
 
+#include "core/jobs/cipher_stream.h"
 #include "core/jobs/sfx_writer.h"
-#include "gui/browse/item_id.h"
 #include "gui/commands/file_transform.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/windows/cipher_progress_window.h"
@@ -23,9 +22,8 @@ void EndStep(const FileCommandWindows& w)
 }
 
 // The program is keyed with the password's own bytes whatever the digest
-// choice says: the stub has no SHA-1. It is written complete in a working
-// file beside it, so that no plain copy and no half program is ever left.
-// Only the first selected file counts; the list stays as it is.
+// choice says: the stub has no SHA-1. Only the first selected file counts;
+// the list stays as it is.
 void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
                   const std::string& stubPath)
 {
@@ -35,46 +33,40 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
         return;
     }
     {
-        // A password that gives no key ends the command before any file is touched.
+        // A password that gives no key ends the command before any file is
+        // touched, and stays in the dialog for the message's remedy.
         const auto length =
             static_cast<std::int32_t>(std::min<std::size_t>(entry.Bytes.size(), 33));
-        CipherRun keyCheck(entry.Bytes.data(), length);
+        const CipherRun keyCheck(entry.Bytes.data(), length);
     }
-    const std::string path = FullPath(w.List.FolderPath(), names.front()).toStdString();
-    if (!File::TryOpen(path, OpenMode::ReadOnly)) {
+    SfxOutcome outcome;
+    try {
+        ProgressRun progress(w.Progress, QStringLiteral("Encrypting"), names.front());
+        outcome = WriteSelfDecryptingProgram(SelectedFilePath(w.List, names.front()), entry.Bytes,
+                                             stubPath, &progress);
+    } catch (...) {
+        // A failing write (a full disk) still blanks the field before the report.
+        w.Password.ClearPasswordField();
+        throw;
+    }
+    switch (outcome.Status) {
+    case SfxStatus::SourceUnusable:
         InformationBox(w.Parent, CannotOpenText);
         w.Password.ClearPasswordField();
         return;
-    }
-    w.HashFileName.setText(QString::fromStdString(path));
-    const std::string program = SelfDecryptingProgramPath(w.HashFileName.text().toStdString());
-    if (PathExists(program)) {
+    case SfxStatus::ProgramNameTaken:
         w.Password.ClearPasswordField();
-        w.HashFileName.clear();
-        ErrorBox(w.Parent, DecryptorNameTakenText + QString::fromStdString(program));
+        ErrorBox(w.Parent, DecryptorNameTakenText + ShownPath(outcome.Program));
+        return;
+    case SfxStatus::Done:
+        w.Password.ClearPasswordField();
+        QApplication::beep();
+        PlainBox(w.Parent, DecryptorSpawnedText + ShownPath(outcome.Program));
         return;
     }
-    try {
-        ProgressRun progress(w.Progress, QStringLiteral("Encrypting"), names.front());
-        WriteSelfDecryptingProgram(path, entry.Bytes, stubPath, &progress);
-    } catch (...) {
-        // A failing write (a full disk) still blanks the fields before the report.
-        w.Password.ClearPasswordField();
-        w.HashFileName.clear();
-        throw;
-    }
-    w.Password.ClearPasswordField();
-    w.HashFileName.clear();
-    QApplication::beep();
-    PlainBox(w.Parent, DecryptorSpawnedText + QString::fromStdString(program));
 }
 
 } // namespace
-
-std::string DefaultStubPath()
-{
-    return (QCoreApplication::applicationDirPath() + QStringLiteral("/sfdstub.dtt")).toStdString();
-}
 
 void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
                        const std::string& stubPath)

@@ -22,9 +22,6 @@ inline constexpr const char* DecryptorSpawnedText = "Decryptor spawned to file::
 inline constexpr const char* DecryptorNameTakenText =
     "Decryptor not written: a file of its name already exists:\n";
 
-// The stub file "sfdstub.dtt" in the running program's folder.
-std::string DefaultStubPath();
-
 // Runs the command to its end. Failures of the stream or of the key setup
 // are not caught here: they end the command and reach the error report.
 void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,

@@ -1,7 +1,9 @@
 #include "gui/commands/file_command_support.h"
 
+#include <QFile>
+
 #include "core/crypto/wipe.h"
-#include "core/jobs/cipher_stream.h"
+#include "gui/browse/item_id.h"
 
 namespace ciphra::gui {
 
@@ -19,44 +21,19 @@ bool AskPassword(PasswordDialog& dialog, PasswordEntry& entry)
     return true;
 }
 
-CipherRun::CipherRun(const void* keyMaterial, std::int32_t length)
+std::string NativePath(const QString& path)
 {
-    PrepareCipherRun(context_, keyMaterial, length);
+    return QFile::encodeName(path).toStdString();
 }
 
-void CipherRun::Wipe() noexcept
+QString ShownPath(const std::string& path)
 {
-    TwofishWipe(context_);
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-namespace {
-
-bool SameFile(const std::string& a, const std::string& b)
+std::string SelectedFilePath(const FileListHost& list, const QString& name)
 {
-    if (a == b)
-        return true;
-    try {
-        return PathExists(b) && ResolvePath(a) == ResolvePath(b);
-    } catch (const FileError&) {
-        return false; // a dangling link: creating it makes a new file
-    }
-}
-
-} // namespace
-
-std::optional<File> OutputBeside(const std::string& source, const std::string& path)
-{
-    if (SameFile(source, path))
-        return std::nullopt;
-    std::optional<File> created = File::TryOpen(path, OpenMode::CreateTruncate);
-    if (!created)
-        return std::nullopt;
-    try {
-        created->Close();
-    } catch (const FileError&) {
-        return std::nullopt;
-    }
-    return File::TryOpen(path, OpenMode::ReadWrite);
+    return NativePath(FullPath(list.FolderPath(), name));
 }
 
 } // namespace ciphra::gui

@@ -1,19 +1,15 @@
 #pragma once
 // What the encrypt and decrypt commands share: the windows they work with,
-// the password as the dialog gave it, the full path of a list entry, and one
-// cipher run per file.
+// the password as the dialog gave it, and the file-system form of the paths
+// the windows show.
 
 #include <QString>
 
-#include <optional>
 #include <string>
 
-#include "core/crypto/twofish.h"
-#include "core/io/posix_file.h"
 #include "gui/kit/file_list_host.h"
 #include "gui/windows/password_dialog.h"
 
-class QLineEdit;
 class QWidget;
 
 namespace ciphra::gui {
@@ -25,7 +21,6 @@ struct FileCommandWindows {
     QWidget* Parent;                // owner of the message boxes
     FileListHost& List;             // listed folder, selection, refresh
     PasswordDialog& Password;       // the password dialog
-    QLineEdit& HashFileName;        // the hash window's file name: holds the current path
     CipherProgressWindow& Progress; // shown while a long file runs
 };
 
@@ -44,27 +39,11 @@ struct PasswordEntry {
 // Shows the password dialog modally. On OK, fills `entry` and returns true.
 bool AskPassword(PasswordDialog& dialog, PasswordEntry& entry);
 
-// One file's context, keyed at construction (throwing the key-length error
-// before any file is touched) and wiped when it goes.
-class CipherRun {
-public:
-    CipherRun(const void* keyMaterial, std::int32_t length);
-    CipherRun(const CipherRun&) = delete;
-    CipherRun& operator=(const CipherRun&) = delete;
-    ~CipherRun() { Wipe(); }
+// A path as the file system takes it, and as the windows show it.
+std::string NativePath(const QString& path);
+QString ShownPath(const std::string& path);
 
-    TwofishContext& Context() noexcept { return context_; }
-    void Wipe() noexcept;
-
-private:
-    TwofishContext context_;
-};
-
-// The output file beside `source`: `output` created or truncated (an existing
-// file is replaced without a question), closed, and opened again for reading
-// and writing. Nothing when either step fails, or when `output` leads to the
-// source file itself (a ".dec" name decrypted beside, a link), which
-// truncating would destroy.
-std::optional<File> OutputBeside(const std::string& source, const std::string& output);
+// The full path of the selected entry `name` in the listed folder.
+std::string SelectedFilePath(const FileListHost& list, const QString& name);
 
 } // namespace ciphra::gui

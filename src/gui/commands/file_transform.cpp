@@ -1,10 +1,6 @@
 #include "gui/commands/file_transform.h"
 
-#include <QLineEdit>
-
-#include "core/jobs/cipher_stream.h"
-#include "core/jobs/key_material.h"
-#include "gui/browse/item_id.h"
+#include "core/jobs/file_cipher.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/windows/cipher_progress_window.h"
 
@@ -16,112 +12,88 @@ bool Encrypting(CipherDirection direction)
     return direction == CipherDirection::Encrypt;
 }
 
-void RunStream(const FileCommandWindows& w, CipherDirection direction, CipherRun& run, File& input,
-               File& output, const QString& name)
+// Replacing a file gives its name a new file: other hard links of the old one
+// keep what it held, and the box must not let the user think otherwise.
+QString OtherLinksNote(nlink_t links)
 {
-    ProgressRun progress(
-        w.Progress,
-        Encrypting(direction) ? QStringLiteral("Encrypting") : QStringLiteral("Decrypting"), name);
-    if (Encrypting(direction))
-        EncryptStream(run.Context(), input, output, &progress);
-    else
-        DecryptStream(run.Context(), input, output, &progress);
+    if (links == 0)
+        return {};
+    return QStringLiteral("\n\nNote: %1 other hard link%2 to this file still hold%3 its former "
+                          "contents.")
+        .arg(links)
+        .arg(links == 1 ? "" : "s")
+        .arg(links == 1 ? "s" : "");
 }
 
-// A stream that fails (a full disk, a read error) still blanks the password
-// field and the file name before the failure goes on to the error report.
-void ClearFields(const FileCommandWindows& w, CipherRun& run)
+QString DoneText(const CipherPlan& plan, bool inPlace)
 {
-    run.Wipe();
-    w.Password.ClearPasswordField();
-    w.HashFileName.clear();
+    const bool encrypting = Encrypting(plan.Job.Direction);
+    if (inPlace)
+        return (encrypting ? EncryptedInPlaceText : DecryptedInPlaceText) +
+               OtherLinksNote(plan.OtherLinks);
+    return (encrypting ? EncryptedInText : DecryptedInText) + ShownPath(plan.Output);
 }
 
-void CannotOpen(const FileCommandWindows& w, CipherRun& run, const char* text)
+// The box for a file that could not be done; the windows end the command.
+void ShowRefusal(const FileCommandWindows& w, const CipherPlan& plan, bool inPlace)
 {
-    run.Wipe();
-    InformationBox(w.Parent, text);
-    w.Password.ClearPasswordField();
-}
-
-bool InPlace(const FileCommandWindows& w, CipherDirection direction, CipherRun& run,
-             const std::string& path, const QString& name)
-{
-    std::optional<File> file = File::TryOpen(path, OpenMode::ReadWrite);
-    if (!file) {
-        CannotOpen(w, run, CannotOpenText);
-        return false;
-    }
-    try {
-        RunStream(w, direction, run, *file, *file, name);
-        file->Close();
-    } catch (...) {
-        ClearFields(w, run);
-        throw;
-    }
-    run.Wipe();
-    w.Password.ClearPasswordField();
-    InformationBox(w.Parent, Encrypting(direction) ? EncryptedInPlaceText : DecryptedInPlaceText);
-    return true;
-}
-
-bool Beside(const FileCommandWindows& w, CipherDirection direction, CipherRun& run,
-            const std::string& path, const QString& name)
-{
-    std::optional<File> source = File::TryOpen(path, OpenMode::ReadWrite);
-    if (!source) {
-        CannotOpen(w, run, Encrypting(direction) ? CannotOpenReadOnlyText : CannotOpenText);
-        return false;
-    }
-    // The hash window's file name holds the path while the output is named.
-    w.HashFileName.setText(QString::fromStdString(path));
-    const std::string outputPath = OutputNameBeside(direction, w.HashFileName.text().toStdString());
-    std::optional<File> output = OutputBeside(path, outputPath);
-    if (!output) {
-        run.Wipe();
+    const bool outputProblem =
+        plan.Status == CipherStatus::OutputTaken || plan.Status == CipherStatus::OutputUnusable;
+    if (outputProblem && !inPlace)
         ErrorBox(w.Parent, CannotCreateOutputText);
+    else if (!inPlace && Encrypting(plan.Job.Direction))
+        InformationBox(w.Parent, CannotOpenReadOnlyText);
+    else
+        InformationBox(w.Parent, CannotOpenText); // in place: no new version can be made
+}
+
+bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool inPlace,
+                   const KeyMaterial& key, const QString& name)
+{
+    CipherJob job;
+    job.Direction = direction;
+    job.Where = inPlace ? Placement::InPlace : Placement::Beside;
+    job.Existing = ExistingOutput::Replace; // "overwritten without a question"
+    job.SourceMustBeWritable = true;        // as the windows always opened it
+    job.Source = SelectedFilePath(w.List, name);
+    CipherPlan plan = PlanCipherJob(job);
+    if (plan.Status == CipherStatus::Ready) {
+        try {
+            ProgressRun progress(w.Progress,
+                                 Encrypting(direction) ? QStringLiteral("Encrypting")
+                                                       : QStringLiteral("Decrypting"),
+                                 name);
+            plan = RunCipherJob(std::move(plan), key, &progress);
+        } catch (...) {
+            // A failing stream (a full disk, a read error) still blanks the
+            // password field before the failure goes on to the error report.
+            w.Password.ClearPasswordField();
+            throw;
+        }
+    }
+    if (plan.Status != CipherStatus::Done) {
+        ShowRefusal(w, plan, inPlace);
         w.Password.ClearPasswordField();
-        w.HashFileName.clear();
         return false;
     }
-    try {
-        RunStream(w, direction, run, *source, *output, name);
-        source->Close();
-        output->Close();
-    } catch (...) {
-        // No half output is left to be taken for the whole file.
-        output.reset();
-        RemoveFileQuietly(outputPath.c_str());
-        ClearFields(w, run);
-        throw;
-    }
-    run.Wipe();
     w.Password.ClearPasswordField();
-    w.HashFileName.clear();
-    InformationBox(w.Parent, (Encrypting(direction) ? EncryptedInText : DecryptedInText) +
-                                 QString::fromStdString(outputPath));
+    InformationBox(w.Parent, DoneText(plan, inPlace));
     return true;
 }
 
 } // namespace
-
-std::string OutputNameBeside(CipherDirection direction, const std::string& path)
-{
-    return Encrypting(direction) ? path + ".CPH" : ReplaceExtension(path, ".dec");
-}
 
 bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
                         const PasswordEntry& entry)
 {
     KeyMaterial key;
     MakeKeyMaterial(entry.Bytes, entry.UseDigest, key);
-    const QStringList names = windows.List.SelectedNames();
-    for (const QString& name : names) {
-        CipherRun run(key.Bytes, key.Length);
-        const std::string path = FullPath(windows.List.FolderPath(), name).toStdString();
-        const bool goOn = inPlace ? InPlace(windows, direction, run, path, name)
-                                  : Beside(windows, direction, run, path, name);
-        if (!goOn)
+    {
+        // A password that gives no key ends the command before any file is touched.
+        const CipherRun keyCheck(key.Bytes, key.Length);
+    }
+    for (const QString& name : windows.List.SelectedNames()) {
+        if (!TransformFile(windows, direction, inPlace, key, name))
             return false;
     }
     return true;

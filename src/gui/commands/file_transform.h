@@ -1,13 +1,13 @@
 #pragma once
 // The loop that the encrypt and decrypt commands share: every selected file,
-// in list order, through the cipher stream with one key, in place or into an
-// output beside it, each announced by its own box.
+// in list order, through the file cipher job with one key, in place or into
+// an output beside it (replacing an existing one's name without a question),
+// each announced by its own box.
 
+#include "core/jobs/output_names.h"
 #include "gui/commands/file_command_support.h"
 
 namespace ciphra::gui {
-
-enum class CipherDirection { Encrypt, Decrypt };
 
 inline constexpr const char* CannotOpenText = "File cannot be opened...";
 inline constexpr const char* CannotOpenReadOnlyText =
@@ -19,15 +19,11 @@ inline constexpr const char* EncryptedInText = "File Encrypted in: ";
 inline constexpr const char* DecryptedInPlaceText = "All done. File Decrypted.";
 inline constexpr const char* DecryptedInText = "File Decrypted in: ";
 
-// The output beside a file: the full name with ".CPH" appended when
-// encrypting, the extension replaced by ".dec" when decrypting.
-std::string OutputNameBeside(CipherDirection direction, const std::string& path);
-
-// Runs the selected files through the stream, each with a fresh context
-// keyed from the password entry. A file that cannot be opened, or whose
-// output cannot be created, shows its box, blanks the password field and
-// ends the loop: returns false then (files before it stay done). Key-length
-// and stream failures propagate.
+// Runs the selected files through the job, each with a fresh context keyed
+// from the password entry. A file that cannot be opened (a folder, a FIFO or
+// device, a file the user may not write), or whose output cannot be made,
+// shows its box, blanks the password field and ends the loop: returns false
+// then (files before it stay done). Key-length and stream failures propagate.
 bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
                         const PasswordEntry& entry);
 

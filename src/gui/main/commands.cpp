@@ -2,6 +2,7 @@
 // belongs to the encryption and tools areas are bound here by name and
 // filled in by those areas.
 
+#include "core/jobs/output_names.h"
 #include "gui/commands/decrypt_command.h"
 #include "gui/commands/encrypt_command.h"
 #include "gui/commands/shred_command.h"
@@ -16,27 +17,25 @@
 #include "gui/windows/file_viewer.h"
 #include "gui/windows/text_window.h"
 
-#include <QLineEdit>
-
 namespace ciphra::gui {
 
 void MainWindow::OnEncryptFiles()
 {
-    if (windows_.password == nullptr || windows_.hash == nullptr)
+    if (windows_.password == nullptr)
         return;
     CipherProgressWindow progress(this);
     RunEncryptCommand(
-        {this, *this, *windows_.password, *windows_.hash->fileNameEdit, progress},
+        {this, *this, *windows_.password, progress},
         {commands.selfDecryptingOption->isChecked(), commands.overwriteOption->isChecked()},
         DefaultStubPath());
 }
 
 void MainWindow::OnDecryptFiles()
 {
-    if (windows_.password == nullptr || windows_.hash == nullptr)
+    if (windows_.password == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunDecryptCommand({this, *this, *windows_.password, *windows_.hash->fileNameEdit, progress},
+    RunDecryptCommand({this, *this, *windows_.password, progress},
                       commands.overwriteOption->isChecked());
 }
 

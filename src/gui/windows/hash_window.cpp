@@ -11,7 +11,9 @@
 #include <QRadioButton>
 #include <QScreen>
 
+#include "core/io/path_names.h"
 #include "core/io/posix_file.h"
+#include "core/jobs/date_text.h"
 #include "core/jobs/file_hash.h"
 #include "gui/browse/item_id.h"
 #include "gui/kit/application.h"
@@ -19,7 +21,6 @@
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/banner.h"
-#include "gui/windows/date_time_text.h"
 
 namespace ciphra::gui {
 
@@ -68,8 +69,8 @@ QString PresetReportName(const QString& fileName)
 
 HashWindow::HashWindow(QWidget* parent)
     : QDialog(parent), beep([] { QApplication::beep(); }),
-      dateTimeText([] { return CurrentDateTimeText(); }), banner(new QLabel(this)),
-      fileNameLabel(MakeLabel(this, "Label3", "Filename:", {8, 40})),
+      dateTimeText([] { return QString::fromStdString(LocalDateTimeText()); }),
+      banner(new QLabel(this)), fileNameLabel(MakeLabel(this, "Label3", "Filename:", {8, 40})),
       fileNameEdit(MakeEdit(this, "HashFile", {8, 56})),
       hashLabel(MakeLabel(this, "Label4", "Hash:", {8, 88})),
       hashEdit(MakeEdit(this, "HashFileBox", {8, 104})),

@@ -7,10 +7,10 @@
 #include <QScreen>
 #include <QStyle>
 
+#include "core/jobs/date_text.h"
 #include "core/jobs/shredder.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/windows/banner.h"
-#include "gui/windows/date_time_text.h"
 
 namespace ciphra::gui {
 
@@ -70,7 +70,8 @@ private:
 WipeProgressWindow::WipeProgressWindow(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::MSWindowsFixedSizeDialogHint),
-      beep([] { QApplication::beep(); }), clockText([] { return CurrentDateTimeText(); }),
+      beep([] { QApplication::beep(); }),
+      clockText([] { return QString::fromStdString(LocalDateTimeText()); }),
       banner(new QLabel(this)), trashIcon(new QLabel(this)),
       waitLabel(new QLabel(QStringLiteral("Wiping file, please wait..."), this)),
       progressBar(new QProgressBar(this))
