@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "core/jobs/sfx_writer.h"
@@ -109,6 +110,46 @@ TEST(StubProgram, ThePasswordIsNotEchoedOnATerminal)
     ASSERT_EQ(result.Modes.size(), 1U);
     EXPECT_FALSE(test::EchoOn(result.Modes[0])) << "echo is on at the prompt";
     EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
+}
+
+// Ctrl+Z at the prompt gives the shell the echo back while the stub is
+// stopped, and takes it away again when it goes on.
+TEST(StubProgram, CtrlZAtThePromptKeepsTheEchoOffAfterwards)
+{
+    TempFolder folder;
+    const std::string plain = PatternBytes(300);
+    ProcessRun run;
+    run.Program = WriteProgram(folder, plain, "hidden pw");
+    const TerminalResult result =
+        CheckedRun(run, {WaitFor("Password: "), Type("\x1a"), test::WaitStopped(), ReadMode(),
+                         test::SendSignal(SIGCONT), test::WaitForEcho(false), Type("hidden pw\r")});
+    ASSERT_EQ(result.Modes.size(), 1U);
+    EXPECT_TRUE(test::EchoOn(result.Modes[0])) << "echo is off while the stub is stopped";
+    EXPECT_EQ(result.ExitCode, 0) << result.Out;
+    EXPECT_EQ(result.Out.find("hidden pw"), std::string::npos) << "echoed: " << result.Out;
+    EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
+}
+
+// The stub keeps no large buffer on its stack: under a small stack limit it
+// still restores a file of many chunks.
+TEST(StubProgram, RunsUnderASmallStackLimit)
+{
+    TempFolder folder;
+    const std::string plain = PatternBytes(3 << 20, 5);
+    ProcessRun run;
+    run.Program = WriteProgram(folder, plain, "pw");
+    run.Stdin = "pw\n";
+    run.StderrToStdout = true;
+    run.ChildSetup = [] {
+        const rlimit stack{128 * 1024, 128 * 1024};
+        ::setrlimit(RLIMIT_STACK, &stack);
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+    };
+    const ProcessResult result = CheckedRun(run);
+    EXPECT_EQ(result.ExitCode, 0) << result.Out;
+    EXPECT_EQ(ReadBytes(folder / "report.dec"), plain);
+    EXPECT_EQ(Snapshot(folder.Path()).size(), 3U);
 }
 
 // A display that cannot be opened sends the stub to the terminal as well.
