@@ -52,6 +52,21 @@ int RunProgram(const std::string& program, const QByteArray& password)
     return result.TimedOut ? -1 : result.ExitCode;
 }
 
+// Runs ciphra2k-cli in `folder` with the password in a file; its exit code.
+int RunTool(const TempFolder& folder, std::vector<std::string> args, const std::string& password)
+{
+    TempFolder secrets;
+    WriteBytes(secrets / "pw", password);
+    args.insert(args.begin() + 1, {"--password-file", secrets / "pw"});
+    ProcessRun run;
+    run.Program = CIPHRA_CLI_PATH;
+    run.Args = std::move(args);
+    run.WorkingFolder = folder.Path().string();
+    run.Deadline = std::chrono::seconds(30);
+    const ProcessResult result = RunProcess(run);
+    return result.TimedOut ? -1 : result.ExitCode;
+}
+
 } // namespace
 
 class TestEncryptCommand : public QObject {
@@ -230,6 +245,49 @@ private slots:
 
         QCOMPARE(RunProgram(program, QByteArray("pässword")), 0);
         QCOMPARE(ReadBytes(bench.PathOf("report.dec")), plain);
+    }
+
+    // The windows and ciphra2k-cli run the same jobs: each way of writing
+    // gives the same bytes from both.
+    void windowsAndToolWriteTheSameBytes_data()
+    {
+        QTest::addColumn<bool>("selfDecrypting");
+        QTest::addColumn<bool>("overwrite");
+        QTest::addColumn<bool>("useDigest");
+        QTest::newRow("beside, digest") << false << false << true;
+        QTest::newRow("in place, password's bytes") << false << true << false;
+        QTest::newRow("self-decrypting") << true << false << false;
+    }
+    void windowsAndToolWriteTheSameBytes()
+    {
+        QFETCH(bool, selfDecrypting);
+        QFETCH(bool, overwrite);
+        QFETCH(bool, useDigest);
+        const std::string plain = PatternBytes(70001, 12);
+        CommandBench bench;
+        bench.AddFile("data.bin", plain);
+        if (overwrite)
+            bench.Boxes.QueueAnswer(true);
+        bench.AnswerPassword("same pw", useDigest);
+        Encrypt(bench, {selfDecrypting, overwrite});
+
+        TempFolder tool;
+        WriteBytes(tool / "data.bin", plain);
+        std::vector<std::string> args{selfDecrypting ? "sfx" : "encrypt"};
+        if (overwrite)
+            args.push_back("--in-place");
+        if (!useDigest && !selfDecrypting)
+            args.push_back("--raw-key");
+        if (selfDecrypting)
+            args.insert(args.end(), {"--stub", StubFile});
+        args.push_back("data.bin");
+        QCOMPARE(RunTool(tool, args, "same pw"), 0);
+
+        const std::string name = selfDecrypting ? "data.exe"
+                                 : overwrite    ? "data.bin"
+                                                : "data.bin.CPH";
+        QCOMPARE(ReadBytes(bench.PathOf(name)), ReadBytes(tool / name));
+        QCOMPARE(Snapshot(bench.Folder.Path()), Snapshot(tool.Path()));
     }
 
     // The file of the program's name is reported as it is, and kept.
