@@ -7,28 +7,11 @@
 #include <thread>
 
 #include "cli/cli_fixture.h"
-#include "core/crypto/twofish.h"
-#include "core/jobs/cipher_stream.h"
-#include "core/jobs/key_material.h"
+#include "core/io/posix_file.h"
+#include "support/stream_reference.h"
 
 namespace ciphra::test {
 namespace {
-
-// The stream's own output for the key form the command should use.
-std::string StreamEncrypt(const std::string& plain, const std::string& password, bool raw)
-{
-    TempFolder scratch;
-    WriteBytes(scratch / "p", plain);
-    KeyMaterial key;
-    MakeKeyMaterial(password, !raw, key);
-    TwofishContext ctx;
-    PrepareCipherRun(ctx, key.Bytes, key.Length);
-    File file = File::Open(scratch / "p", OpenMode::ReadWrite);
-    EncryptStream(ctx, file, file);
-    TwofishWipe(ctx);
-    file.Close();
-    return ReadBytes(scratch / "p");
-}
 
 std::vector<std::string> Names(const std::filesystem::path& folder)
 {
@@ -95,7 +78,7 @@ TEST_F(CliTest, BesideRoundTripsEveryKeyForm)
         ProcessResult result = Run(args);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, "data.bin.CPH\n");
-        EXPECT_EQ(ReadBytes(In("data.bin.CPH")), StreamEncrypt(plain, form.Password, form.Raw));
+        EXPECT_EQ(ReadBytes(In("data.bin.CPH")), Encrypted(plain, form.Password, !form.Raw));
 
         args.front() = "decrypt";
         args.back() = "data.bin.CPH";
@@ -126,7 +109,7 @@ TEST_F(CliTest, InPlaceRoundTripsEveryKeyForm)
         ProcessResult result = Run(args);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
         EXPECT_EQ(result.Out, "f\n");
-        EXPECT_EQ(ReadBytes(In("f")), StreamEncrypt(plain, form.Password, form.Raw));
+        EXPECT_EQ(ReadBytes(In("f")), Encrypted(plain, form.Password, !form.Raw));
         args.front() = "decrypt";
         result = Run(args);
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
@@ -165,7 +148,7 @@ TEST_F(CliTest, SeveralFilesWithOnePassword)
     const ProcessResult result = Run({"encrypt", "--password-file=" + password, "one", "two.txt"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, "one.CPH\ntwo.txt.CPH\n");
-    EXPECT_EQ(ReadBytes(In("two.txt.CPH")), StreamEncrypt("second file", "shared", false));
+    EXPECT_EQ(ReadBytes(In("two.txt.CPH")), Encrypted("second file", "shared", true));
 }
 
 TEST_F(CliTest, PasswordFileLosesExactlyOneTrailingLineBreak)
@@ -184,7 +167,7 @@ TEST_F(CliTest, PasswordFileLosesExactlyOneTrailingLineBreak)
         const ProcessResult result =
             Run({"encrypt", "--raw-key", "--password-file", PasswordFile(c.FileContent), "f"});
         ASSERT_EQ(result.ExitCode, 0) << result.Err;
-        EXPECT_EQ(ReadBytes(In("f.CPH")), StreamEncrypt("plain text here", c.Password, true));
+        EXPECT_EQ(ReadBytes(In("f.CPH")), Encrypted("plain text here", c.Password, false));
     }
 }
 
@@ -230,7 +213,7 @@ TEST_F(CliTest, InPlaceFollowsALinkToItsTarget)
         Run({"encrypt", "--in-place", "--password-file", PasswordFile("pw"), "link"});
     ASSERT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_TRUE(std::filesystem::is_symlink(In("link")));
-    EXPECT_EQ(ReadBytes(In("target")), StreamEncrypt("linked content", "pw", false));
+    EXPECT_EQ(ReadBytes(In("target")), Encrypted("linked content", "pw", true));
 }
 
 // Each bad input: a clear message, exit 1, and the folder exactly as before.

@@ -188,10 +188,10 @@ TEST_F(CliTest, AsksForThePasswordOnTheTerminal)
     WriteBytes(In("one"), "first");
     WriteBytes(In("two"), "second");
     // Encrypting asks twice: a typo would lock the data away for good.
-    const TerminalResult result = CheckedRun(
-        Cli({"encrypt", "one", "two"}),
-        {WaitFor("Password: "), ReadMode(), Type("typed secret\r"), WaitFor("Repeat password: "),
-         ReadMode(), Type("typed secret\r")});
+    const TerminalResult result =
+        CheckedRun(Cli({"encrypt", "one", "two"}),
+                   {WaitFor("Password: "), ReadMode(), Type("typed secret\r"),
+                    WaitFor("Repeat password: "), ReadMode(), Type("typed secret\r")});
     ASSERT_EQ(result.ExitCode, 0) << result.Out;
     ASSERT_EQ(result.Modes.size(), 2U);
     EXPECT_FALSE(EchoOn(result.Modes[0])) << "echo is on at the prompt";

@@ -9,26 +9,12 @@
 #include <unistd.h>
 
 #include "cli/cli_fixture.h"
-#include "core/jobs/cipher_stream.h"
-#include "core/jobs/key_material.h"
+#include "support/stream_reference.h"
 
 namespace ciphra::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Encrypted(const std::string& plain, const std::string& password)
-{
-    TempFolder scratch;
-    WriteBytes(scratch / "p", plain);
-    KeyMaterial key;
-    MakeKeyMaterial(password, true, key);
-    CipherRun run(key.Bytes, key.Length);
-    File file = File::Open(scratch / "p", OpenMode::ReadWrite);
-    EncryptStream(run.Context(), file, file);
-    file.Close();
-    return ReadBytes(scratch / "p");
-}
 
 bool Contains(const std::string& text, const std::string& part)
 {

@@ -3,10 +3,6 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "core/crypto/twofish.h"
-#include "core/jobs/cipher_stream.h"
-#include "core/jobs/key_material.h"
-
 namespace ciphra::test {
 
 QStringList FakeFileList::SelectedNames() const
@@ -73,40 +69,6 @@ std::vector<QString> CommandBench::BoxTexts() const
     for (const auto& box : Boxes.Boxes())
         texts.push_back(box.title + "|" + box.text);
     return texts;
-}
-
-namespace {
-
-std::string Run(const std::string& input, const std::string& password, bool useDigest, bool encrypt)
-{
-    TempFolder folder;
-    const std::string path = folder / "data";
-    WriteBytes(path, input);
-    KeyMaterial key;
-    MakeKeyMaterial(password, useDigest, key);
-    TwofishContext context;
-    PrepareCipherRun(context, key.Bytes, key.Length);
-    {
-        File file = File::Open(path, OpenMode::ReadWrite);
-        if (encrypt)
-            EncryptStream(context, file, file);
-        else
-            DecryptStream(context, file, file);
-    }
-    TwofishWipe(context);
-    return ReadBytes(path);
-}
-
-} // namespace
-
-std::string Encrypted(const std::string& plain, const std::string& password, bool useDigest)
-{
-    return Run(plain, password, useDigest, true);
-}
-
-std::string Decrypted(const std::string& cipher, const std::string& password, bool useDigest)
-{
-    return Run(cipher, password, useDigest, false);
 }
 
 } // namespace ciphra::test

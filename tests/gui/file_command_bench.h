@@ -14,6 +14,7 @@
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/cipher_progress_window.h"
+#include "support/stream_reference.h"
 #include "support/test_files.h"
 
 namespace ciphra::test {
@@ -65,7 +66,5 @@ public:
 };
 
 // The bytes the stream gives for `plain` with the password, as the commands key it.
-std::string Encrypted(const std::string& plain, const std::string& password, bool useDigest);
-std::string Decrypted(const std::string& cipher, const std::string& password, bool useDigest);
 
 } // namespace ciphra::test

@@ -2,31 +2,18 @@
 #include "core/io/path_names.h"
 
 #include "core/io/posix_file.h"
-#include "core/jobs/cipher_stream.h"
-#include "core/jobs/key_material.h"
+#include "support/stream_reference.h"
 #include "support/test_files.h"
 
 namespace ciphra::test {
 
 namespace {
 
-// The stream over a scratch file with the key the CLI derives.
+// The stream with the key the CLI derives.
 std::string Transform(bool encrypt, bool digest, const std::string& bytes)
 {
-    KeyMaterial key;
-    MakeKeyMaterial(TestPassword, digest, key);
-    TwofishContext ctx;
-    PrepareCipherRun(ctx, key.Bytes, key.Length);
-    TempFolder scratch;
-    const std::string path = scratch / "data";
-    WriteBytes(path, bytes);
-    {
-        File file = File::Open(path, OpenMode::ReadWrite);
-        encrypt ? EncryptStream(ctx, file, file) : DecryptStream(ctx, file, file);
-        file.Close();
-    }
-    TwofishWipe(ctx);
-    return ReadBytes(path);
+    return encrypt ? Encrypted(bytes, TestPassword, digest)
+                   : Decrypted(bytes, TestPassword, digest);
 }
 
 } // namespace

@@ -73,7 +73,8 @@ private:
     std::string workingName_; // empty once named, released or removed
     File file_;
     int slot_ = -1;                    // the interrupt record of the working file
-    BackgroundFlush* flush_ = nullptr; // owned; never made in the stub, which has no threads
+    // Owned; never made in the stub, which has no threads.
+    [[maybe_unused]] BackgroundFlush* flush_ = nullptr;
 };
 
 } // namespace ciphra

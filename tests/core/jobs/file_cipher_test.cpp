@@ -8,6 +8,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "support/stream_reference.h"
 #include "support/test_files.h"
 
 namespace ciphra {
@@ -25,18 +26,8 @@ constexpr std::string_view Password = "file cipher test";
 // The stream's own transformation of `bytes`, as a reference.
 std::string Transformed(const std::string& bytes, CipherDirection direction)
 {
-    TempFolder scratch;
-    WriteBytes(scratch / "f", bytes);
-    KeyMaterial key;
-    MakeKeyMaterial(Password, true, key);
-    CipherRun run(key.Bytes, key.Length);
-    File file = File::Open(scratch / "f", OpenMode::ReadWrite);
-    if (direction == CipherDirection::Encrypt)
-        EncryptStream(run.Context(), file, file);
-    else
-        DecryptStream(run.Context(), file, file);
-    file.Close();
-    return ReadBytes(scratch / "f");
+    return direction == CipherDirection::Encrypt ? test::Encrypted(bytes, Password)
+                                                 : test::Decrypted(bytes, Password);
 }
 
 CipherJob Job(CipherDirection direction, Placement where, ExistingOutput existing,

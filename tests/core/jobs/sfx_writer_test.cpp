@@ -7,6 +7,7 @@
 
 #include "core/crypto/twofish.h"
 #include "core/jobs/output_names.h"
+#include "support/stream_reference.h"
 #include "support/test_files.h"
 
 namespace ciphra {
@@ -17,22 +18,6 @@ using test::ReadBytes;
 using test::Snapshot;
 using test::TempFolder;
 using test::WriteBytes;
-
-// The cipher stream's encryption of `plain` keyed with the password's bytes.
-std::string RawKeyEncryption(const TempFolder& folder, const std::string& plain,
-                             const std::string& password)
-{
-    const std::string path = folder / "expected.tmp";
-    WriteBytes(path, plain);
-    CipherRun run(password.data(), static_cast<std::int32_t>(password.size()));
-    {
-        File file = File::Open(path, OpenMode::ReadWrite);
-        EncryptStream(run.Context(), file, file);
-    }
-    std::string bytes = ReadBytes(path);
-    std::remove(path.c_str());
-    return bytes;
-}
 
 TEST(SfxWriter, ProgramIsTheStubFollowedByTheRawKeyPayload)
 {
@@ -49,7 +34,7 @@ TEST(SfxWriter, ProgramIsTheStubFollowedByTheRawKeyPayload)
         const std::string bytes = ReadBytes(program);
         ASSERT_EQ(bytes.size(), stub.size() + length);
         EXPECT_TRUE(bytes.compare(0, stub.size(), stub) == 0);
-        EXPECT_EQ(bytes.substr(stub.size()), RawKeyEncryption(folder, plain, password));
+        EXPECT_EQ(bytes.substr(stub.size()), test::Encrypted(plain, password, false));
         EXPECT_EQ(ReadBytes(folder / "report.doc"), plain);
         struct stat info {};
         ASSERT_EQ(stat(program.c_str(), &info), 0);
