@@ -11,11 +11,11 @@ namespace {
 // command's usage message and help begin with it.
 struct Command {
     std::string_view Name;
-    std::vector<std::string_view> Forms;
+    std::string_view Forms[2]; // the second may be empty
     int (*Run)(const Arguments&, CliIo&);
 };
 
-const Command Commands[] = {
+constexpr Command Commands[] = {
     {"encrypt",
      {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
      &RunEncryptCommand},
@@ -38,7 +38,9 @@ void PrintTopHelp(std::ostream& out)
         << "Commands:\n";
     for (const Command& command : Commands) {
         for (const std::string_view form : command.Forms) {
-            out << "  ciphra2k-cli " << form << '\n';
+            if (!form.empty()) {
+                out << "  ciphra2k-cli " << form << '\n';
+            }
         }
     }
     out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options.\n"

@@ -72,17 +72,19 @@ void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options
                        const std::string& stubPath)
 {
     // Asked even when the self-decrypting way, which never overwrites, is chosen.
-    if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion))
+    if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion)) {
         return;
+    }
     PasswordEntry entry;
     if (!AskPassword(windows.Password, entry)) {
         EndStep(windows);
         return;
     }
-    if (options.SelfDecrypting)
+    if (options.SelfDecrypting) {
         WriteProgram(windows, entry, stubPath);
-    else if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry))
+    } else if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry)) {
         EndStep(windows);
+    }
 }
 
 } // namespace ciphra::gui

@@ -14,8 +14,9 @@ PasswordEntry::~PasswordEntry()
 
 bool AskPassword(PasswordDialog& dialog, PasswordEntry& entry)
 {
-    if (!dialog.AskPassword())
+    if (!dialog.AskPassword()) {
         return false;
+    }
     entry.Bytes.assign(dialog.Password().View());
     entry.UseDigest = dialog.UseDigest();
     return true;

@@ -16,8 +16,9 @@ bool Encrypting(CipherDirection direction)
 // keep what it held, and the box must not let the user think otherwise.
 QString OtherLinksNote(nlink_t links)
 {
-    if (links == 0)
+    if (links == 0) {
         return {};
+    }
     return QStringLiteral("\n\nNote: %1 other hard link%2 to this file still hold%3 its former "
                           "contents.")
         .arg(links)
@@ -28,9 +29,10 @@ QString OtherLinksNote(nlink_t links)
 QString DoneText(const CipherPlan& plan, bool inPlace)
 {
     const bool encrypting = Encrypting(plan.Job.Direction);
-    if (inPlace)
+    if (inPlace) {
         return (encrypting ? EncryptedInPlaceText : DecryptedInPlaceText) +
                OtherLinksNote(plan.OtherLinks);
+    }
     return (encrypting ? EncryptedInText : DecryptedInText) + ShownPath(plan.Output);
 }
 
@@ -39,12 +41,13 @@ void ShowRefusal(const FileCommandWindows& w, const CipherPlan& plan, bool inPla
 {
     const bool outputProblem =
         plan.Status == CipherStatus::OutputTaken || plan.Status == CipherStatus::OutputUnusable;
-    if (outputProblem && !inPlace)
+    if (outputProblem && !inPlace) {
         ErrorBox(w.Parent, CannotCreateOutputText);
-    else if (!inPlace && Encrypting(plan.Job.Direction))
+    } else if (!inPlace && Encrypting(plan.Job.Direction)) {
         InformationBox(w.Parent, CannotOpenReadOnlyText);
-    else
+    } else {
         InformationBox(w.Parent, CannotOpenText); // in place: no new version can be made
+    }
 }
 
 bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool inPlace,
@@ -93,8 +96,9 @@ bool TransformSelection(const FileCommandWindows& windows, CipherDirection direc
         const CipherRun keyCheck(key.Bytes, key.Length);
     }
     for (const QString& name : windows.List.SelectedNames()) {
-        if (!TransformFile(windows, direction, inPlace, key, name))
+        if (!TransformFile(windows, direction, inPlace, key, name)) {
             return false;
+        }
     }
     return true;
 }
