@@ -258,11 +258,11 @@ const char* TwofishKeyLengthMessage() noexcept
 #endif
 }
 
-void TwofishSetKey(TwofishContext& ctx, const void* key, std::int32_t length,
-                   const void* startVector)
+bool TwofishTrySetKey(TwofishContext& ctx, const void* key, std::int32_t length,
+                      const void* startVector) noexcept
 {
     if (length <= 0 || length > 32) {
-        throw Exception(TwofishKeyLengthMessage());
+        return false;
     }
 
     if (startVector != nullptr) {
@@ -316,7 +316,18 @@ void TwofishSetKey(TwofishContext& ctx, const void* key, std::int32_t length,
 #endif
 
     SecureWipeObject(material);
+    return true;
 }
+
+#if defined(__cpp_exceptions)
+void TwofishSetKey(TwofishContext& ctx, const void* key, std::int32_t length,
+                   const void* startVector)
+{
+    if (!TwofishTrySetKey(ctx, key, length, startVector)) {
+        throw Exception(TwofishKeyLengthMessage());
+    }
+}
+#endif
 
 void TwofishEncryptBlock(const TwofishContext& ctx, const void* in, void* out) noexcept
 {

@@ -30,12 +30,20 @@ struct TwofishContext {
 // or the stub's short one when compiled with CIPHRA_STUB_BUILD.
 const char* TwofishKeyLengthMessage() noexcept;
 
-// Key setup. Throws ciphra::Exception(TwofishKeyLengthMessage()) when
-// length <= 0 or length > 32, leaving the context untouched. Keys are padded
-// with zero bytes: 1-16 bytes give a 128-bit key, 17-24 192, 25-32 256.
-// With `startVector` (16 bytes) both vectors take its bytes, else zero.
+// Key setup. Returns false, leaving the context untouched, when length <= 0
+// or length > 32. Keys are padded with zero bytes: 1-16 bytes give a 128-bit
+// key, 17-24 192, 25-32 256. With `startVector` (16 bytes) both vectors take
+// its bytes, else zero.
+bool TwofishTrySetKey(TwofishContext& ctx, const void* key, std::int32_t length,
+                      const void* startVector) noexcept;
+
+#if defined(__cpp_exceptions)
+// The same, throwing ciphra::Exception(TwofishKeyLengthMessage()) where
+// TwofishTrySetKey returns false. Builds without exceptions (the Windows
+// stub) have only TwofishTrySetKey.
 void TwofishSetKey(TwofishContext& ctx, const void* key, std::int32_t length,
                    const void* startVector);
+#endif
 
 // StartVector := ChainVector := encryption of 16 zero bytes.
 void TwofishDeriveStartVector(TwofishContext& ctx) noexcept;

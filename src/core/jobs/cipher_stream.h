@@ -15,12 +15,9 @@
 
 #include "core/crypto/twofish.h"
 #include "core/io/posix_file.h"
+#include "core/jobs/chunk_stream.h"
 
 namespace ciphra {
-
-// Bytes per read and write. Larger chunks cost fewer system calls; the
-// output does not depend on the size (one CBC chain, tail rule at the end).
-inline constexpr std::size_t StreamChunkSize = std::size_t{256} * 1024;
 
 // Reports bytes done while a stream runs (for progress windows).
 class StreamProgress {
@@ -31,8 +28,8 @@ protected:
     ~StreamProgress() = default;
 };
 
-// TwofishSetKey(ctx, key, length, none) then TwofishDeriveStartVector.
-// Throws the key-length exception when length is outside 1..32.
+// KeyCipherRun (chunk_stream.h); throws the key-length exception when length
+// is outside 1..32.
 void PrepareCipherRun(TwofishContext& ctx, const void* keyMaterial, std::int32_t length);
 
 // The cipher context of one run: keyed by PrepareCipherRun when made (so a

@@ -20,12 +20,6 @@
 
 namespace ciphra {
 
-enum class StreamDirection { Encrypt, Decrypt };
-
-// Of a k-byte tail (k < 16) at `tail`, bytes 1..k-1 are XORed with bytes
-// 1..k-1 of S, the next CBC encryption of the chain vector; byte 0 stays.
-void ApplyTailRule(TwofishContext& ctx, std::uint8_t* tail, std::size_t k) noexcept;
-
 // The contract of EncryptStream / DecryptStream.
 void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
                         StreamDirection direction, std::uint64_t outputStart);
