@@ -12,7 +12,7 @@ bool KeyCipherRun(TwofishContext& ctx, const void* keyMaterial, std::int32_t len
     TwofishDeriveStartVector(ctx);
     // The key setup and the block cipher leave key words in the frames they
     // used and in vector registers; nothing later is sure to overwrite them.
-    SecureWipeStack(16 * 1024);
+    SecureWipeStack(std::size_t{16} * 1024);
     return true;
 }
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <elf.h>
 
+#include "core/jobs/pe_image.h"
+
 namespace ciphra {
 namespace {
 
@@ -71,13 +73,43 @@ std::uint64_t ElfImageLength(File& file)
     return extent.End();
 }
 
+namespace {
+
+class FileImageBytes final : public ImageBytes {
+public:
+    explicit FileImageBytes(File& file) : file_(file) {}
+    bool ReadAt(void* bytes, std::size_t n, std::uint64_t offset) override
+    {
+        return file_.ReadAt(bytes, n, offset) == n;
+    }
+
+private:
+    File& file_;
+};
+
+} // namespace
+
+std::uint64_t ProgramImageLength(File& file)
+{
+    char magic[2] = {};
+    if (file.ReadAt(magic, sizeof magic, 0) == sizeof magic && magic[0] == 'M' && magic[1] == 'Z') {
+        FileImageBytes bytes(file);
+        const std::uint64_t length = PeImageLength(bytes, file.Size());
+        if (length == 0) {
+            throw Exception(NotAProgram);
+        }
+        return length;
+    }
+    return ElfImageLength(file);
+}
+
 bool IsStubImage(File& file)
 {
     // A stub is a few tens of KiB; anything far larger is not one.
     constexpr std::uint64_t LargestStub = std::uint64_t{1} << 22;
     const std::uint64_t size = file.Size();
     try {
-        if (size > LargestStub || ElfImageLength(file) != size) {
+        if (size > LargestStub || ProgramImageLength(file) != size) {
             return false;
         }
     } catch (const Exception&) {

@@ -20,6 +20,11 @@ namespace ciphra {
 // file does not start with a well-formed 64-bit ELF image that fits in it.
 std::uint64_t ElfImageLength(File& file);
 
+// The length of the program image at the start of `file`: a 64-bit ELF
+// image (the Linux stub) or a PE32+ image (the Windows stub, pe_image.h).
+// Throws ciphra::Exception when the file starts with neither, well-formed.
+std::uint64_t ProgramImageLength(File& file);
+
 // SfdPayloadOffset of the program stored in `file`: the length of its stub.
 inline std::uint64_t SfdPayloadOffset(File& file)
 {
@@ -32,9 +37,10 @@ inline std::uint64_t SfdPayloadOffset(File& file)
 #define CIPHRA_STUB_MARKER "ciphra2k sfdstub: the payload follows this image"
 inline constexpr char StubMarkerReversed[] = "egami siht swollof daolyap eht :butsdfs k2arhpic";
 
-// True when `file` is a stub as this project builds them: it carries the
-// stub's marker, and its ELF image ends exactly at its end (so that the
-// program written from it finds its payload). The file position is left alone.
+// True when `file` is a stub as this project builds them, for Linux or for
+// Windows: it carries the stub's marker, and its program image ends exactly
+// at its end (so that the program written from it finds its payload). The
+// file position is left alone.
 bool IsStubImage(File& file);
 
 } // namespace ciphra
