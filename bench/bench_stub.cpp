@@ -10,7 +10,7 @@
 
 #include "core/crypto/twofish.h"
 #include "core/jobs/cipher_stream.h"
-#include "stub/decrypt_routine.h"
+#include "stub/posix_system.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr const char* Password = "benchmark password";
 
 class Quiet final : public ciphra::stub::MessageSink {
 public:
-    void ShowMessage(const char*, const std::string&) override {}
+    void ShowMessage(const char*, const char*) override {}
 };
 
 std::filesystem::path ScratchFolder()

@@ -1,119 +1,125 @@
 #include "stub/decrypt_routine.h"
 
 #include <cstdint>
-#include <optional>
 
-#include "core/io/output_file.h"
-#include "core/io/path_names.h"
-#include "core/jobs/cipher_stream.h"
-#include "core/jobs/output_names.h"
-#include "core/jobs/stub_image.h"
+#include "core/crypto/twofish.h"
+#include "stub/message_text.h"
 
 namespace ciphra::stub {
 namespace {
 
 // "report (2).dec" up to "report (99).dec" when "report.dec" is taken.
-constexpr int AlternativeNames = 99;
+constexpr unsigned AlternativeNames = 99;
 
-struct Outcome {
-    const char* Title = StubTitle;
-    std::string Text;
-    bool Restored = false;
+// The key schedule of one run, wiped however the run ends.
+struct KeySchedule {
+    TwofishContext Context{};
+    ~KeySchedule() { TwofishWipe(Context); }
 };
 
-// The program file, positioned at its payload; nothing when it cannot be
-// read as a stub followed by a payload.
-std::optional<File> OpenPayload(const std::string& ownPath)
+// `name` with its extension replaced by " (n).dec": "report.dec" gives
+// "report (2).dec", a name without a dot gets it appended.
+void AlternativeName(const char* name, unsigned n, MessageText& alternative)
 {
-    std::optional<File> self = File::TryOpen(ownPath, OpenMode::ReadOnly);
-    if (!self) {
-        return std::nullopt;
+    std::size_t stem = 0;
+    std::size_t length = 0;
+    for (; name[length] != '\0'; ++length) {
+        if (name[length] == '.') {
+            stem = length;
+        }
     }
-    try {
-        self->Seek(SfdPayloadOffset(*self));
-    } catch (const Exception&) {
-        return std::nullopt;
-    }
-    return self;
+    alternative.Append(name, name[stem] == '.' ? stem : length) << " (" << n << ").dec";
+}
+
+// A failed step after the working file was made: it goes, and the reason
+// is the message.
+bool Failed(StubSystem& system, MessageText& text)
+{
+    text << system.Failure();
+    system.RemoveWorkingFile();
+    return false;
 }
 
 // Gives the restored file its name. When the name is taken, the user's file
 // stays as it is and the data goes under the first free alternative name.
-Outcome Publish(OutputFile& restored)
+bool Publish(StubSystem& system, MessageText& text)
 {
-    const std::string& output = restored.FinalPath();
-    if (restored.PublishNew()) {
-        return {StubTitle, DecryptedText, true};
+    const char* name = system.RestoredName();
+    Naming naming = system.NameWorkingFile(name);
+    if (naming == Naming::Named) {
+        text << DecryptedText;
+        return true;
     }
-    std::string holder;
-    for (int n = 2; n <= AlternativeNames && holder.empty(); ++n) {
-        const std::string candidate =
-            NameOf(ReplaceExtension(output, " (" + std::to_string(n) + ").dec"));
-        if (restored.PublishNewAs(candidate)) {
-            holder = candidate;
+    MessageText holder;
+    for (unsigned n = 2; n <= AlternativeNames && naming == Naming::Taken; ++n) {
+        MessageText alternative;
+        AlternativeName(name, n, alternative);
+        naming = system.NameWorkingFile(alternative.Get());
+        if (naming == Naming::Named) {
+            holder << alternative.Get();
         }
     }
-    if (holder.empty()) {
-        holder = NameOf(restored.Release());
+    if (naming == Naming::Failed) {
+        return Failed(system, text);
     }
-    return {StubTitle, "The file name " + NameOf(output) +
-                           " is already taken.\rThe decrypted file was saved as " + holder + "."};
+    if (naming == Naming::Taken) {
+        holder << system.KeepWorkingFile();
+    }
+    text << "The file name " << name << " is already taken.\rThe decrypted file was saved as "
+         << holder.Get() << ".";
+    return false;
 }
 
-Outcome Decrypt(const std::string& ownPath, std::string_view password)
+bool Decrypt(StubSystem& system, std::string_view password, const char*& title, MessageText& text)
 {
     if (password.empty()) {
-        return {PasswordCheckTitle, PasswordRequiredText};
+        title = PasswordCheckTitle;
+        text << PasswordRequiredText;
+        return false;
     }
 
     // The key is checked before any file is touched. Anything over 32 bytes
     // is refused alike; 33 stands for them all.
-    std::optional<CipherRun> run;
-    try {
-        run.emplace(password.data(),
-                    static_cast<std::int32_t>(password.size() > 32 ? 33 : password.size()));
-    } catch (const Exception& error) {
-        return {StubTitle, error.what()};
+    KeySchedule key;
+    if (!KeyCipherRun(key.Context, password.data(),
+                      static_cast<std::int32_t>(password.size() > 32 ? 33 : password.size()))) {
+        text << TwofishKeyLengthMessage();
+        return false;
     }
 
-    std::optional<OutputFile> restored;
-    try {
-        restored.emplace(OutputPathFor(ownPath));
-    } catch (const FileError& error) {
-        return {StubTitle,
-                "Cannot write in the folder " + FolderOf(ownPath) + ".\r" + error.what()};
+    if (!system.CreateWorkingFile()) {
+        text << "Cannot write in the folder " << system.FolderName() << ".\r" << system.Failure();
+        return false;
     }
-    std::optional<File> payload = OpenPayload(ownPath);
-    if (!payload) {
-        return {CrcCheckTitle, UnableToDecryptText};
+    if (!system.OpenPayload()) {
+        system.RemoveWorkingFile();
+        title = CrcCheckTitle;
+        text << UnableToDecryptText;
+        return false;
     }
-    DecryptStream(run->Context(), *payload, restored->Handle(), nullptr, 0);
-    run->Wipe();
+    if (!RunChunkStream(key.Context, StreamDirection::Decrypt, system)) {
+        // A file error while copying or decrypting.
+        return Failed(system, text);
+    }
+    TwofishWipe(key.Context);
     // On disk before it takes its name: a crash right after the message must
     // not leave an empty or partial file under the final name. A failing
     // flush ends here, and the working file goes.
-    restored->Finish(MaskedPermissions(0666));
-    return Publish(*restored);
+    if (!system.FinishWorkingFile()) {
+        return Failed(system, text);
+    }
+    return Publish(system, text);
 }
 
 } // namespace
 
-std::string OutputPathFor(const std::string& ownPath)
+bool DecryptPayload(StubSystem& system, std::string_view password, MessageSink& messages)
 {
-    return RestoredPathOf(ownPath);
-}
-
-bool DecryptPayload(const std::string& ownPath, std::string_view password, MessageSink& messages)
-{
-    Outcome outcome;
-    try {
-        outcome = Decrypt(ownPath, password);
-    } catch (const Exception& error) {
-        // A file error while copying or decrypting; the working file is gone.
-        outcome = {StubTitle, error.what()};
-    }
-    messages.ShowMessage(outcome.Title, outcome.Text);
-    return outcome.Restored;
+    const char* title = StubTitle;
+    MessageText text;
+    const bool restored = Decrypt(system, password, title, text);
+    messages.ShowMessage(title, text.Get());
+    return restored;
 }
 
 } // namespace ciphra::stub

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "core/io/terminal.h"
-#include "stub/decrypt_routine.h"
+#include "stub/posix_system.h"
 
 namespace ciphra::stub {
 namespace {
@@ -18,11 +18,11 @@ constexpr std::size_t PasswordLineCapacity = 1024;
 class TerminalMessages final : public MessageSink {
 public:
     // The terminal shows the text alone, without the box's title.
-    void ShowMessage(const char* /*title*/, const std::string& text) override
+    void ShowMessage(const char* /*title*/, const char* text) override
     {
         std::string lines = text;
         std::replace(lines.begin(), lines.end(), '\r', '\n');
-        std::FILE* stream = text == DecryptedText ? stdout : stderr;
+        std::FILE* stream = std::string_view(text) == DecryptedText ? stdout : stderr;
         std::fputs(lines.c_str(), stream);
         std::fputc('\n', stream);
     }

@@ -6,7 +6,7 @@
 #include <cstddef>
 
 #include "core/crypto/wipe.h"
-#include "stub/decrypt_routine.h"
+#include "stub/posix_system.h"
 #include "stub/x11_canvas.h"
 #include "stub/x11_message_box.h"
 
@@ -92,7 +92,7 @@ public:
         }
     }
 
-    void ShowMessage(const char* title, const std::string& text) override
+    void ShowMessage(const char* title, const char* text) override
     {
         RunMessageBox(canvas_, window_, title, text, *this);
     }

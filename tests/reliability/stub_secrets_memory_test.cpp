@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "core/crypto/twofish.h"
-#include "stub/decrypt_routine.h"
+#include "stub/posix_system.h"
 #include "support/memory_search.h"
 #include "support/test_files.h"
 
@@ -18,7 +18,7 @@ constexpr char Password[] = "Zq8 stub marker pw 77";
 
 class Messages final : public ciphra::stub::MessageSink {
 public:
-    void ShowMessage(const char*, const std::string& text) override { Last = text; }
+    void ShowMessage(const char*, const char* text) override { Last = text; }
     std::string Last;
 };
 

@@ -1,4 +1,4 @@
-#include "stub/decrypt_routine.h"
+#include "stub/posix_system.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -22,7 +22,7 @@ using Message = std::pair<std::string, std::string>;
 
 class Recorder final : public MessageSink {
 public:
-    void ShowMessage(const char* title, const std::string& text) override
+    void ShowMessage(const char* title, const char* text) override
     {
         Shown.emplace_back(title, text);
     }
