@@ -40,13 +40,15 @@ bool IsFile(const std::string& path)
 
 std::string StubPathFor(const std::string& programFolder)
 {
-    const std::string beside = programFolder + "/" + StubName;
-    if (IsFile(beside))
+    std::string beside = programFolder + "/" + StubName;
+    if (IsFile(beside)) {
         return beside;
-    const std::string installed =
+    }
+    std::string installed =
         FolderOf(programFolder) + "/" + CIPHRA_INSTALLED_STUB_DIR + "/" + StubName;
-    if (IsFile(installed))
+    if (IsFile(installed)) {
         return installed;
+    }
     return beside;
 }
 

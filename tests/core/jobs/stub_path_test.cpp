@@ -33,10 +33,11 @@ TEST(StubPathFor, PrefersTheStubBesideTheProgramThenTheInstalledOne)
         std::filesystem::create_directories(root.Path() / "bin");
         std::filesystem::create_directories(root.Path() / "lib/ciphra2k");
         const auto make = [](Made what, const std::string& path) {
-            if (what == File)
+            if (what == File) {
                 test::WriteBytes(path, "stub");
-            else if (what == Folder)
+            } else if (what == Folder) {
                 std::filesystem::create_directory(path);
+            }
         };
         make(c.Beside, root / "bin/sfdstub.dtt");
         make(c.Installed, root / "lib/ciphra2k/sfdstub.dtt");
