@@ -173,6 +173,21 @@ void FileListView::ClearSelection()
     Selection()->clearSelection();
 }
 
+void FileListView::SelectRows(const std::vector<int>& rows)
+{
+    QItemSelection selection;
+    for (const int row : rows) {
+        selection.select(model_.index(row, 0), model_.index(row, 0));
+    }
+    Selection()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (rows.empty()) {
+        return;
+    }
+    const QModelIndex first = model_.index(rows.front(), 0);
+    Selection()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    CurrentView()->scrollTo(first);
+}
+
 void FileListView::SelectFirstRow()
 {
     if (model_.EntryCount() == 0)

@@ -95,6 +95,17 @@ public:
     void OnTreeClick();
     void OnTreeChange();
 
+    // ----- Paths from outside: the command line -----
+    // Lists the folder of the first given path that exists: that folder
+    // itself, or a file's folder with the given entries of that folder
+    // selected and the file commands enabled. Given paths that do not exist
+    // are named in one error box. Relative paths and "file:" URLs are taken
+    // as AbsoluteGivenPath does.
+    void ShowGivenPaths(const QStringList& paths);
+    // Lists folder with the entries called names selected; the file
+    // commands are enabled when any is.
+    void ShowFolderWithSelection(const QString& folder, const QStringList& names);
+
     // ----- Commands (commands.cpp) -----
     void OnEncryptFiles();
     void OnDecryptFiles();
