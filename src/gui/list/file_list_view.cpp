@@ -62,6 +62,10 @@ void SetCommonViewOptions(QAbstractItemView& view)
     view.setSelectionBehavior(QAbstractItemView::SelectRows);
     view.setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.setContextMenuPolicy(Qt::NoContextMenu); // opened only by the release rule
+    // Rows dragged out give a file manager their files; nothing is dropped in.
+    view.setDragEnabled(true);
+    view.setDragDropMode(QAbstractItemView::DragOnly);
+    view.setDefaultDropAction(Qt::CopyAction);
 }
 
 } // namespace
