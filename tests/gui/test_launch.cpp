@@ -222,6 +222,11 @@ private slots:
             QVERIFY(dialogs.Shown().empty());
         }
         {
+            MessageBoxScript boxes;
+            QCOMPARE(RunLaunchedCommand(FileCommandKind::Shred, {"/"}), LaunchFailed);
+            QVERIFY(boxes.Boxes().empty());
+        }
+        {
             MessageBoxScript boxes; // the confirmation is answered "&No"
             QCOMPARE(RunLaunchedCommand(FileCommandKind::Shred, {Q(one / "a.txt")}), LaunchFailed);
         }

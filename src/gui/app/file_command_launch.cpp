@@ -94,10 +94,15 @@ int RunLaunchedCommand(FileCommandKind command, const QStringList& paths,
         return LaunchFailed;
     }
 
+    // "/" is in no folder: no command can take it.
+    const std::vector<FolderFiles> groups = GroupByFolder(absolute);
+    if (groups.empty()) {
+        return LaunchFailed;
+    }
     CommandWindows windows;
     QSettings settings;
     const StoredOptions options = ReadOptions(settings);
-    for (const FolderFiles& group : GroupByFolder(absolute)) {
+    for (const FolderFiles& group : groups) {
         // The hash window shows one file at a time.
         std::vector<QStringList> runs;
         if (command == FileCommandKind::Hash) {
