@@ -43,7 +43,8 @@ void PrintTopHelp(std::ostream& out)
             }
         }
     }
-    out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options.\n"
+    out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options,\n"
+        << "\"ciphra2k-cli --version\" for the version.\n"
         << "Passwords are read from --password-file or asked on the terminal, never\n"
         << "taken from the command line or the environment.\n";
 }
@@ -91,6 +92,10 @@ int RunCli(const Arguments& args, CliIo& io)
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintTopHelp(io.Out);
+        return ExitOk;
+    }
+    if (args[0] == "--version") {
+        io.Out << "ciphra2k-cli " << CIPHRA_VERSION << '\n';
         return ExitOk;
     }
     for (const Command& command : Commands) {

@@ -20,9 +20,41 @@ std::string RestoredPathOf(const std::string& programPath)
     return ReplaceExtension(programPath, ".dec");
 }
 
+namespace {
+
+constexpr const char* StubName = "sfdstub.dtt";
+
+// The installed stub's folder relative to the installation's root, the
+// folder above the programs' one; the build passes the one its install
+// rules use.
+#ifndef CIPHRA_INSTALLED_STUB_DIR
+#define CIPHRA_INSTALLED_STUB_DIR "lib/ciphra2k"
+#endif
+
+bool IsFile(const std::string& path)
+{
+    return IdentityOf(path).has_value() && !IsDirectory(path);
+}
+
+} // namespace
+
+std::string StubPathFor(const std::string& programFolder)
+{
+    std::string beside = programFolder + "/" + StubName;
+    if (IsFile(beside)) {
+        return beside;
+    }
+    std::string installed =
+        FolderOf(programFolder) + "/" + CIPHRA_INSTALLED_STUB_DIR + "/" + StubName;
+    if (IsFile(installed)) {
+        return installed;
+    }
+    return beside;
+}
+
 std::string DefaultStubPath()
 {
-    return FolderOf(ResolvePath("/proc/self/exe")) + "/sfdstub.dtt";
+    return StubPathFor(FolderOf(ResolvePath("/proc/self/exe")));
 }
 
 } // namespace ciphra

@@ -19,7 +19,14 @@ std::string SelfDecryptingProgramPath(const std::string& plainPath);
 // What a self-decrypting program restores: its own extension replaced by ".dec".
 std::string RestoredPathOf(const std::string& programPath);
 
-// The stub "sfdstub.dtt" in the folder of the running program.
+// The stub "sfdstub.dtt" for a program in programFolder: beside it, as in a
+// build tree, when a file is there; else where an installation keeps it
+// ("/usr/lib/ciphra2k/sfdstub.dtt" for a program in "/usr/bin") when a file
+// is there; else the path beside the program, which the missing-stub
+// message then names.
+std::string StubPathFor(const std::string& programFolder);
+
+// StubPathFor the folder of the running program.
 std::string DefaultStubPath();
 
 } // namespace ciphra

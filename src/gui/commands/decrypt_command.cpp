@@ -17,15 +17,18 @@ void EndStep(const FileCommandWindows& w)
 
 } // namespace
 
-void RunDecryptCommand(const FileCommandWindows& windows, bool overwrite)
+bool RunDecryptCommand(const FileCommandWindows& windows, bool overwrite)
 {
-    if (overwrite && !ConfirmBox(windows.Parent, OverwriteOnDecryptQuestion))
-        return;
+    if (overwrite && !ConfirmBox(windows.Parent, OverwriteOnDecryptQuestion)) {
+        return false;
+    }
     PasswordEntry entry;
-    if (AskPassword(windows.Password, entry) &&
-        !TransformSelection(windows, CipherDirection::Decrypt, overwrite, entry))
-        return;
+    const bool asked = AskPassword(windows.Password, entry);
+    if (asked && !TransformSelection(windows, CipherDirection::Decrypt, overwrite, entry)) {
+        return false;
+    }
     EndStep(windows);
+    return asked;
 }
 
 } // namespace ciphra::gui

@@ -14,8 +14,9 @@ inline constexpr const char* OverwriteOnDecryptQuestion =
     "unless\nyou enter the correct password to decrypt. all\ndata will be lost. Continue?";
 
 // Runs the command to its end; `overwrite` is "&Overwrite file on encryption".
-// Failures of the stream or of the key setup end the command and reach the
-// error report.
-void RunDecryptCommand(const FileCommandWindows& windows, bool overwrite);
+// Returns true when every file was decrypted, false after a "No", a Cancel
+// or a file that could not be done. Failures of the stream or of the key
+// setup end the command and reach the error report.
+bool RunDecryptCommand(const FileCommandWindows& windows, bool overwrite);
 
 } // namespace ciphra::gui

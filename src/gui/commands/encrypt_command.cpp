@@ -24,13 +24,13 @@ void EndStep(const FileCommandWindows& w)
 // The program is keyed with the password's own bytes whatever the digest
 // choice says: the stub has no SHA-1. Only the first selected file counts;
 // the list stays as it is.
-void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
+bool WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
                   const std::string& stubPath)
 {
     const QStringList names = w.List.SelectedNames();
     if (names.isEmpty()) {
         w.Password.ClearPasswordField();
-        return;
+        return false;
     }
     {
         // A password that gives no key ends the command before any file is
@@ -53,38 +53,42 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
     case SfxStatus::SourceUnusable:
         InformationBox(w.Parent, CannotOpenText);
         w.Password.ClearPasswordField();
-        return;
+        return false;
     case SfxStatus::ProgramNameTaken:
         w.Password.ClearPasswordField();
         ErrorBox(w.Parent, DecryptorNameTakenText + ShownPath(outcome.Program));
-        return;
+        return false;
     case SfxStatus::Done:
         w.Password.ClearPasswordField();
         QApplication::beep();
         PlainBox(w.Parent, DecryptorSpawnedText + ShownPath(outcome.Program));
-        return;
+        return true;
     }
+    return false;
 }
 
 } // namespace
 
-void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
+bool RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
                        const std::string& stubPath)
 {
     // Asked even when the self-decrypting way, which never overwrites, is chosen.
     if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion)) {
-        return;
+        return false;
     }
     PasswordEntry entry;
     if (!AskPassword(windows.Password, entry)) {
         EndStep(windows);
-        return;
+        return false;
     }
     if (options.SelfDecrypting) {
-        WriteProgram(windows, entry, stubPath);
-    } else if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry)) {
-        EndStep(windows);
+        return WriteProgram(windows, entry, stubPath);
     }
+    if (!TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry)) {
+        return false;
+    }
+    EndStep(windows);
+    return true;
 }
 
 } // namespace ciphra::gui

@@ -22,9 +22,11 @@ inline constexpr const char* DecryptorSpawnedText = "Decryptor spawned to file::
 inline constexpr const char* DecryptorNameTakenText =
     "Decryptor not written: a file of its name already exists:\n";
 
-// Runs the command to its end. Failures of the stream or of the key setup
-// are not caught here: they end the command and reach the error report.
-void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
+// Runs the command to its end; returns true when every file was encrypted
+// (or the program written), false after a "No", a Cancel or a file that
+// could not be done. Failures of the stream or of the key setup are not
+// caught here: they end the command and reach the error report.
+bool RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
                        const std::string& stubPath);
 
 } // namespace ciphra::gui

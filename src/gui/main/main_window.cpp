@@ -34,6 +34,7 @@ MainWindow::MainWindow(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ciphra 2K V2.0 Beta1"));
     BuildLayout();
+    AcceptFileDrops();
     RestorePlacement();
     OnCreate();
 }
@@ -218,6 +219,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
         bool consumed = true;
         RunGuarded([&] { consumed = OnPathBoxKeyDown(static_cast<QKeyEvent*>(event)); });
         return consumed;
+    }
+    if (watched == commands.toolBar &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop)) {
+        return OnToolbarDrag(event);
     }
     return QMainWindow::eventFilter(watched, event);
 }
