@@ -22,8 +22,6 @@ std::string RestoredPathOf(const std::string& programPath)
 
 namespace {
 
-constexpr const char* StubName = "sfdstub.dtt";
-
 // The installed stub's folder relative to the installation's root, the
 // folder above the programs' one; the build passes the one its install
 // rules use.
@@ -38,23 +36,28 @@ bool IsFile(const std::string& path)
 
 } // namespace
 
-std::string StubPathFor(const std::string& programFolder)
+const char* StubFileName(StubTarget target)
 {
-    std::string beside = programFolder + "/" + StubName;
+    return target == StubTarget::Windows ? "sfdstub-win.dtt" : "sfdstub.dtt";
+}
+
+std::string StubPathFor(const std::string& programFolder, StubTarget target)
+{
+    const std::string name = StubFileName(target);
+    std::string beside = programFolder + "/" + name;
     if (IsFile(beside)) {
         return beside;
     }
-    std::string installed =
-        FolderOf(programFolder) + "/" + CIPHRA_INSTALLED_STUB_DIR + "/" + StubName;
+    std::string installed = FolderOf(programFolder) + "/" + CIPHRA_INSTALLED_STUB_DIR + "/" + name;
     if (IsFile(installed)) {
         return installed;
     }
     return beside;
 }
 
-std::string DefaultStubPath()
+std::string DefaultStubPath(StubTarget target)
 {
-    return StubPathFor(FolderOf(ResolvePath("/proc/self/exe")));
+    return StubPathFor(FolderOf(ResolvePath("/proc/self/exe")), target);
 }
 
 } // namespace ciphra

@@ -19,14 +19,21 @@ std::string SelfDecryptingProgramPath(const std::string& plainPath);
 // What a self-decrypting program restores: its own extension replaced by ".dec".
 std::string RestoredPathOf(const std::string& programPath);
 
-// The stub "sfdstub.dtt" for a program in programFolder: beside it, as in a
+// The system a self-decrypting program is written for: each has its stub.
+enum class StubTarget { Linux, Windows };
+
+// The stub's file name: "sfdstub.dtt" for Linux, "sfdstub-win.dtt" for
+// Windows.
+const char* StubFileName(StubTarget target);
+
+// The stub for `target` for a program in programFolder: beside it, as in a
 // build tree, when a file is there; else where an installation keeps it
 // ("/usr/lib/ciphra2k/sfdstub.dtt" for a program in "/usr/bin") when a file
 // is there; else the path beside the program, which the missing-stub
 // message then names.
-std::string StubPathFor(const std::string& programFolder);
+std::string StubPathFor(const std::string& programFolder, StubTarget target = StubTarget::Linux);
 
 // StubPathFor the folder of the running program.
-std::string DefaultStubPath();
+std::string DefaultStubPath(StubTarget target = StubTarget::Linux);
 
 } // namespace ciphra

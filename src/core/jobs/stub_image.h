@@ -12,6 +12,7 @@
 #include <string>
 
 #include "core/io/posix_file.h"
+#include "core/jobs/stub_marker.h"
 
 namespace ciphra {
 
@@ -30,12 +31,6 @@ inline std::uint64_t SfdPayloadOffset(File& file)
 {
     return ElfImageLength(file);
 }
-
-// The text every stub carries, so that a writer can tell a stub from any
-// other program. Only the stub holds it as it reads: the writer spells it
-// backwards (StubMarkerReversed) and turns it round when it looks.
-#define CIPHRA_STUB_MARKER "ciphra2k sfdstub: the payload follows this image"
-inline constexpr char StubMarkerReversed[] = "egami siht swollof daolyap eht :butsdfs k2arhpic";
 
 // True when `file` is a stub as this project builds them, for Linux or for
 // Windows: it carries the stub's marker, and its program image ends exactly

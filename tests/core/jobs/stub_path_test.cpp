@@ -45,6 +45,22 @@ TEST(StubPathFor, PrefersTheStubBesideTheProgramThenTheInstalledOne)
     }
 }
 
+// Each target has its own stub, found by the same rule; the other target's
+// stub is never taken for it.
+TEST(StubPathFor, EachTargetHasItsOwnStub)
+{
+    const test::TempFolder root;
+    std::filesystem::create_directories(root.Path() / "bin");
+    std::filesystem::create_directories(root.Path() / "lib/ciphra2k");
+    test::WriteBytes(root / "bin/sfdstub.dtt", "linux stub");
+    test::WriteBytes(root / "lib/ciphra2k/sfdstub-win.dtt", "windows stub");
+    EXPECT_EQ(StubPathFor(root / "bin", StubTarget::Linux), root / "bin/sfdstub.dtt");
+    EXPECT_EQ(StubPathFor(root / "bin", StubTarget::Windows),
+              root / "lib/ciphra2k/sfdstub-win.dtt");
+    std::filesystem::remove(root / "lib/ciphra2k/sfdstub-win.dtt");
+    EXPECT_EQ(StubPathFor(root / "bin", StubTarget::Windows), root / "bin/sfdstub-win.dtt");
+}
+
 TEST(StubPathFor, FollowsALinkToTheInstalledStub)
 {
     const test::TempFolder root;
