@@ -25,7 +25,9 @@ constexpr Command Commands[] = {
     {"hash", {"hash [--base64] FILE", "hash [--base64] --report OUT FILE"}, &RunHashCommand},
     {"shred", {"shred [--passes N] [--yes] FILE..."}, &RunShredCommand},
     {"text", {"text encrypt|decrypt [--password-file F]"}, &RunTextCommand},
-    {"sfx", {"sfx [--password-file F] [--stub PATH] FILE"}, &RunSfxCommand},
+    {"sfx",
+     {"sfx [--target linux|windows] [--password-file F] [--stub PATH] FILE"},
+     &RunSfxCommand},
 };
 
 constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";
@@ -71,6 +73,9 @@ std::string UsageOf(std::string_view command)
             continue;
         }
         for (const std::string_view form : each.Forms) {
+            if (form.empty()) {
+                continue;
+            }
             usage.append(usage.empty() ? "Usage: " : "\n       ")
                 .append("ciphra2k-cli ")
                 .append(form);

@@ -1,5 +1,6 @@
 // "sfx": writes a self-decrypting program for one file.
 
+#include <optional>
 #include <ostream>
 
 #include "cli/cli.h"
@@ -15,9 +16,10 @@ namespace {
 
 constexpr const char* SfxHelp = R"(
 Writes a self-decrypting program for FILE: FILE's name with its extension
-replaced by ".exe" ("report.doc" gives "report.exe"). Run on any Linux machine,
-the program asks for the password (in a small window, or on the terminal when
-there is no display) and restores FILE beside itself with the extension ".dec".
+replaced by ".exe" ("report.doc" gives "report.exe"). Run on any Linux machine
+(or on 64-bit Windows, with --target windows), the program asks for the
+password (in a small window, or on Linux on the terminal when there is no
+display) and restores FILE beside itself with the extension ".dec".
 
 The payload is keyed with the password's own bytes, so the password must be
 1 to 32 bytes long; a password typed on the terminal is asked twice. FILE is
@@ -25,19 +27,34 @@ encrypted while it is copied: its plain bytes are written nowhere. An existing
 file of the program's name is never replaced.
 
 Options:
+  --target T          the system the program runs on: linux (the default) or
+                      windows
   --password-file F   read the password from F, less one trailing line break
                       (LF or CR LF); without it the password is asked on the
                       terminal
-  --stub PATH         the stub to put in front of the payload; by default
-                      sfdstub.dtt beside this tool, or else the installed one
-                      in ../lib/ciphra2k from this tool's folder. It must be a
-                      stub of self-decrypting programs.
+  --stub PATH         the stub to put in front of the payload; by default the
+                      target's, sfdstub.dtt or sfdstub-win.dtt, beside this
+                      tool, or else the installed one in ../lib/ciphra2k from
+                      this tool's folder. It must be a stub of self-decrypting
+                      programs.
   --help              show this help
 
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
 )";
 
 constexpr std::size_t LongestRawKey = 32;
+
+// The --target value; nothing when it names no target.
+std::optional<StubTarget> TargetNamed(const std::optional<std::string>& name)
+{
+    if (!name || *name == "linux") {
+        return StubTarget::Linux;
+    }
+    if (*name == "windows") {
+        return StubTarget::Windows;
+    }
+    return std::nullopt;
+}
 
 std::string Problem(const SfxOutcome& outcome, const std::string& plainPath)
 {
@@ -57,9 +74,17 @@ int RunSfxCommand(const Arguments& arguments, CliIo& io)
     const std::string usage = UsageOf("sfx");
     Arguments args = arguments;
     std::optional<std::string> stubPath;
+    std::optional<std::string> targetName;
     CommandLine line;
     if (auto problem = TakeValueOption(args, "--stub", stubPath)) {
         return ReportUsage(io, *problem, usage);
+    }
+    if (auto problem = TakeValueOption(args, "--target", targetName)) {
+        return ReportUsage(io, *problem, usage);
+    }
+    const std::optional<StubTarget> target = TargetNamed(targetName);
+    if (!target) {
+        return ReportUsage(io, "--target takes linux or windows, not " + *targetName, usage);
     }
     if (auto problem = ParseCommandLine(args, {}, true, line)) {
         return ReportUsage(io, *problem, usage);
@@ -85,7 +110,7 @@ int RunSfxCommand(const Arguments& arguments, CliIo& io)
                                  "the password of a self-decrypting program must be 1 to 32 bytes");
         }
         const SfxOutcome outcome = WriteSelfDecryptingProgram(
-            plainPath, password.View(), stubPath ? *stubPath : DefaultStubPath());
+            plainPath, password.View(), stubPath ? *stubPath : DefaultStubPath(*target));
         if (outcome.Status != SfxStatus::Done) {
             return ReportFailure(io, Problem(outcome, plainPath));
         }

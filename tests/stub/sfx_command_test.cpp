@@ -64,6 +64,41 @@ TEST(SfxCommand, WritesTheProgramBesideTheFile)
     }
 }
 
+#ifdef CIPHRA_WINDOWS_STUB_FILE
+// Without --stub, the target's stub beside the tool goes in front (the
+// test programs sit beside both stubs, as ciphra2k-cli does).
+TEST(SfxCommand, TheTargetChoosesTheStub)
+{
+    const std::string linuxStub = ReadBytes(CIPHRA_STUB_FILE);
+    const std::string windowsStub = ReadBytes(CIPHRA_WINDOWS_STUB_FILE);
+    const struct {
+        const char* Name;
+        Arguments Extra; // before FILE
+        const std::string& Stub;
+    } cases[] = {
+        {"no target", {}, linuxStub},
+        {"--target linux", {"--target", "linux"}, linuxStub},
+        {"--target windows", {"--target", "windows"}, windowsStub},
+        {"--target=windows", {"--target=windows"}, windowsStub},
+        {"--stub wins over --target",
+         {"--target", "windows", "--stub", CIPHRA_STUB_FILE},
+         linuxStub},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TempFolder folder;
+        WriteBytes(folder / "data.bin", PatternBytes(1234));
+        Arguments args = c.Extra;
+        args.push_back(folder / "data.bin");
+        const Outcome outcome = RunSfx(args);
+        EXPECT_EQ(outcome.ExitCode, ExitOk) << outcome.Err;
+        const std::string program = ReadBytes(folder / "data.exe");
+        EXPECT_EQ(program.size(), c.Stub.size() + 1234);
+        EXPECT_EQ(program.substr(0, c.Stub.size()), c.Stub);
+    }
+}
+#endif
+
 TEST(SfxCommand, FailuresAndUsageErrors)
 {
     const struct {
@@ -75,6 +110,11 @@ TEST(SfxCommand, FailuresAndUsageErrors)
         {"no FILE", {"--stub", CIPHRA_STUB_FILE}, ExitUsage, "give exactly one FILE"},
         {"two FILEs", {"FOLDER/data.bin", "FOLDER/data.bin"}, ExitUsage, "give exactly one FILE"},
         {"--stub without value", {"FOLDER/data.bin", "--stub"}, ExitUsage, "--stub needs"},
+        {"--target without value", {"FOLDER/data.bin", "--target"}, ExitUsage, "--target needs"},
+        {"unknown target",
+         {"--target", "macos", "FOLDER/data.bin"},
+         ExitUsage,
+         "--target takes linux or windows, not macos"},
         {"unknown option", {"--raw-key", "FOLDER/data.bin"}, ExitUsage, "unknown option --raw-key"},
         {"password too long",
          {"--password-file", "FOLDER/long.txt", "--stub", CIPHRA_STUB_FILE, "FOLDER/data.bin"},
