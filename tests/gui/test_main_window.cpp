@@ -197,6 +197,41 @@ private slots:
         QCOMPARE(settings.value("OverWr").toString(), QString(overWrOn ? "1" : "0"));
     }
 
+    // The system self-decrypting programs are written for: one of the two
+    // marks, read from "SelfDecFor" (1 is Windows, anything else Linux) and
+    // written back at close.
+    void selfDecryptingForIsReadAndWritten_data()
+    {
+        QTest::addColumn<QVariant>("stored");
+        QTest::addColumn<bool>("windows");
+        QTest::newRow("missing") << QVariant() << false;
+        QTest::newRow("0") << QVariant(0) << false;
+        QTest::newRow("1") << QVariant(1) << true;
+        QTest::newRow("2") << QVariant(2) << false;
+        QTest::newRow("text") << QVariant("windows") << false;
+    }
+    void selfDecryptingForIsReadAndWritten()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(bool, windows);
+        if (stored.isValid()) {
+            QSettings().setValue("SelfDecFor", stored);
+        }
+        {
+            ProgramWindows programWindows;
+            MainWindow& w = programWindows.Main();
+            QCOMPARE(w.commands.windowsTargetOption->isChecked(), windows);
+            QCOMPARE(w.commands.linuxTargetOption->isChecked(), !windows);
+            w.show();
+            // The other mark: the two are exclusive.
+            (windows ? w.commands.linuxTargetOption : w.commands.windowsTargetOption)->trigger();
+            QCOMPARE(w.commands.windowsTargetOption->isChecked(), !windows);
+            QCOMPARE(w.commands.linuxTargetOption->isChecked(), windows);
+            w.close();
+        }
+        QCOMPARE(QSettings().value("SelfDecFor").toString(), QString(windows ? "0" : "1"));
+    }
+
     void optionToggleTakesEffectAtOnceAndIsStoredAtClose()
     {
         ProgramWindows windows;
@@ -322,13 +357,15 @@ private slots:
              "E&xit"},
             {"&String / clipboard encryption", "&Encrypt clipboard", "&Decrypt clipboard",
              "Empty &clipboard"},
-            {"Create self-&decrypting files", "&Overwrite file on encryption", "-",
-             "&Go one level up - (BckSpc)", "&Choose dir - (Enter)", "&Refresh list - (F5)", "-",
-             "&Show color info"},
+            {"Create self-&decrypting files", "Self-decrypting &for",
+             "&Overwrite file on encryption", "-", "&Go one level up - (BckSpc)",
+             "&Choose dir - (Enter)", "&Refresh list - (F5)", "-", "&Show color info"},
             {"&Help on...", "&About"},
         };
         for (int i = 0; i < menus.size(); ++i)
             QCOMPARE(Captions(w.menuBar()->actions()[i]->menu()->actions()), menus[i]);
+        QCOMPARE(Captions(w.commands.selfDecryptingForMenu->actions()),
+                 QStringList({"&Linux", "&Windows"}));
         QCOMPARE(Captions(w.commands.contextMenu->actions()),
                  QStringList({"&Encrypt file", "&Decrypt file", "&Hash file", "&Shred file",
                               "&View file", "-", "E&mpty clipboard", "&Refresh list"}));

@@ -57,7 +57,8 @@ bool RunOn(FileCommandKind command, GivenFiles& files, CommandWindows& w,
     switch (command) {
     case FileCommandKind::Encrypt:
         return RunEncryptCommand({nullptr, files, w.password, w.cipherProgress},
-                                 {options.selfDecrypting, options.overwrite}, DefaultStubPath());
+                                 {options.selfDecrypting, options.overwrite},
+                                 DefaultStubPath(options.selfDecryptingFor));
     case FileCommandKind::Decrypt:
         return RunDecryptCommand({nullptr, files, w.password, w.cipherProgress}, options.overwrite);
     case FileCommandKind::Shred:

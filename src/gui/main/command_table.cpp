@@ -72,6 +72,16 @@ std::vector<QAction*> CommandTable::FileCommands() const
             decryptAction, hashAction,    shredAction, viewAction};
 }
 
+StubTarget CommandTable::SelfDecryptingFor() const
+{
+    return windowsTargetOption->isChecked() ? StubTarget::Windows : StubTarget::Linux;
+}
+
+void CommandTable::SetSelfDecryptingFor(StubTarget target) const
+{
+    (target == StubTarget::Windows ? windowsTargetOption : linuxTargetOption)->setChecked(true);
+}
+
 CommandTable BuildCommandTable(MainWindow& w)
 {
     static const bool artRegistered = (RegisterArt(), true);
@@ -107,6 +117,18 @@ CommandTable BuildCommandTable(MainWindow& w)
     QMenu* options = bar->addMenu(QStringLiteral("&Options"));
     t.selfDecryptingOption = MenuItem(w, options, "Createselfdecryptingfiles1",
                                       "Create self-&decrypting files", QKeySequence(), nullptr);
+    t.selfDecryptingForMenu = options->addMenu(QStringLiteral("Self-decrypting &for"));
+    t.selfDecryptingForMenu->setObjectName(QStringLiteral("Selfdecryptingfor1"));
+    t.linuxTargetOption = MenuItem(w, t.selfDecryptingForMenu, "SelfdecryptingforLinux1", "&Linux",
+                                   QKeySequence(), nullptr);
+    t.windowsTargetOption = MenuItem(w, t.selfDecryptingForMenu, "SelfdecryptingforWindows1",
+                                     "&Windows", QKeySequence(), nullptr);
+    auto* targets = new QActionGroup(&w);
+    for (QAction* target : {t.linuxTargetOption, t.windowsTargetOption}) {
+        target->setCheckable(true);
+        targets->addAction(target);
+    }
+    t.linuxTargetOption->setChecked(true);
     t.overwriteOption = MenuItem(w, options, "Overwritefileonencryption1",
                                  "&Overwrite file on encryption", QKeySequence(), nullptr);
     // A checkable action turns its own check mark over and does nothing else:

@@ -6,6 +6,8 @@
 
 #include <QAction>
 
+#include "core/jobs/output_names.h"
+
 class QActionGroup;
 class QMenu;
 class QToolBar;
@@ -29,6 +31,10 @@ struct CommandTable {
     QAction* emptyClipboardAction = nullptr;
     // "&Options"
     QAction* selfDecryptingOption = nullptr;
+    // "Self-decrypting &for": one of "&Linux" and "&Windows" is checked.
+    QMenu* selfDecryptingForMenu = nullptr;
+    QAction* linuxTargetOption = nullptr;
+    QAction* windowsTargetOption = nullptr;
     QAction* overwriteOption = nullptr;
     QAction* upOneLevelAction = nullptr;
     QAction* chooseFolderAction = nullptr;
@@ -59,6 +65,9 @@ struct CommandTable {
 
     // The nine controls SetFileCommandsEnabled switches, in its order.
     std::vector<QAction*> FileCommands() const;
+    // The system whose mark "Self-decrypting for" shows, and setting it.
+    StubTarget SelfDecryptingFor() const;
+    void SetSelfDecryptingFor(StubTarget target) const;
 };
 
 // Builds the menu bar, the toolbar and the context menu of window.

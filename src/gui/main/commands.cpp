@@ -27,7 +27,7 @@ void MainWindow::OnEncryptFiles()
     RunEncryptCommand(
         {this, *this, *windows_.password, progress},
         {commands.selfDecryptingOption->isChecked(), commands.overwriteOption->isChecked()},
-        DefaultStubPath());
+        DefaultStubPath(commands.SelfDecryptingFor()));
 }
 
 void MainWindow::OnDecryptFiles()

@@ -136,8 +136,10 @@ void MainWindow::OnCreate()
     const StoredOptions options = ReadOptions(settings);
     storedSelfDecrypting = options.selfDecrypting;
     storedOverwrite = options.overwrite;
+    storedSelfDecryptingFor = options.selfDecryptingFor;
     commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
     commands.overwriteOption->setChecked(storedOverwrite);
+    commands.SetSelfDecryptingFor(storedSelfDecryptingFor);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -150,8 +152,9 @@ void MainWindow::OnClose()
 {
     storedSelfDecrypting = commands.selfDecryptingOption->isChecked();
     storedOverwrite = commands.overwriteOption->isChecked();
+    storedSelfDecryptingFor = commands.SelfDecryptingFor();
     QSettings settings;
-    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite});
+    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite, storedSelfDecryptingFor});
 }
 
 void MainWindow::SetFileCommandsEnabled(bool state)

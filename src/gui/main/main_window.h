@@ -58,6 +58,7 @@ public:
     // ----- State other areas use -----
     bool storedSelfDecrypting = false;
     bool storedOverwrite = false;
+    StubTarget storedSelfDecryptingFor = StubTarget::Linux;
     bool wipeSucceeded = false;
     CommandTable commands;
     QComboBox* pathBox = nullptr;

@@ -61,6 +61,12 @@ StoredOptions ReadOptions(QSettings& settings)
     StoredOptions options;
     if (ReadFlag(settings, QStringLiteral("SelfDec"), options.selfDecrypting))
         ReadFlag(settings, QStringLiteral("OverWr"), options.overwrite);
+    bool isInteger = false;
+    const int target =
+        settings.value(QStringLiteral("SelfDecFor")).toString().trimmed().toInt(&isInteger);
+    if (isInteger && target == 1) {
+        options.selfDecryptingFor = StubTarget::Windows;
+    }
     return options;
 }
 
@@ -68,6 +74,8 @@ void WriteOptions(QSettings& settings, const StoredOptions& options)
 {
     settings.setValue(QStringLiteral("SelfDec"), options.selfDecrypting ? 1 : 0);
     settings.setValue(QStringLiteral("OverWr"), options.overwrite ? 1 : 0);
+    settings.setValue(QStringLiteral("SelfDecFor"),
+                      options.selfDecryptingFor == StubTarget::Windows ? 1 : 0);
 }
 
 Placement ReadPlacement(QSettings& settings, const QRect& designed, const QSize& screen)

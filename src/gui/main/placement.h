@@ -5,6 +5,8 @@
 
 #include <QRect>
 
+#include "core/jobs/output_names.h"
+
 class QSettings;
 
 namespace ciphra::gui {
@@ -12,13 +14,17 @@ namespace ciphra::gui {
 struct StoredOptions {
     bool selfDecrypting = false;
     bool overwrite = false;
+    StubTarget selfDecryptingFor = StubTarget::Linux;
 };
 
 // Reads "SelfDec", then "OverWr", each if present; any non-zero integer is
 // on. Reading stops at the first value that is not an integer, leaving the
-// options not yet read off.
+// options not yet read off. "SelfDecFor", the system self-decrypting
+// programs are written for, is read on its own: 1 is Windows, anything
+// else Linux.
 StoredOptions ReadOptions(QSettings& settings);
-// Writes both options as 1 or 0.
+// Writes the two options as 1 or 0, and "SelfDecFor" as 0 (Linux) or 1
+// (Windows).
 void WriteOptions(QSettings& settings, const StoredOptions& options);
 
 struct Placement {
