@@ -24,6 +24,7 @@ deb="$(ls "$build"/ciphra2k_*.deb)"
 dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
 dpkg-deb --contents "$deb" | awk '{print $6}' >"$work/contents"
 for path in ./usr/bin/ciphra2k ./usr/bin/ciphra2k-cli ./usr/lib/ciphra2k/sfdstub.dtt \
+            ./usr/lib/ciphra2k/sfdstub-win.dtt \
             ./usr/share/applications/org.tavik.Ciphra2k.desktop \
             ./usr/share/metainfo/org.tavik.Ciphra2k.metainfo.xml \
             ./usr/share/mime/packages/ciphra2k.xml \
@@ -56,6 +57,7 @@ echo "--- the installed programs"
 [[ "$(ciphra2k --version)" == "ciphra2k $(dpkg-query -W -f='${Version}' ciphra2k)" ]] ||
   fail "ciphra2k --version: $(ciphra2k --version)"
 [[ ! -e /usr/bin/sfdstub.dtt ]] || fail "the stub is installed as a program"
+[[ ! -x /usr/lib/ciphra2k/sfdstub-win.dtt ]] || fail "the Windows stub is executable"
 
 # A self-decrypting program made with the installed stub, run without a
 # display: it asks on the terminal and restores the file beside itself.
@@ -68,6 +70,13 @@ cmp -s <(head -c "$(stat -c %s /usr/lib/ciphra2k/sfdstub.dtt)" "$work/sfx/report
 printf 'secret\n' | env -u DISPLAY "$work/sfx/report.exe" >"$work/sfx.log" 2>&1 ||
   { cat "$work/sfx.log"; fail "report.exe failed"; }
 cmp "$work/sfx/report.doc" "$work/sfx/report.dec" || fail "report.dec differs from report.doc"
+
+# The same for Windows starts with the installed Windows stub.
+mkdir "$work/sfx-win"
+cp "$work/sfx/report.doc" "$work/sfx-win/"
+ciphra2k-cli sfx --target windows --password-file "$work/pw" "$work/sfx-win/report.doc"
+cmp -s <(head -c "$(stat -c %s /usr/lib/ciphra2k/sfdstub-win.dtt)" "$work/sfx-win/report.exe") \
+  /usr/lib/ciphra2k/sfdstub-win.dtt || fail "report.exe for Windows does not start with its stub"
 
 # The main window, offscreen, on a folder: it must still be running after
 # it started (it ends only when closed).
