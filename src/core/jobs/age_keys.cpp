@@ -20,15 +20,20 @@ constexpr std::size_t LongestKeyFile = std::size_t{1} << 20;
 // The whole file into wiped memory.
 void ReadKeyFile(const std::string& path, SecretText& text)
 {
-    File file = File::OpenRegular(path, OpenMode::ReadOnly);
     char buffer[4096];
-    std::size_t n = 0;
-    while ((n = file.Read(buffer, sizeof buffer)) > 0) {
-        text.Append(buffer, n);
-        if (text.Size() > LongestKeyFile) {
-            SecureWipe(buffer, sizeof buffer);
-            throw Exception(path + ": too large for a key file");
+    try {
+        File file = File::OpenRegular(path, OpenMode::ReadOnly);
+        std::size_t n = 0;
+        while ((n = file.Read(buffer, sizeof buffer)) > 0) {
+            text.Append(buffer, n);
+            if (text.Size() > LongestKeyFile) {
+                SecureWipe(buffer, sizeof buffer);
+                throw Exception(path + ": too large for a key file");
+            }
         }
+    } catch (const FileError& error) {
+        SecureWipe(buffer, sizeof buffer);
+        throw FileError(error.ErrorNumber(), path + ": " + error.what());
     }
     SecureWipe(buffer, sizeof buffer);
 }

@@ -43,8 +43,8 @@ Recipient RecipientOf(const Identity& identity);
 void GenerateIdentity(Identity& out);
 
 // Read the files. Throw ciphra::Exception "<path>: <reason>" (a line that is
-// no key gives its number; a file of another key type says so) and
-// FileError when the file cannot be read.
+// no key gives its number), or FileError "<path>: <reason>" when the file
+// cannot be read.
 std::vector<Recipient> ReadRecipientsFile(const std::string& path);
 std::vector<Identity> ReadIdentityFile(const std::string& path);
 
