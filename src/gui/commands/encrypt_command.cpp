@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/jobs/cipher_stream.h"
 #include "core/jobs/sfx_writer.h"
@@ -74,14 +75,28 @@ void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options
     // Asked even when the self-decrypting way, which never overwrites, is chosen.
     if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion))
         return;
+    const bool age = options.AgeFormat && !options.SelfDecrypting;
     PasswordEntry entry;
-    if (!AskPassword(windows.Password, entry)) {
+    bool asked = false;
+    {
+        std::optional<DigestOptionHidden> digestHidden;
+        if (age)
+            digestHidden.emplace(windows.Password);
+        asked = AskPassword(windows.Password, entry);
+    }
+    if (!asked) {
         EndStep(windows);
         return;
     }
-    if (options.SelfDecrypting)
+    if (options.SelfDecrypting) {
         WriteProgram(windows, entry, stubPath);
-    else if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry))
+        return;
+    }
+    TransformKeys keys;
+    keys.Password = &entry;
+    keys.CphFiles = !age;
+    if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite,
+                           age ? CipherFormat::Age : CipherFormat::Cph, keys))
         EndStep(windows);
 }
 
