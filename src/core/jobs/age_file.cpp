@@ -1,8 +1,14 @@
 #include "core/jobs/age_file.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "core/crypto/wipe.h"
 #include "core/jobs/age_armor.h"
@@ -256,18 +262,130 @@ void Report(StreamProgress* progress, std::uint64_t done, std::uint64_t total)
     }
 }
 
+// Writes one buffer at a time on a helper thread while the caller seals or
+// opens the next one, so that the cipher and the disk work at once. Buffers
+// are written in the order posted; a write that fails stops the ones after
+// it, and its error is thrown to the caller at the next Post or at Finish.
+// Without a thread (a file of one batch, or none could be started) each
+// write runs at once on the caller's.
+class WriteBehind {
+public:
+    using Write = std::function<void(const std::uint8_t*, std::size_t)>;
+
+    WriteBehind(Write write, bool threaded) : write_(std::move(write))
+    {
+        if (threaded) {
+            try {
+                thread_ = std::thread([this] { Loop(); });
+            } catch (const std::system_error&) {
+                // Every write runs on the calling thread instead.
+            }
+        }
+    }
+
+    ~WriteBehind()
+    {
+        if (thread_.joinable()) {
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                stop_ = true;
+            }
+            wake_.notify_all();
+            thread_.join(); // after the write under way, if any
+        }
+    }
+
+    WriteBehind(const WriteBehind&) = delete;
+    WriteBehind& operator=(const WriteBehind&) = delete;
+
+    // Waits for the write before to end, then hands this one over. The
+    // buffer must stay untouched until the next Post or Finish returns.
+    void Post(const std::uint8_t* data, std::size_t n)
+    {
+        if (!thread_.joinable()) {
+            write_(data, n);
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return data_ == nullptr; });
+        if (error_) {
+            std::rethrow_exception(error_);
+        }
+        data_ = data;
+        size_ = n;
+        wake_.notify_all();
+    }
+
+    // Waits until every posted write has ended; throws the error of a failed one.
+    void Finish()
+    {
+        if (!thread_.joinable()) {
+            return;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        idle_.wait(lock, [this] { return data_ == nullptr; });
+        if (error_) {
+            std::rethrow_exception(error_);
+        }
+    }
+
+private:
+    void Loop()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (true) {
+            wake_.wait(lock, [this] { return stop_ || data_ != nullptr; });
+            if (data_ == nullptr) {
+                return;
+            }
+            const bool failed = error_ != nullptr;
+            const std::uint8_t* const data = data_;
+            const std::size_t size = size_;
+            lock.unlock();
+            std::exception_ptr error;
+            if (!failed) {
+                try {
+                    write_(data, size);
+                } catch (...) {
+                    error = std::current_exception();
+                }
+            }
+            lock.lock();
+            if (error) {
+                error_ = error;
+            }
+            data_ = nullptr;
+            idle_.notify_all();
+        }
+    }
+
+    Write write_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    const std::uint8_t* data_ = nullptr; // the write posted and not yet ended
+    std::size_t size_ = 0;
+    std::exception_ptr error_;
+    bool stop_ = false;
+};
+
 // Seals the plaintext of `input` in chunks into `sink`.
 void SealPayload(Sealer& sealer, File& input, Sink& sink, StreamProgress* progress)
 {
     const std::uint64_t total = input.Size() - std::min(input.Size(), input.Position());
     const std::size_t capacity = ChunksPerBatch * ChunkBytes;
+    const std::size_t sealedCapacity = ChunksPerBatch * SealedChunkBytes;
     ChunkBuffer plain(capacity);
-    ChunkBuffer sealed(ChunksPerBatch * SealedChunkBytes);
+    ChunkBuffer sealed(2 * sealedCapacity); // one being written, one being filled
+    WriteBehind writer([&sink](const std::uint8_t* data, std::size_t n) { sink.Write(data, n); },
+                       total > capacity);
     std::uint8_t nonce[NonceBytes];
     std::uint64_t counter = 0;
     std::uint64_t done = 0;
     std::size_t have = 0;
-    while (true) {
+    for (int batch = 0;; batch ^= 1) {
+        std::uint8_t* const into = sealed.Data() + batch * sealedCapacity;
         const std::size_t got = input.Read(plain.Data() + have, capacity - have);
         const bool end = got < capacity - have;
         have += got;
@@ -279,17 +397,18 @@ void SealPayload(Sealer& sealer, File& input, Sink& sink, StreamProgress* progre
             const std::size_t n = std::min(ChunkBytes, have - at);
             const bool last = end && at + n == have;
             ChunkNonce(counter++, last, nonce);
-            sealer.Seal(nonce, plain.Data() + at, n, sealed.Data() + out);
+            sealer.Seal(nonce, plain.Data() + at, n, into + out);
             at += n;
             out += n + TagBytes;
             if (last) {
                 break;
             }
         }
-        sink.Write(sealed.Data(), out);
+        writer.Post(into, out);
         done += at;
         Report(progress, done, total);
         if (end) {
+            writer.Finish();
             return;
         }
         std::memmove(plain.Data(), plain.Data() + at, have - at);
@@ -302,19 +421,25 @@ void OpenPayload(Sealer& sealer, BufferedSource& in, File& output, std::uint64_t
                  StreamProgress* progress)
 {
     const std::size_t capacity = ChunksPerBatch * SealedChunkBytes;
+    const std::size_t plainCapacity = ChunksPerBatch * ChunkBytes;
     ChunkBuffer sealed(capacity);
-    ChunkBuffer plain(ChunksPerBatch * ChunkBytes);
+    ChunkBuffer plain(2 * plainCapacity); // one being written, one being filled
+    WriteBehind writer(
+        [&output](const std::uint8_t* data, std::size_t n) { output.WriteAll(data, n); },
+        total > capacity);
     std::uint8_t nonce[NonceBytes];
     std::uint64_t counter = 0;
     std::size_t have = 0;
-    while (true) {
+    for (int batch = 0;; batch ^= 1) {
+        std::uint8_t* const into = plain.Data() + batch * plainCapacity;
         const std::size_t got = in.Read(sealed.Data() + have, capacity - have);
         const bool end = got < capacity - have;
         have += got;
         std::size_t at = 0;
         std::size_t out = 0;
         const auto fail = [&](Problem problem, const std::string& what) {
-            output.WriteAll(plain.Data(), out); // what was checked before the fault
+            writer.Finish();
+            output.WriteAll(into, out); // what was checked before the fault
             throw AgeError(problem, what);
         };
         while (have - at > SealedChunkBytes || (end && at < have) || (end && counter == 0)) {
@@ -326,16 +451,16 @@ void OpenPayload(Sealer& sealer, BufferedSource& in, File& output, std::uint64_t
                                   : "it is damaged: its last chunk is empty");
             }
             ChunkNonce(counter, last, nonce);
-            if (!sealer.Open(nonce, sealed.Data() + at, n, plain.Data() + out)) {
+            if (!sealer.Open(nonce, sealed.Data() + at, n, into + out)) {
                 // Tell a file cut at a chunk's end, and a last chunk followed
                 // by more data, from altered bytes. A full chunk that opens so
                 // is genuine and is given out, as far as the data goes right.
                 ChunkNonce(counter, !last, nonce);
-                if (sealer.Open(nonce, sealed.Data() + at, n, plain.Data() + out)) {
+                if (sealer.Open(nonce, sealed.Data() + at, n, into + out)) {
                     if (n == SealedChunkBytes) {
                         out += n - TagBytes;
                     } else {
-                        SecureWipe(plain.Data() + out, n - TagBytes);
+                        SecureWipe(into + out, n - TagBytes);
                     }
                     fail(last ? Problem::Truncated : Problem::TrailingData,
                          last ? "it is truncated: its data ends before its last chunk"
@@ -352,9 +477,10 @@ void OpenPayload(Sealer& sealer, BufferedSource& in, File& output, std::uint64_t
                 break;
             }
         }
-        output.WriteAll(plain.Data(), out);
+        writer.Post(into, out);
         Report(progress, in.Consumed(), total);
         if (end) {
+            writer.Finish();
             return;
         }
         std::memmove(sealed.Data(), sealed.Data() + at, have - at);

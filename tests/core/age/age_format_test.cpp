@@ -439,5 +439,27 @@ TEST(AgeJob, NamesAndNothingLeftWhenItFails)
     EXPECT_TRUE(Snapshot(folder.Path()) == damagedBefore);
 }
 
+// A write that fails part way (a full disk) ends the job with the error and
+// removes what was written, whichever thread wrote it.
+TEST(AgeJob, AFailingWriteLeavesNothing)
+{
+    TempFolder folder;
+    WriteBytes(folder / "big", PatternBytes(40 * Chunk));
+    age::Keys keys;
+    keys.Recipients = {age::RecipientOf(NewIdentity())};
+    for (const bool armor : {false, true}) {
+        keys.Armor = armor;
+        CipherJob job;
+        job.Source = folder / "big";
+        job.Format = CipherFormat::Age;
+        const auto before = Snapshot(folder.Path());
+        {
+            const FileSizeLimit limit(20 * Chunk);
+            EXPECT_THROW(RunAgeJob(PlanCipherJob(job), keys, nullptr), FileError);
+        }
+        EXPECT_TRUE(Snapshot(folder.Path()) == before);
+    }
+}
+
 } // namespace
 } // namespace ciphra::test
