@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "core/crypto/wipe.h"
+
 namespace ciphra::age {
 namespace {
 
@@ -60,6 +62,13 @@ char Lower(char c)
 char Upper(char c)
 {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Identities pass through Bech32: every copy of their bits is wiped, and
+// buffers are sized up front so that no growing leaves one behind.
+void Wipe(std::vector<std::uint8_t>& values) noexcept
+{
+    SecureWipe(values.data(), values.size());
 }
 
 } // namespace
@@ -156,7 +165,9 @@ std::string EncodeBech32(std::string_view hrp, const std::uint8_t* data, std::si
     for (const char c : hrp) {
         lowerHrp.push_back(Lower(c));
     }
+    const std::size_t groups = (n * 8 + 4) / 5;
     std::vector<std::uint8_t> values;
+    values.reserve(groups + 6);
     std::uint32_t bits = 0;
     int count = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -171,20 +182,23 @@ std::string EncodeBech32(std::string_view hrp, const std::uint8_t* data, std::si
         values.push_back(static_cast<std::uint8_t>((bits << (5 - count)) & 31));
     }
     std::vector<std::uint8_t> checked = ExpandedHrp(lowerHrp);
+    checked.reserve(checked.size() + values.size() + 6);
     checked.insert(checked.end(), values.begin(), values.end());
     checked.insert(checked.end(), 6, 0);
     const std::uint32_t check = PolyMod(checked) ^ 1;
+    Wipe(checked);
     for (int i = 0; i < 6; ++i) {
         values.push_back(static_cast<std::uint8_t>((check >> (5 * (5 - i))) & 31));
     }
-    std::string out = lowerHrp + "1";
+    std::string out;
+    out.reserve(lowerHrp.size() + 1 + values.size());
+    out.append(lowerHrp).push_back('1');
     for (const std::uint8_t value : values) {
-        out.push_back(Bech32Alphabet[value]);
+        out.push_back(upper ? Upper(Bech32Alphabet[value]) : Bech32Alphabet[value]);
     }
-    if (upper) {
-        for (char& c : out) {
-            c = Upper(c);
-        }
+    Wipe(values);
+    for (std::size_t i = 0; i < lowerHrp.size() && upper; ++i) {
+        out[i] = Upper(out[i]);
     }
     return out;
 }
@@ -209,32 +223,38 @@ std::optional<Bech32Text> DecodeBech32(std::string_view text)
     for (const char c : text.substr(0, separator)) {
         out.Hrp.push_back(Lower(c));
     }
-    std::vector<std::uint8_t> values;
+    std::vector<std::uint8_t> checked = ExpandedHrp(out.Hrp);
+    const std::size_t start = checked.size();
+    checked.reserve(start + text.size() - separator - 1);
     for (const char c : text.substr(separator + 1)) {
         const std::int8_t value = Bech32Values[static_cast<unsigned char>(Lower(c))];
         if (value < 0) {
+            Wipe(checked);
             return std::nullopt;
         }
-        values.push_back(static_cast<std::uint8_t>(value));
+        checked.push_back(static_cast<std::uint8_t>(value));
     }
-    std::vector<std::uint8_t> checked = ExpandedHrp(out.Hrp);
-    checked.insert(checked.end(), values.begin(), values.end());
     if (PolyMod(checked) != 1) {
+        Wipe(checked);
         return std::nullopt;
     }
-    values.resize(values.size() - 6);
+    const std::size_t groups = checked.size() - start - 6;
+    out.Data.reserve(groups * 5 / 8);
     std::uint32_t bits = 0;
     int count = 0;
-    for (const std::uint8_t value : values) {
-        bits = (bits << 5) | value;
+    for (std::size_t i = 0; i < groups; ++i) {
+        bits = (bits << 5) | checked[start + i];
         count += 5;
         if (count >= 8) {
             count -= 8;
             out.Data.push_back(static_cast<std::uint8_t>(bits >> count));
         }
     }
+    Wipe(checked);
     // Whatever is left is padding: fewer than 5 bits, all zero.
-    if (count >= 5 || (bits & ((1u << count) - 1)) != 0) {
+    const bool padding = count < 5 && (bits & ((1u << count) - 1)) == 0;
+    if (!padding) {
+        Wipe(out.Data);
         return std::nullopt;
     }
     return out;
