@@ -16,6 +16,7 @@
 #include <benchmark/benchmark.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
@@ -26,8 +27,6 @@
 #include "core/crypto/secret_text.h"
 #include "core/jobs/age_file.h"
 #include "core/jobs/file_cipher.h"
-
-extern char** environ;
 
 namespace {
 
@@ -48,7 +47,7 @@ std::string InFolder(const std::string& name)
 const std::string& PlainFile()
 {
     static const std::string path = [] {
-        const std::string name = InFolder("ciphra-bench-stream-256MiB.bin");
+        std::string name = InFolder("ciphra-bench-stream-256MiB.bin");
         std::error_code error;
         if (std::filesystem::file_size(name, error) != FileSize) {
             std::ofstream out(name, std::ios::binary | std::ios::trunc);
@@ -109,6 +108,7 @@ const Keys& TheKeys()
 bool RunTool(std::vector<std::string> args)
 {
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& arg : args) {
         argv.push_back(arg.data());
     }

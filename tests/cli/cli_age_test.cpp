@@ -12,7 +12,7 @@ namespace ciphra::test {
 namespace {
 
 constexpr std::size_t Chunk = 64 * 1024;
-const std::size_t Sizes[] = {0, 1, Chunk - 1, Chunk, Chunk + 1, 5 * 1024 * 1024 + 3};
+const std::size_t Sizes[] = {0, 1, Chunk - 1, Chunk, Chunk + 1, std::size_t{5} * 1024 * 1024 + 3};
 
 bool Has(const std::string& text, const std::string& part)
 {

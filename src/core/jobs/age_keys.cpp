@@ -71,7 +71,9 @@ Identity::Identity(const Identity& other)
 
 Identity& Identity::operator=(const Identity& other)
 {
-    std::copy(std::begin(other.Secret), std::end(other.Secret), Secret);
+    if (this != &other) {
+        std::copy(std::begin(other.Secret), std::end(other.Secret), Secret);
+    }
     return *this;
 }
 

@@ -52,8 +52,9 @@ bool AskIdentities(const FileCommandWindows& w, std::vector<age::Identity>& iden
 {
     const QString path =
         w.ChooseIdentityFile ? w.ChooseIdentityFile(w.Parent) : ChooseIdentityFileDialog(w.Parent);
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         return false;
+    }
     try {
         identities = age::ReadIdentityFile(NativePath(path));
     } catch (const Exception& error) {
@@ -73,8 +74,9 @@ void DecryptWithAgeFiles(const FileCommandWindows& windows, bool overwrite,
     keys.CphFiles = needs.CphFiles;
     if (needs.Password) {
         std::optional<DigestOptionHidden> digestHidden;
-        if (!needs.CphFiles)
+        if (!needs.CphFiles) {
             digestHidden.emplace(windows.Password);
+        }
         if (!AskPassword(windows.Password, entry)) {
             EndStep(windows);
             return;
@@ -85,8 +87,9 @@ void DecryptWithAgeFiles(const FileCommandWindows& windows, bool overwrite,
         EndStep(windows);
         return;
     }
-    if (TransformSelection(windows, CipherDirection::Decrypt, overwrite, CipherFormat::Cph, keys))
+    if (TransformSelection(windows, CipherDirection::Decrypt, overwrite, CipherFormat::Cph, keys)) {
         EndStep(windows);
+    }
 }
 
 } // namespace

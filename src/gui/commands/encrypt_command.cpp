@@ -80,8 +80,9 @@ void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options
     bool asked = false;
     {
         std::optional<DigestOptionHidden> digestHidden;
-        if (age)
+        if (age) {
             digestHidden.emplace(windows.Password);
+        }
         asked = AskPassword(windows.Password, entry);
     }
     if (!asked) {
@@ -96,8 +97,9 @@ void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options
     keys.Password = &entry;
     keys.CphFiles = !age;
     if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite,
-                           age ? CipherFormat::Age : CipherFormat::Cph, keys))
+                           age ? CipherFormat::Age : CipherFormat::Cph, keys)) {
         EndStep(windows);
+    }
 }
 
 } // namespace ciphra::gui

@@ -52,11 +52,12 @@ void ShowRefusal(const FileCommandWindows& w, const CipherPlan& plan, bool inPla
 void ShowAgeFault(const FileCommandWindows& w, const CipherPlan& plan, const age::AgeError& error)
 {
     const QString path = ShownPath(plan.Job.Source);
-    if (error.What() == age::Problem::WrongPassword)
+    if (error.What() == age::Problem::WrongPassword) {
         ErrorBox(w.Parent, AgeWrongPasswordText + path);
-    else
+    } else {
         ErrorBox(w.Parent, AgeNotDecryptedText + path + QStringLiteral("\n\n") +
                                QString::fromStdString(error.what()));
+    }
 }
 
 bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool inPlace,
@@ -125,8 +126,9 @@ bool TransformSelection(const FileCommandWindows& windows, CipherDirection direc
         const CipherRun keyCheck(key.Bytes, key.Length);
     }
     for (const QString& name : windows.List.SelectedNames()) {
-        if (!TransformFile(windows, direction, inPlace, format, key, ageKeys, name))
+        if (!TransformFile(windows, direction, inPlace, format, key, ageKeys, name)) {
             return false;
+        }
     }
     return true;
 }
