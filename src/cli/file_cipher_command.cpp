@@ -51,7 +51,8 @@ their own name only when complete. All files are checked before the first is
 written: only regular files are transformed, a file named twice is
 transformed once, and the password file is never one of them. When a later
 file fails, the files before it stay done.
-
+)";
+constexpr const char* ExitHelp = R"(
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
 )";
 constexpr const char* AgeEncryptHelp = R"(
@@ -210,7 +211,7 @@ int RunFileCipher(CipherDirection direction, const Arguments& args, CliIo& io)
     if (line.Help) {
         io.Out << usage << '\n'
                << (encrypt ? EncryptHelp : DecryptHelp) << CommonHelp
-               << (encrypt ? AgeEncryptHelp : AgeDecryptHelp);
+               << (encrypt ? AgeEncryptHelp : AgeDecryptHelp) << ExitHelp;
         return ExitOk;
     }
     if (line.Operands.empty()) {
