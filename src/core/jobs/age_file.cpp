@@ -235,8 +235,8 @@ void UnwrapWithIdentities(const Header& header, const Keys& keys, FileKey& fileK
     }
     if (!others.empty()) {
         throw AgeError(Problem::NoIdentityMatched,
-                       "none of the identities given opens it; it is also encrypted to "
-                       "recipients of a kind this program does not know (" +
+                       "none of the identities given opens it; among its recipients are "
+                       "kinds this program does not know (" +
                            others + ")");
     }
     throw AgeError(Problem::NoIdentityMatched, "none of the identities given opens it");
