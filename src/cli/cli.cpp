@@ -17,10 +17,13 @@ struct Command {
 
 constexpr Command Commands[] = {
     {"encrypt",
-     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
+     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
+      "encrypt --format age [--recipient KEY]... [--recipients-file F]... [--armor] [--in-place] "
+      "[--force] [--password-file F] FILE..."},
      &RunEncryptCommand},
     {"decrypt",
-     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
+     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
+      "decrypt --identity F [--identity F]... [--in-place] [--force] [--password-file F] FILE..."},
      &RunDecryptCommand},
     {"hash", {"hash [--base64] FILE", "hash [--base64] --report OUT FILE"}, &RunHashCommand},
     {"shred", {"shred [--passes N] [--yes] FILE..."}, &RunShredCommand},
@@ -28,6 +31,7 @@ constexpr Command Commands[] = {
     {"sfx",
      {"sfx [--target linux|windows] [--password-file F] [--stub PATH] FILE"},
      &RunSfxCommand},
+    {"keygen", {"keygen [-o FILE]"}, &RunKeygenCommand},
 };
 
 constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";
@@ -36,7 +40,8 @@ void PrintTopHelp(std::ostream& out)
 {
     out << TopUsage << "\n\n"
         << "Encrypts and decrypts files and text with Twofish, hashes files with SHA-1\n"
-        << "and shreds files.\n\n"
+        << "and shreds files.\n"
+        << "Encrypts and decrypts files in the age format too, and makes its keys.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {
         for (const std::string_view form : command.Forms) {

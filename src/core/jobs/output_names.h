@@ -7,10 +7,20 @@ namespace ciphra {
 
 enum class CipherDirection { Encrypt, Decrypt };
 
+// The form of an encrypted file: the program's own ".CPH" (Twofish, the
+// length of the plain file, nothing to check a password against), or the
+// age format (authenticated; read by the age tools).
+enum class CipherFormat { Cph, Age };
+
 // The output beside a file: its full name with ".CPH" appended when
 // encrypting ("report.doc" gives "report.doc.CPH"), its extension replaced by
 // ".dec" when decrypting ("report.doc.CPH" gives "report.doc.dec").
 std::string OutputPathBeside(CipherDirection direction, const std::string& path);
+// The same for a format: for age files ".age" is appended when encrypting
+// and taken off when decrypting ("x.txt.age" gives "x.txt"); a name without
+// it gets ".dec" for its extension, as a ".CPH" file would.
+std::string OutputPathBeside(CipherDirection direction, const std::string& path,
+                             CipherFormat format);
 
 // A self-decrypting program: the plain file's extension replaced by ".exe"
 // ("report.doc" gives "report.exe", "notes" gives "notes.exe").

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/jobs/cipher_stream.h"
 #include "core/jobs/sfx_writer.h"
@@ -76,15 +77,28 @@ bool RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options
     if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion)) {
         return false;
     }
+    const bool age = options.AgeFormat && !options.SelfDecrypting;
     PasswordEntry entry;
-    if (!AskPassword(windows.Password, entry)) {
+    bool asked = false;
+    {
+        std::optional<DigestOptionHidden> digestHidden;
+        if (age) {
+            digestHidden.emplace(windows.Password);
+        }
+        asked = AskPassword(windows.Password, entry);
+    }
+    if (!asked) {
         EndStep(windows);
         return false;
     }
     if (options.SelfDecrypting) {
         return WriteProgram(windows, entry, stubPath);
     }
-    if (!TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry)) {
+    TransformKeys keys;
+    keys.Password = &entry;
+    keys.CphFiles = !age;
+    if (!TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite,
+                            age ? CipherFormat::Age : CipherFormat::Cph, keys)) {
         return false;
     }
     EndStep(windows);

@@ -1,5 +1,6 @@
 #include "gui/commands/file_transform.h"
 
+#include "core/jobs/age_file.h"
 #include "core/jobs/file_cipher.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/windows/cipher_progress_window.h"
@@ -50,8 +51,21 @@ void ShowRefusal(const FileCommandWindows& w, const CipherPlan& plan, bool inPla
     }
 }
 
+// An age file that could not be opened: nothing was written.
+void ShowAgeFault(const FileCommandWindows& w, const CipherPlan& plan, const age::AgeError& error)
+{
+    const QString path = ShownPath(plan.Job.Source);
+    if (error.What() == age::Problem::WrongPassword) {
+        ErrorBox(w.Parent, AgeWrongPasswordText + path);
+    } else {
+        ErrorBox(w.Parent, AgeNotDecryptedText + path + QStringLiteral("\n\n") +
+                               QString::fromStdString(error.what()));
+    }
+}
+
 bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool inPlace,
-                   const KeyMaterial& key, const QString& name)
+                   CipherFormat format, const KeyMaterial& key, const age::Keys& ageKeys,
+                   const QString& name)
 {
     CipherJob job;
     job.Direction = direction;
@@ -59,6 +73,7 @@ bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool 
     job.Existing = ExistingOutput::Replace; // "overwritten without a question"
     job.SourceMustBeWritable = true;        // as the windows always opened it
     job.Source = SelectedFilePath(w.List, name);
+    job.Format = format;
     CipherPlan plan = PlanCipherJob(job);
     if (plan.Status == CipherStatus::Ready) {
         try {
@@ -66,7 +81,12 @@ bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool 
                                  Encrypting(direction) ? QStringLiteral("Encrypting")
                                                        : QStringLiteral("Decrypting"),
                                  name);
-            plan = RunCipherJob(std::move(plan), key, &progress);
+            plan = plan.Format == CipherFormat::Age ? RunAgeJob(plan, ageKeys, &progress)
+                                                    : RunCipherJob(std::move(plan), key, &progress);
+        } catch (const age::AgeError& error) {
+            w.Password.ClearPasswordField();
+            ShowAgeFault(w, plan, error);
+            return false;
         } catch (...) {
             // A failing stream (a full disk, a read error) still blanks the
             // password field before the failure goes on to the error report.
@@ -89,14 +109,27 @@ bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool 
 bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
                         const PasswordEntry& entry)
 {
+    TransformKeys keys;
+    keys.Password = &entry;
+    return TransformSelection(windows, direction, inPlace, CipherFormat::Cph, keys);
+}
+
+bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
+                        CipherFormat format, const TransformKeys& keys)
+{
     KeyMaterial key;
-    MakeKeyMaterial(entry.Bytes, entry.UseDigest, key);
-    {
+    age::Keys ageKeys;
+    if (keys.Password != nullptr) {
+        MakeKeyMaterial(keys.Password->Bytes, keys.Password->UseDigest, key);
+        ageKeys.Password = keys.Password->Bytes;
+    }
+    ageKeys.Identities = keys.Identities;
+    if (keys.CphFiles) {
         // A password that gives no key ends the command before any file is touched.
         const CipherRun keyCheck(key.Bytes, key.Length);
     }
     for (const QString& name : windows.List.SelectedNames()) {
-        if (!TransformFile(windows, direction, inPlace, key, name)) {
+        if (!TransformFile(windows, direction, inPlace, format, key, ageKeys, name)) {
             return false;
         }
     }

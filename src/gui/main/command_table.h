@@ -36,6 +36,7 @@ struct CommandTable {
     QAction* linuxTargetOption = nullptr;
     QAction* windowsTargetOption = nullptr;
     QAction* overwriteOption = nullptr;
+    QAction* ageFormatOption = nullptr;
     QAction* upOneLevelAction = nullptr;
     QAction* chooseFolderAction = nullptr;
     QAction* refreshAction = nullptr;

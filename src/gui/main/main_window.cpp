@@ -1,5 +1,6 @@
 #include "gui/main/main_window.h"
 
+#include "gui/commands/file_command_support.h"
 #include "gui/kit/application.h"
 #include "gui/list/file_list_view.h"
 #include "gui/main/placement.h"
@@ -27,6 +28,7 @@ MainWindow::MainWindow(QWidget* parent)
           return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"),
                                                    QStringLiteral("/"), QFileDialog::ShowDirsOnly);
       }),
+      chooseIdentityFile(&ChooseIdentityFileDialog),
       openFile([](const QString& file, const QString& folder) {
           QProcess::startDetached(QStringLiteral("xdg-open"), {file}, folder);
       })
@@ -136,9 +138,11 @@ void MainWindow::OnCreate()
     const StoredOptions options = ReadOptions(settings);
     storedSelfDecrypting = options.selfDecrypting;
     storedOverwrite = options.overwrite;
+    storedAgeFormat = options.ageFormat;
     storedSelfDecryptingFor = options.selfDecryptingFor;
     commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
     commands.overwriteOption->setChecked(storedOverwrite);
+    commands.ageFormatOption->setChecked(storedAgeFormat);
     commands.SetSelfDecryptingFor(storedSelfDecryptingFor);
 }
 
@@ -152,9 +156,11 @@ void MainWindow::OnClose()
 {
     storedSelfDecrypting = commands.selfDecryptingOption->isChecked();
     storedOverwrite = commands.overwriteOption->isChecked();
+    storedAgeFormat = commands.ageFormatOption->isChecked();
     storedSelfDecryptingFor = commands.SelfDecryptingFor();
     QSettings settings;
-    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite, storedSelfDecryptingFor});
+    WriteOptions(settings,
+                 {storedSelfDecrypting, storedOverwrite, storedAgeFormat, storedSelfDecryptingFor});
 }
 
 void MainWindow::SetFileCommandsEnabled(bool state)

@@ -58,6 +58,7 @@ public:
     // ----- State other areas use -----
     bool storedSelfDecrypting = false;
     bool storedOverwrite = false;
+    bool storedAgeFormat = false;
     StubTarget storedSelfDecryptingFor = StubTarget::Linux;
     bool wipeSucceeded = false;
     CommandTable commands;
@@ -86,6 +87,7 @@ public:
     // Platform services, replaced in tests.
     std::function<void()> beep;
     std::function<QString(QWidget*)> chooseFolder;
+    std::function<QString(QWidget*)> chooseIdentityFile; // for age files made for recipients
     std::function<void(const QString& file, const QString& folder)> openFile;
 
     // ----- Navigation (navigation.cpp) -----

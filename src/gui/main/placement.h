@@ -1,6 +1,6 @@
 #pragma once
 // The main window's settings in the per-user store (QSettings, organisation
-// "Tavik", application "Ciphra2K"): the two options as integers at the top
+// "Tavik", application "Ciphra2K"): the three options as integers at the top
 // level, and the window placement as decimal texts in group "Ciphra2KP".
 
 #include <QRect>
@@ -14,16 +14,18 @@ namespace ciphra::gui {
 struct StoredOptions {
     bool selfDecrypting = false;
     bool overwrite = false;
+    bool ageFormat = false;
     StubTarget selfDecryptingFor = StubTarget::Linux;
 };
 
 // Reads "SelfDec", then "OverWr", each if present; any non-zero integer is
 // on. Reading stops at the first value that is not an integer, leaving the
-// options not yet read off. "SelfDecFor", the system self-decrypting
-// programs are written for, is read on its own: 1 is Windows, anything
-// else Linux.
+// options not yet read off. "AgeFormat" is read on its own the same way
+// (settings written before it existed have the other two only), and so
+// is "SelfDecFor", the system self-decrypting programs are written for:
+// 1 is Windows, anything else Linux.
 StoredOptions ReadOptions(QSettings& settings);
-// Writes the two options as 1 or 0, and "SelfDecFor" as 0 (Linux) or 1
+// Writes the options as 1 or 0, and "SelfDecFor" as 0 (Linux) or 1
 // (Windows).
 void WriteOptions(QSettings& settings, const StoredOptions& options);
 
