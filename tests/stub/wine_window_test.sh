@@ -167,6 +167,11 @@ close_box "Password check"
 [[ $(names) == "$before" ]] || fail "an empty password wrote: $(names)"
 
 type_password 'wrong' 100
+# Enter in the edit does nothing: only the button decrypts.
+xdotool key Return 2>/dev/null
+sleep 0.5
+[[ $(names) == "$before" ]] || fail "Enter in the edit wrote: $(names)"
+no_window_named "Ciphra SFD" || fail "Enter in the edit showed a box"
 decrypt_expecting "Ciphra SFD" "a wrong password"
 close_box "Ciphra SFD"
 [[ $(stat -c %s "$work/send/photo.dec") == 70001 ]] || fail "a wrong password: not the file's length"
