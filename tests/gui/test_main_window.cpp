@@ -567,6 +567,55 @@ private slots:
         QCOMPARE(windows.Others().legend, &legend);
         legend.close();
     }
+
+    // A click on the legend's Close button, as the window system delivers it
+    // (to the window, then to the control under the pointer), closes it.
+    void legendClosesByAClickOnItsButton()
+    {
+        ProgramWindows windows;
+        ColorLegendWindow& legend = *windows.Others().legend;
+        legend.ShowLegend();
+        QVERIFY(QTest::qWaitForWindowExposed(&legend));
+        QTest::mouseClick(legend.windowHandle(), Qt::LeftButton, {},
+                          legend.closeButton->geometry().center());
+        QTRY_VERIFY(!legend.isVisible());
+    }
+
+    // No label or picture lies over a control of any window: the control
+    // under the middle of each control is that control.
+    void everyControlIsOnTop_data()
+    {
+        QTest::addColumn<int>("window");
+        const char* const names[] = {"main", "legend", "hash", "password", "text", "viewer"};
+        for (int i = 0; i < 6; ++i)
+            QTest::newRow(names[i]) << i;
+    }
+    void everyControlIsOnTop()
+    {
+        QFETCH(int, window);
+        ProgramWindows windows;
+        const OtherWindows& o = windows.Others();
+        QWidget* const all[] = {&windows.Main(), o.legend,           o.hash,
+                                o.password,      o.stringEncryption, o.viewer};
+        QWidget* shown = all[window];
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        const QList<QWidget*> children = shown->findChildren<QWidget*>();
+        int checked = 0;
+        for (QWidget* control : children) {
+            if (!control->isVisible() || control->focusPolicy() == Qt::NoFocus ||
+                control->window() != shown)
+                continue;
+            const QPoint middle = control->mapTo(shown, control->rect().center());
+            QWidget* hit = shown->childAt(middle);
+            QVERIFY2(hit == control || control->isAncestorOf(hit),
+                     qPrintable(control->objectName() + " is covered by " +
+                                (hit != nullptr ? hit->objectName() : QString("nothing"))));
+            ++checked;
+        }
+        QVERIFY(checked > 0);
+        shown->hide();
+    }
 };
 
 CIPHRA_UI_TEST_MAIN(TestMainWindow)
