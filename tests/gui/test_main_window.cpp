@@ -568,6 +568,23 @@ private slots:
         legend.close();
     }
 
+    // About opens in the middle of the screen, wherever the main window is.
+    void aboutIsCentredOnTheScreen()
+    {
+        ProgramWindows windows;
+        windows.Main().setGeometry(10, 10, 558, 393);
+        windows.Main().show();
+        AboutWindow& about = *windows.Others().about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QPoint middle = about.screen()->availableGeometry().center();
+        QVERIFY2((about.frameGeometry().center() - middle).manhattanLength() <= 2,
+                 qPrintable(QString("About's middle is at %1,%2")
+                                .arg(about.frameGeometry().center().x())
+                                .arg(about.frameGeometry().center().y())));
+        about.hide();
+    }
+
     // A click on the legend's Close button, as the window system delivers it
     // (to the window, then to the control under the pointer), closes it.
     void legendClosesByAClickOnItsButton()

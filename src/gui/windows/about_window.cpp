@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QUrl>
 
 namespace ciphra::gui {
@@ -43,6 +44,9 @@ void AboutWindow::showEvent(QShowEvent* event)
     if (picture->pixmap().isNull())
         picture->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
     QDialog::showEvent(event);
+    // In the middle of the screen, as the other dialogs, not over the main window.
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
 }
 
 void AboutWindow::OnAddressClick()
