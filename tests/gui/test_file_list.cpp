@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFont>
 #include <QPalette>
 #include <QTreeView>
@@ -37,6 +38,14 @@ QStringList History(const QComboBox& box)
     for (int i = 0; i < box.count(); ++i)
         items << box.itemText(i);
     return items;
+}
+
+// Keys as a person types them: through the window system to the window,
+// which hands them to an open popup before the focused control.
+void TypeIntoWindow(QWidget& window, const QString& text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window.windowHandle(), c.toLatin1());
 }
 
 } // namespace
@@ -314,6 +323,39 @@ private slots:
         // Text that is not a path changes nothing.
         w.driveTree->SetDirectory("computer:///");
         QCOMPARE(w.driveTree->Directory(), folder.FilePath("two"));
+    }
+
+    // The path box offers the history's matches in a popup, and Enter takes
+    // what was typed unless a match was picked from the popup.
+    void pathBoxCompletesInAPopup_data()
+    {
+        QTest::addColumn<bool>("pickMatch");
+        QTest::newRow("Enter takes the typed text") << false;
+        QTest::newRow("Down and Enter take the match") << true;
+    }
+    void pathBoxCompletesInAPopup()
+    {
+        QFETCH(bool, pickMatch);
+        FolderOf folder({"data/Alpha/"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.ShowFolderByPath(folder.FilePath("data/Alpha"));
+        w.ShowFolderByPath(folder.Path());
+        w.pathBox->setFocus();
+        w.pathBox->clearEditText();
+        const QString typed = folder.FilePath("data");
+        TypeIntoWindow(w, typed);
+        QCOMPARE(w.pathBox->currentText(), typed);
+        QTRY_VERIFY(w.pathBox->completer()->popup()->isVisible());
+        if (pickMatch)
+            QTest::keyClick(w.windowHandle(), Qt::Key_Down);
+        QTest::keyClick(w.windowHandle(), Qt::Key_Return);
+        QTRY_VERIFY(!w.pathBox->completer()->popup()->isVisible());
+        QCOMPARE(w.CurrentFolderID(), pickMatch ? folder.FilePath("data/Alpha") : typed);
+        QCOMPARE(w.driveTree->Directory(), w.CurrentFolderID());
     }
 
     void viewStylesShareOneSelection()

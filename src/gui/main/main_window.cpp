@@ -5,8 +5,10 @@
 #include "gui/main/placement.h"
 #include "gui/tree/drive_view.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -63,6 +65,12 @@ void MainWindow::BuildLayout()
     pathBox->setInsertPolicy(QComboBox::NoInsert);
     pathBox->setMinimumHeight(21);
     pathBox->setMaxVisibleItems(16);
+    // The history's matches are offered in a popup below the box and never
+    // written into it ahead of the typing: what Enter commits is what was
+    // typed, or the match picked from the popup. Names are case-sensitive.
+    QCompleter* completer = pathBox->completer();
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseSensitive);
     bands->addWidget(pathBox);
 
     driveTree = new DriveView(this);
@@ -102,7 +110,10 @@ void MainWindow::BuildLayout()
         [this] { RunGuarded([&] { OnListDoubleClick(); }); },
     });
     // Keys reach the combo box first; it hands them on to its line edit.
+    // While the completions are open they reach the popup instead, and this
+    // filter comes before the completer's own.
     pathBox->installEventFilter(this);
+    pathBox->completer()->popup()->installEventFilter(this);
     connect(pathBox, &QComboBox::activated, this, Guarded([this] { ShowPathBoxFolder(); }));
     connect(driveTree, &DriveView::Click, this, Guarded([this] { OnTreeClick(); }));
     connect(driveTree, &DriveView::KeyDown, this,
@@ -214,12 +225,20 @@ bool MainWindow::OnListKeyDown(QKeyEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pathBox && event->type() == QEvent::KeyPress) {
-        bool consumed = true;
-        RunGuarded([&] { consumed = OnPathBoxKeyDown(static_cast<QKeyEvent*>(event)); });
-        return consumed;
+    // Only the path box and its completions' popup are watched.
+    if (event->type() != QEvent::KeyPress)
+        return QMainWindow::eventFilter(watched, event);
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (watched != pathBox) {
+        // The completer hands typing on to the box; Enter closes the popup
+        // and commits the box's text, which is the picked match if any.
+        if (keyEvent->key() != Qt::Key_Return && keyEvent->key() != Qt::Key_Enter)
+            return false;
+        pathBox->completer()->popup()->hide();
     }
-    return QMainWindow::eventFilter(watched, event);
+    bool consumed = true;
+    RunGuarded([&] { consumed = OnPathBoxKeyDown(keyEvent); });
+    return consumed;
 }
 
 void MainWindow::OnTreeKeyDown(int key)
