@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QCompleter>
 #include <QFont>
+#include <QListView>
 #include <QPalette>
 #include <QTreeView>
 
@@ -323,6 +324,63 @@ private slots:
         // Text that is not a path changes nothing.
         w.driveTree->SetDirectory("computer:///");
         QCOMPARE(w.driveTree->Directory(), folder.FilePath("two"));
+    }
+
+    // Every style shows each name as long as it is, whatever the other
+    // entries' names are; the large icons' grid cell is the only bound.
+    void viewStylesShowWholeNames_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::newRow("large icons") << int(ViewStyle::LargeIcons);
+        QTest::newRow("small icons") << int(ViewStyle::SmallIcons);
+        QTest::newRow("list") << int(ViewStyle::List);
+    }
+    void viewStylesShowWholeNames()
+    {
+        QFETCH(int, style);
+        FolderOf folder({"a", "b9999", ".hidden-notes", "c"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        w.OnViewStyle(style);
+        QListView* view = w.fileList->IconView();
+        QCoreApplication::processEvents();
+        const QFontMetrics metrics(view->font());
+        const int icon = style == int(ViewStyle::LargeIcons) ? 0 : view->iconSize().width();
+        for (int row = 0; row < w.entries->EntryCount(); ++row) {
+            const QString name = w.entries->Entry(row).Name;
+            int needed = metrics.horizontalAdvance(name) + icon;
+            if (style == int(ViewStyle::LargeIcons)) // longer names wrap within the cell
+                needed = std::min(needed, view->gridSize().width());
+            const int shown = view->visualRect(w.entries->index(row, 0)).width();
+            QVERIFY2(shown >= needed,
+                     qPrintable(QString("%1: %2 < %3").arg(name).arg(shown).arg(needed)));
+        }
+    }
+
+    // Sizing the items to their names reads names only: the icon views
+    // fetch the details of the rows they draw and no others.
+    void iconViewsFetchShownRowsOnly_data() { viewStylesShowWholeNames_data(); }
+    void iconViewsFetchShownRowsOnly()
+    {
+        QFETCH(int, style);
+        QStringList names;
+        for (int i = 0; i < 3000; ++i)
+            names << QString("file%1.txt").arg(i);
+        FolderOf folder(names);
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.OnViewStyle(style);
+        w.ShowFolderByPath(folder.Path());
+        QCoreApplication::processEvents();
+        w.fileList->CurrentView()->viewport()->repaint();
+        const int shown = w.entries->FetchedCount();
+        QVERIFY2(shown > 0 && shown < 300, qPrintable(QString::number(shown)));
+        QVERIFY(w.entries->Entry(2999).DetailsPending);
     }
 
     // The path box offers the history's matches in a popup, and Enter takes
