@@ -15,6 +15,7 @@
 #include <QFont>
 #include <QListView>
 #include <QPalette>
+#include <QScopeGuard>
 #include <QTreeView>
 
 #include <sys/stat.h>
@@ -381,6 +382,46 @@ private slots:
         const int shown = w.entries->FetchedCount();
         QVERIFY2(shown > 0 && shown < 300, qPrintable(QString::number(shown)));
         QVERIFY(w.entries->Entry(2999).DetailsPending);
+    }
+
+    // The Modified column is wide enough for the dates and times it shows,
+    // in the user's locale.
+    void modifiedColumnFitsItsText_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("system") << QString();
+        QTest::newRow("English (US)") << "en_US";
+        QTest::newRow("German") << "de_DE";
+        QTest::newRow("Portuguese (Brazil)") << "pt_BR";
+    }
+    void modifiedColumnFitsItsText()
+    {
+        QFETCH(QString, locale);
+        const QLocale system;
+        if (!locale.isEmpty())
+            QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(system); });
+        FolderOf folder({"late.txt"});
+        QFile late(folder.FilePath("late.txt"));
+        QVERIFY(late.open(QIODevice::ReadWrite));
+        QVERIFY(late.setFileTime(QDateTime(QDate(2023, 12, 28), QTime(22, 58, 58)),
+                                 QFileDevice::FileModificationTime));
+        late.close();
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        QTreeView* report = w.fileList->ReportView();
+        QCoreApplication::processEvents();
+        QVERIFY(!w.entries->data(w.entries->index(0, FileListModel::kModified), Qt::DisplayRole)
+                     .toString()
+                     .isEmpty());
+        // What the shown rows need, as the view itself measures them.
+        const int needed =
+            static_cast<QAbstractItemView*>(report)->sizeHintForColumn(FileListModel::kModified);
+        const int width = report->columnWidth(FileListModel::kModified);
+        QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
     }
 
     // The path box offers the history's matches in a popup, and Enter takes

@@ -1,10 +1,12 @@
 #include "gui/list/file_list_view.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
+#include <QLocale>
 #include <QStyledItemDelegate>
 #include <QTreeView>
 
@@ -58,6 +60,27 @@ private:
     QString text_;
     QElapsedTimer typing_;
 };
+
+// The width the Modified column needs for the dates and times the list can
+// show in the user's locale: the widest text of a date in each month (day
+// and hour with two digits, standard and daylight-saving time names) plus the
+// item's text margins. Measured from texts alone, without any entry.
+int ModifiedColumnWidth(const QTreeView& view)
+{
+    const QLocale locale;
+    const QFontMetrics metrics(view.font());
+    int widest = 0;
+    for (int month = 1; month <= 12; ++month) {
+        for (const int hour : {10, 22}) {
+            const QDateTime sample(QDate(2000, month, 28), QTime(hour, 58, 58));
+            const QString text =
+                ModifiedText(static_cast<std::time_t>(sample.toSecsSinceEpoch()), locale);
+            widest = std::max(widest, metrics.horizontalAdvance(text));
+        }
+    }
+    const int margin = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    return widest + 2 * margin + 4;
+}
 
 void SetCommonViewOptions(QAbstractItemView& view)
 {
@@ -151,7 +174,9 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     report->setAllColumnsShowFocus(true);
     report->header()->setSectionsClickable(false);
     report->header()->setStretchLastSection(false);
-    const int widths[FileListModel::kColumnCount] = {175, 75, 150, 100, 75};
+    int widths[FileListModel::kColumnCount] = {175, 75, 150, 100, 75};
+    widths[FileListModel::kModified] =
+        std::max(widths[FileListModel::kModified], ModifiedColumnWidth(*report));
     for (int column = 0; column < FileListModel::kColumnCount; ++column)
         report->header()->resizeSection(column, widths[column]);
     SetCommonViewOptions(*report);
