@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QCompleter>
+#include <QFileSystemModel>
 #include <QFont>
 #include <QListView>
 #include <QPalette>
@@ -40,6 +41,13 @@ QStringList History(const QComboBox& box)
     for (int i = 0; i < box.count(); ++i)
         items << box.itemText(i);
     return items;
+}
+
+// True when the tree's selected node lies wholly inside its visible part.
+bool CurrentNodeInView(const QTreeView& tree)
+{
+    const QRect node = tree.visualRect(tree.currentIndex());
+    return node.isValid() && tree.viewport()->rect().contains(node);
 }
 
 // Keys as a person types them: through the window system to the window,
@@ -422,6 +430,54 @@ private slots:
             static_cast<QAbstractItemView*>(report)->sizeHintForColumn(FileListModel::kModified);
         const int width = report->columnWidth(FileListModel::kModified);
         QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
+    }
+
+    // After a commit from the path box or its history, the tree shows the
+    // listed folder's node, not only selects it.
+    void driveTreeScrollsToTheListedFolder_data()
+    {
+        QTest::addColumn<bool>("fromHistory");
+        QTest::newRow("typed into the path box") << false;
+        QTest::newRow("chosen from the history") << true;
+    }
+    void driveTreeScrollsToTheListedFolder()
+    {
+        QFETCH(bool, fromHistory);
+        QStringList names;
+        for (int i = 0; i < 150; ++i)
+            names << QString("d%1/").arg(i, 3, 10, QChar('0'));
+        FolderOf folder(names);
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // As in the running program, the tree has read "/" before the commit.
+        const auto* folders = qobject_cast<const QFileSystemModel*>(w.driveTree->model());
+        QVERIFY(folders != nullptr);
+        QTRY_VERIFY(folders->rowCount(folders->index("/")) > 1);
+        QCoreApplication::processEvents();
+        const QString far = folder.FilePath("d140");
+        const QString near = folder.FilePath("d000");
+        if (fromHistory) {
+            w.ShowFolderByPath(far);
+            w.pathBox->setEditText(near);
+            QTest::keyClick(w.pathBox, Qt::Key_Return);
+            QTRY_COMPARE(folders->rowCount(folders->index(folder.Path())), 150);
+            QTRY_VERIFY(CurrentNodeInView(*w.driveTree));
+            const int item = w.pathBox->findText(far);
+            QVERIFY(item >= 0);
+            w.pathBox->setCurrentIndex(item);
+            emit w.pathBox->activated(item);
+        } else {
+            w.pathBox->setEditText(far);
+            QTest::keyClick(w.pathBox, Qt::Key_Return);
+        }
+        QCOMPARE(w.driveTree->Directory(), far);
+        // The tree reads the folders in the background: the node must be in
+        // view once all of its siblings are in, not only at first.
+        QTRY_COMPARE(folders->rowCount(folders->index(folder.Path())), 150);
+        QTest::qWait(100);
+        QTRY_VERIFY(CurrentNodeInView(*w.driveTree));
     }
 
     // The path box offers the history's matches in a popup, and Enter takes
