@@ -513,6 +513,37 @@ private slots:
         QCOMPARE(w.driveTree->Directory(), w.CurrentFolderID());
     }
 
+    // "Computer" shows names a person reads, home first; each entry keeps
+    // its path, which the Type column and the tooltip show and opening uses.
+    void computerShowsNamesAndKeepsPaths()
+    {
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        const FileListModel& model = *w.entries;
+        QCOMPARE(w.CurrentFolderID(), kComputerId);
+        const auto cell = [&](int row, int column, int role) {
+            return model.data(model.index(row, column), role).toString();
+        };
+        QVERIFY(model.EntryCount() >= 2);
+        QCOMPARE(cell(0, FileListModel::kName, Qt::DisplayRole), QString("Home"));
+        QCOMPARE(cell(1, FileListModel::kName, Qt::DisplayRole), QString("File System"));
+        QCOMPARE(model.Entry(0).Name, QDir::homePath());
+        QCOMPARE(model.Entry(1).Name, QString("/"));
+        for (int row = 0; row < model.EntryCount(); ++row) {
+            const QString path = model.Entry(row).Name;
+            QVERIFY(!cell(row, FileListModel::kName, Qt::DisplayRole).startsWith('/'));
+            QCOMPARE(cell(row, FileListModel::kType, Qt::DisplayRole), path);
+            QCOMPARE(cell(row, FileListModel::kName, Qt::ToolTipRole), path);
+        }
+        // Typing finds by the shown name; opening goes by the path.
+        QCOMPARE(model.FindByPrefix("file", 0, true), 1);
+        w.fileList->Selection()->select(model.index(1, 0), QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+        w.OnListDoubleClick();
+        QCOMPARE(w.CurrentFolderID(), QString("/"));
+        QCOMPARE(w.pathBox->currentText(), QString("/"));
+    }
+
     void viewStylesShareOneSelection()
     {
         FolderOf folder({"a", "b", "c"});

@@ -18,18 +18,44 @@
 namespace ciphra::gui {
 
 // The items of a folder with names and folder bits only, unsorted. Hidden
-// items are included, "." and ".." are not. Throws ciphra::Exception with
-// the system's message when the folder cannot be read.
+// items are included, "." and ".." are not. In "Computer" the names are the
+// entries' paths, in the order of ComputerEntries. Throws ciphra::Exception
+// with the system's message when the folder cannot be read.
 std::vector<ShellItem> EnumerateFolder(const ItemId& folder);
+
+// One entry of "Computer": its path, which is its identity, and the name a
+// person reads for it.
+struct ComputerEntry {
+    QString path;
+    QString caption;
+};
 
 // The entries of "Computer": the home folder, "/", then the mount points of
 // the other real file systems that are folders and can be entered.
-std::vector<QString> ComputerEntries();
+std::vector<ComputerEntry> ComputerEntries();
 
-// The mount points of real file systems in a /proc/self/mounts text: block
-// devices and network file systems, not proc, sysfs, cgroup, tmpfs, overlay
-// and the like. Octal escapes in the mount points are decoded.
-std::vector<QString> RealMountPoints(const QByteArray& mountsText);
+// A file system mounted at point from source (a device or a network share).
+struct MountPoint {
+    QString source;
+    QString point;
+};
+
+// The real file systems in a /proc/self/mounts text: block devices and
+// network file systems, not proc, sysfs, cgroup, tmpfs, overlay and the like;
+// each mount point once. Octal escapes in the mount points are decoded.
+std::vector<MountPoint> RealMountPoints(const QByteArray& mountsText);
+
+// The volume labels of the devices, from the links in folder (the system's
+// /dev/disk/by-label): each link is named after a label, with "\xHH" escapes,
+// and leads to a device. Keys are the devices' canonical paths; links that
+// lead nowhere are left out.
+QHash<QString, QString> VolumeLabels(const QString& folder);
+
+// The name "Computer" shows for the file system mounted at point from
+// source: "Home" for the home folder, "File System" for "/", the volume
+// label of the device, else the last name of the mount point.
+QString ComputerCaption(const QString& point, const QString& source,
+                        const QHash<QString, QString>& labels);
 
 // The folder's own order by name: folders before files, then the locale's
 // collation of names, case-insensitive, digits compared as numbers; names

@@ -143,7 +143,7 @@ private:
         std::vector<int> advances(0x10000, -1);
         Widest widest;
         for (int row = 0; row < model_.EntryCount(); ++row) {
-            const QString& name = model_.Entry(row).Name;
+            const QString& name = model_.ShownName(row);
             int sum = 0;
             for (const QChar c : name) {
                 int& advance = advances[c.unicode()];
