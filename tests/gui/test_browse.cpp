@@ -259,6 +259,63 @@ private slots:
         QVERIFY(VolumeLabels(dir.filePath("no-such-folder")).isEmpty());
     }
 
+    // Where the extension says nothing, the type comes from the file's first
+    // bytes; encrypted files are named as such whatever the MIME database knows.
+    void typeColumn_data()
+    {
+        QByteArray elf(64, '\0');
+        elf.replace(0, 7,
+                    QByteArray("\x7f"
+                               "ELF\x02\x01\x01",
+                               7));
+        elf[16] = 2; // an executable, little-endian
+        elf[18] = 0x3e;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("program without extension") << "tool" << elf << "executable";
+        QTest::newRow("script without extension")
+            << "run-me" << QByteArray("#!/bin/sh\necho hi\n") << "shell script";
+        QTest::newRow(".bin holding a PDF")
+            << "data.bin" << QByteArray("%PDF-1.4\n%\xe2\xe3\n") << "PDF document";
+        QTest::newRow("encrypted")
+            << "report.doc.CPH" << QByteArray("\x93\x11\xfe\x02") << "Ciphra2K encrypted file";
+        QTest::newRow("encrypted, lower case")
+            << "notes.cph" << QByteArray("\x93\x11") << "Ciphra2K encrypted file";
+        QTest::newRow("the extension wins")
+            << "notes.txt" << QByteArray("%PDF-1.4\n") << "plain text document";
+        QTest::newRow("nothing to go by")
+            << "blob" << QByteArray("\x01\x02\x03\x04\x05") << "unknown";
+    }
+    void typeColumn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, type);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        std::vector<ShellItem> entries = EnumerateFolder(dir.path());
+        QCOMPARE(entries.size(), std::size_t(1));
+        DetailFetcher details;
+        details.FetchDetails(entries[0], dir.path());
+        QCOMPARE(details.FileType(entries[0]), type);
+    }
+
+    // A FIFO is never opened for its content: fetching its details returns
+    // at once although nothing writes to it.
+    void fifoIsNotReadForItsType()
+    {
+        QTemporaryDir dir;
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0644) == 0);
+        std::vector<ShellItem> entries = EnumerateFolder(dir.path());
+        DetailFetcher details;
+        details.FetchDetails(entries[0], dir.path());
+        QCOMPARE(AttributeLetters(entries[0].Attributes), QString("s"));
+    }
+
     void sortOrder()
     {
         // Folders first, then names without regard to case, digits as numbers.

@@ -1,6 +1,7 @@
 #include "gui/browse/folder_reader.h"
 
 #include "core/error.h"
+#include "core/io/posix_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -243,7 +244,18 @@ void EntryOrder::Sort(std::vector<ShellItem>& entries) const
     entries.swap(sorted);
 }
 
-DetailFetcher::DetailFetcher() : typeNames_{QString(), QStringLiteral("Folder")} {}
+bool IsEncryptedName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".cph"), Qt::CaseInsensitive);
+}
+
+DetailFetcher::DetailFetcher() : typeNames_{QString(), QStringLiteral("Folder")}
+{
+    // The icon of the encrypted files' MIME type where it is installed.
+    const QMimeType encrypted = mimes_.mimeTypeForName(QString::fromLatin1(kEncryptedType));
+    encryptedIcon_ = encrypted.isValid() ? encrypted.iconName()
+                                         : QStringLiteral("application-x-ciphra2k-encrypted");
+}
 
 void DetailFetcher::FetchDetails(ShellItem& entry, const ItemId& folder)
 {
@@ -271,17 +283,46 @@ void DetailFetcher::FetchDetails(ShellItem& entry, const ItemId& folder)
     if (entry.IsFolder) {
         entry.TypeIndex = 1;
         entry.IconIndex = IconIndexFor(QStringLiteral("folder"), QString(), true);
+    } else if (IsEncryptedName(entry.Name)) {
+        entry.TypeIndex = TypeIndexFor(QString::fromLatin1(kEncryptedType),
+                                       QString::fromLatin1(kEncryptedComment));
+        entry.IconIndex =
+            IconIndexFor(encryptedIcon_, QStringLiteral("application-x-generic"), false);
     } else {
-        const QMimeType type = mimes_.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-        auto found = typeIds_.constFind(type.name());
-        if (found == typeIds_.constEnd() && typeNames_.size() < 0xFFFF) {
-            typeNames_.push_back(type.comment().left(80));
-            found = typeIds_.insert(type.name(), static_cast<std::uint16_t>(typeNames_.size() - 1));
-        }
-        entry.TypeIndex = found == typeIds_.constEnd() ? 0 : *found;
+        QMimeType type = mimes_.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        // The extension says nothing: the first bytes may (programs, scripts,
+        // files with made-up extensions). Only regular files are read, so a
+        // FIFO or a device never blocks the list.
+        if (type.isDefault() && target && S_ISREG(info.st_mode))
+            type = TypeByContent(native, type);
+        entry.TypeIndex = TypeIndexFor(type.name(), type.comment());
         entry.IconIndex = IconIndexFor(type.iconName(), type.genericIconName(), false);
     }
     entry.DetailsPending = false;
+}
+
+std::uint16_t DetailFetcher::TypeIndexFor(const QString& name, const QString& comment)
+{
+    auto found = typeIds_.constFind(name);
+    if (found == typeIds_.constEnd() && typeNames_.size() < 0xFFFF) {
+        typeNames_.push_back(comment.left(80));
+        found = typeIds_.insert(name, static_cast<std::uint16_t>(typeNames_.size() - 1));
+    }
+    return found == typeIds_.constEnd() ? 0 : *found;
+}
+
+QMimeType DetailFetcher::TypeByContent(const QByteArray& nativePath, const QMimeType& fallback)
+{
+    std::optional<File> file = File::TryOpenRegular(nativePath.toStdString(), OpenMode::ReadOnly);
+    if (!file)
+        return fallback;
+    QByteArray head(kContentBytes, Qt::Uninitialized);
+    try {
+        head.truncate(static_cast<qsizetype>(file->Read(head.data(), kContentBytes)));
+    } catch (const FileError&) {
+        return fallback;
+    }
+    return mimes_.mimeTypeForData(head);
 }
 
 const QString& DetailFetcher::FileType(const ShellItem& entry) const

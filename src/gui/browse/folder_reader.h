@@ -70,9 +70,20 @@ private:
     QCollator collator_;
 };
 
+// The encrypted files' MIME type and its description, as the desktop's
+// MIME database has them once the program is installed. The list names the
+// files so without the database.
+inline constexpr const char* kEncryptedType = "application/x-ciphra2k-encrypted";
+inline constexpr const char* kEncryptedComment = "Ciphra2K encrypted file";
+
+// True for the names of encrypted files: extension ".CPH" in any case.
+bool IsEncryptedName(const QString& name);
+
 // Fills the details of entries. Types and icons are looked up by name
-// extension only (never by reading the file) and shared between entries of
-// one type.
+// extension; where it says nothing, by the first bytes of a regular file
+// (never of a FIFO or device), read only when its row is shown. Encrypted
+// files are named as such whatever the database knows. Descriptions and
+// icons are shared between entries of one type.
 class DetailFetcher {
 public:
     DetailFetcher();
@@ -87,7 +98,12 @@ public:
     QString Modified(const ShellItem& entry) const;
 
 private:
+    // The magic rules that tell most types look at the first few bytes.
+    static constexpr std::size_t kContentBytes = 4096;
+
     std::int32_t IconIndexFor(const QString& iconName, const QString& genericName, bool isFolder);
+    std::uint16_t TypeIndexFor(const QString& name, const QString& comment);
+    QMimeType TypeByContent(const QByteArray& nativePath, const QMimeType& fallback);
 
     QMimeDatabase mimes_;
     QFileIconProvider iconProvider_;
@@ -96,6 +112,7 @@ private:
     std::vector<QString> typeNames_;        // [0] unknown, [1] "Folder"
     QHash<QString, std::int32_t> iconIds_;  // icon name -> index into icons_
     std::vector<QIcon> icons_;
+    QString encryptedIcon_;
 };
 
 } // namespace ciphra::gui
