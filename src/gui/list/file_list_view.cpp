@@ -1,5 +1,7 @@
 #include "gui/list/file_list_view.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -180,6 +182,12 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     for (int column = 0; column < FileListModel::kColumnCount; ++column)
         report->header()->resizeSection(column, widths[column]);
     SetCommonViewOptions(*report);
+    const QString files = QStringLiteral("Files");
+    const QString filesDescription = QStringLiteral(
+        "The files and folders of the listed folder; Enter opens, Backspace goes up");
+    Describe(report, files, filesDescription);
+    Describe(report->header(), QStringLiteral("Columns"),
+             QStringLiteral("Name, Size, Type, Modified and Attributes"));
     report_ = report;
 
     auto* icons = new HookedView<QListView>(*this, hooks_);
@@ -190,6 +198,7 @@ FileListView::FileListView(FileListModel& model, QWidget* parent)
     icons->setResizeMode(QListView::Adjust);
     icons->setWrapping(true);
     SetCommonViewOptions(*icons);
+    Describe(icons, files, filesDescription);
     auto* sizes = new UniformItemDelegate(model_, icons);
     icons->setItemDelegate(sizes);
     connect(&model_, &QAbstractItemModel::modelReset, sizes, [sizes] { sizes->NamesChanged(); });

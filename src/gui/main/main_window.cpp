@@ -1,5 +1,6 @@
 #include "gui/main/main_window.h"
 
+#include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
 #include "gui/list/file_list_view.h"
 #include "gui/main/placement.h"
@@ -68,6 +69,10 @@ void MainWindow::BuildLayout()
     // The history's matches are offered in a popup below the box and never
     // written into it ahead of the typing: what Enter commits is what was
     // typed, or the match picked from the popup. Names are case-sensitive.
+    Describe(pathBox, QStringLiteral("Folder path"),
+             QStringLiteral("The listed folder's path; type another and press Enter to list it"));
+    Describe(pathBox->lineEdit(), QStringLiteral("Folder path"),
+             QStringLiteral("The listed folder's path; type another and press Enter to list it"));
     QCompleter* completer = pathBox->completer();
     completer->setCompletionMode(QCompleter::PopupCompletion);
     completer->setCaseSensitivity(Qt::CaseSensitive);
@@ -75,6 +80,8 @@ void MainWindow::BuildLayout()
 
     driveTree = new DriveView(this);
     driveTree->setObjectName(QStringLiteral("DriveView1"));
+    Describe(driveTree, QStringLiteral("Folders"),
+             QStringLiteral("The folders of the computer; choosing one lists it"));
     fileList = new FileListView(*entries, this);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -84,6 +91,9 @@ void MainWindow::BuildLayout()
     splitter->addWidget(fileList);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({145, 413});
+    // Tab goes from the path box to the tree, to the list and round again.
+    setTabOrder(pathBox, driveTree);
+    setTabOrder(driveTree, fileList);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);

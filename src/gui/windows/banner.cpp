@@ -1,5 +1,7 @@
 #include "gui/windows/banner.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -50,6 +52,12 @@ QPixmap BannerPicture(QSize size)
     const QRectF textBox(keyBox.right() + h * 0.3, 0, size.width(), h);
     painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Ciphra 2K"));
     return picture;
+}
+
+void DescribeBanner(QWidget* picture)
+{
+    Describe(picture, QStringLiteral("Ciphra 2K"),
+             QStringLiteral("The program's banner: a key and the program's name"));
 }
 
 } // namespace ciphra::gui

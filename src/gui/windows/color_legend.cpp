@@ -1,5 +1,7 @@
 #include "gui/windows/color_legend.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -54,6 +56,7 @@ ColorLegendWindow::ColorLegendWindow(QWidget* parent)
         (new QLabel(QString::fromLatin1(captions[row]), this))
             ->setGeometry(32, 8 + 24 * row, right - 32, 15);
     }
+    Describe(closeButton, QStringLiteral("Close"), QStringLiteral("Close the colour legend"));
     connect(closeButton, &QPushButton::clicked, this, [this] { OnClose(); });
 }
 
