@@ -3,6 +3,7 @@
 #include "gui/kit/accessible.h"
 
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -35,7 +36,10 @@ void DrawKey(QPainter& painter, const QRectF& box)
 
 QPixmap BannerPicture(QSize size)
 {
-    QPixmap picture(size);
+    // Drawn for the screen's pixels: at scale factor 2, twice as many.
+    const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::black);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
