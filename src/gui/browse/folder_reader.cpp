@@ -129,16 +129,19 @@ std::vector<MountPoint> RealMountPoints(const QByteArray& mountsText)
     std::vector<MountPoint> mounts;
     for (const QByteArray& line : mountsText.split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 3)
+        if (fields.size() < 3) {
             continue;
+        }
         const QByteArray& source = fields[0];
         const QByteArray& type = fields[2];
-        if (!source.startsWith("/dev/") && !networkTypes.contains(type))
+        if (!source.startsWith("/dev/") && !networkTypes.contains(type)) {
             continue;
+        }
         QString point = DecodeMountPoint(fields[1]);
         if (std::none_of(mounts.begin(), mounts.end(),
-                         [&](const MountPoint& mount) { return mount.point == point; }))
+                         [&](const MountPoint& mount) { return mount.point == point; })) {
             mounts.push_back({DecodeMountPoint(source), std::move(point)});
+        }
     }
     return mounts;
 }
@@ -149,8 +152,9 @@ QHash<QString, QString> VolumeLabels(const QString& folder)
     const QDir links(folder);
     for (const QString& name : links.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
         const QString device = QFileInfo(links.filePath(name)).canonicalFilePath();
-        if (!device.isEmpty())
+        if (!device.isEmpty()) {
             labels.insert(device, DecodeLabel(name));
+        }
     }
     return labels;
 }
@@ -158,14 +162,17 @@ QHash<QString, QString> VolumeLabels(const QString& folder)
 QString ComputerCaption(const QString& point, const QString& source,
                         const QHash<QString, QString>& labels)
 {
-    if (point == QDir::homePath())
+    if (point == QDir::homePath()) {
         return QStringLiteral("Home");
-    if (point == QLatin1String("/"))
+    }
+    if (point == QLatin1String("/")) {
         return QStringLiteral("File System");
+    }
     const QString device = QFileInfo(source).canonicalFilePath();
-    const QString label = labels.value(device.isEmpty() ? source : device);
-    if (!label.isEmpty())
+    QString label = labels.value(device.isEmpty() ? source : device);
+    if (!label.isEmpty()) {
         return label;
+    }
     return point.mid(point.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
@@ -173,19 +180,22 @@ std::vector<ComputerEntry> ComputerEntries()
 {
     const QString home = QDir::homePath();
     std::vector<ComputerEntry> entries = {{home, ComputerCaption(home, QString(), {})}};
-    if (home != QLatin1String("/"))
+    if (home != QLatin1String("/")) {
         entries.push_back(
             {QStringLiteral("/"), ComputerCaption(QStringLiteral("/"), QString(), {})});
+    }
     QFile mounts(QStringLiteral("/proc/self/mounts"));
-    if (!mounts.open(QIODevice::ReadOnly))
+    if (!mounts.open(QIODevice::ReadOnly)) {
         return entries;
+    }
     const QHash<QString, QString> labels = VolumeLabels(QStringLiteral("/dev/disk/by-label"));
     for (MountPoint& mount : RealMountPoints(mounts.readAll())) {
         const bool listed =
             std::any_of(entries.begin(), entries.end(),
                         [&](const ComputerEntry& e) { return e.path == mount.point; });
-        if (listed || !IsEnterableFolder(mount.point))
+        if (listed || !IsEnterableFolder(mount.point)) {
             continue;
+        }
         QString caption = ComputerCaption(mount.point, mount.source, labels);
         entries.push_back({std::move(mount.point), std::move(caption)});
     }
@@ -293,8 +303,9 @@ void DetailFetcher::FetchDetails(ShellItem& entry, const ItemId& folder)
         // The extension says nothing: the first bytes may (programs, scripts,
         // files with made-up extensions). Only regular files are read, so a
         // FIFO or a device never blocks the list.
-        if (type.isDefault() && target && S_ISREG(info.st_mode))
+        if (type.isDefault() && target && S_ISREG(info.st_mode)) {
             type = TypeByContent(native, type);
+        }
         entry.TypeIndex = TypeIndexFor(type.name(), type.comment());
         entry.IconIndex = IconIndexFor(type.iconName(), type.genericIconName(), false);
     }
@@ -314,8 +325,9 @@ std::uint16_t DetailFetcher::TypeIndexFor(const QString& name, const QString& co
 QMimeType DetailFetcher::TypeByContent(const QByteArray& nativePath, const QMimeType& fallback)
 {
     std::optional<File> file = File::TryOpenRegular(nativePath.toStdString(), OpenMode::ReadOnly);
-    if (!file)
+    if (!file) {
         return fallback;
+    }
     QByteArray head(kContentBytes, Qt::Uninitialized);
     try {
         head.truncate(static_cast<qsizetype>(file->Read(head.data(), kContentBytes)));
