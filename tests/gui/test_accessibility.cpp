@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QToolBar>
@@ -58,6 +60,41 @@ QWidget* FocusAfter(QWidget& window, Qt::Key key)
 bool IsIn(const QWidget* widget, const QWidget* control)
 {
     return widget == control || control->isAncestorOf(widget);
+}
+
+// The letter after a single "&" in a caption, lower-cased; none without one.
+QChar Mnemonic(const QString& caption)
+{
+    for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+        if (caption[i] != QLatin1Char('&'))
+            continue;
+        if (caption[i + 1] != QLatin1Char('&'))
+            return caption[i + 1].toLower();
+        ++i;
+    }
+    return {};
+}
+
+// What keeps a menu's items from being chosen by their letters: an item
+// without a letter, or two items sharing one (the letter then only moves
+// between them).
+QStringList MnemonicFaults(const QString& menu, const QList<QAction*>& items)
+{
+    QStringList faults;
+    QHash<QChar, QString> taken;
+    for (const QAction* item : items) {
+        if (item->isSeparator() || !item->isVisible())
+            continue;
+        const QChar letter = Mnemonic(item->text());
+        if (letter.isNull())
+            faults << menu + ": \"" + item->text() + "\" has no letter";
+        else if (taken.contains(letter))
+            faults << menu + ": \"" + item->text() + "\" and \"" + taken[letter] +
+                          "\" share a letter";
+        else
+            taken.insert(letter, item->text());
+    }
+    return faults;
 }
 
 } // namespace
@@ -175,6 +212,69 @@ private slots:
         QCOMPARE(int(w.fileList->CurrentViewStyle()), style);
         QVERIFY(w.commands.viewStyles->checkedAction() != nullptr);
         QCOMPARE(w.commands.viewStyles->checkedAction()->data().toInt(), style);
+    }
+
+    // Every command is reached from the keyboard: the menus and their items
+    // by letters of their own (Alt and the menu's letter, then the item's),
+    // the context menu's commands through the same items of the menu bar, and
+    // each toolbar button through its menu item or a key of its own.
+    void everyCommandHasAKeyboardPath()
+    {
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        QStringList faults = MnemonicFaults("menu bar", w.menuBar()->actions());
+        QSet<QString> inMenus;
+        for (const QAction* title : w.menuBar()->actions()) {
+            faults += MnemonicFaults(title->text(), title->menu()->actions());
+            for (const QAction* item : title->menu()->actions())
+                inMenus.insert(item->objectName());
+        }
+        for (const QAction* item : w.commands.contextMenu->actions()) {
+            QString twin = item->objectName();
+            twin.replace(twin.size() - 1, 1, "1"); // "Encryptfile2" is "Encryptfile1"
+            if (!item->isSeparator() && !inMenus.contains(twin))
+                faults << "context menu: " + item->objectName() + " is in no menu of the bar";
+        }
+        // A toolbar button's menu item; empty: the button has a key of its own.
+        const QHash<QString, QString> menuItemOf = {{"ToolButton2", "Encryptfile1"},
+                                                    {"ToolButton4", "Decryptfile1"},
+                                                    {"ToolButton11", "Hashfile1"},
+                                                    {"ToolButton5", "Shredfile1"},
+                                                    {"btnBrowse", "Choosedir1"},
+                                                    {"btnBack", "Goonelevelup1"},
+                                                    {"ToolButton10", "Refreshlist1"},
+                                                    {"btnLargeIcons", ""},
+                                                    {"btnSmallIcons", ""},
+                                                    {"btnList", ""},
+                                                    {"btnReport", ""},
+                                                    {"ToolButton7", "Helpon1"},
+                                                    {"ToolButton8", "Exit1"}};
+        for (const QAction* button : w.commands.toolBar->actions()) {
+            const QString name = button->objectName();
+            if (button->isSeparator() || name.isEmpty())
+                continue;
+            const QString item = menuItemOf.value(name, "unknown");
+            if (item.isEmpty() ? button->shortcut().isEmpty() : !inMenus.contains(item))
+                faults << "toolbar: " + name + " has no keyboard path";
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+    }
+
+    // The letters work: Alt+O opens Options, C chooses the folder to list.
+    void menuLettersRunTheCommand()
+    {
+        FolderOf folder({"a.txt"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.chooseFolder = [&](QWidget*) { return folder.Path(); };
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_O, Qt::AltModifier);
+        QMenu* options = w.menuBar()->actions()[2]->menu();
+        QTRY_VERIFY(options->isVisible());
+        QTest::keyClick(options, Qt::Key_C);
+        QTRY_COMPARE(w.CurrentFolderID(), folder.Path());
     }
 
     // About's address is reached with Tab and opened with Enter or Space.

@@ -618,9 +618,11 @@ private slots:
                 continue;
             const QPoint middle = control->mapTo(shown, control->rect().center());
             QWidget* hit = shown->childAt(middle);
-            QVERIFY2(hit == control || control->isAncestorOf(hit),
-                     qPrintable(control->objectName() + " is covered by " +
-                                (hit != nullptr ? hit->objectName() : QString("nothing"))));
+            QVERIFY2(
+                hit == control || control->isAncestorOf(hit),
+                qPrintable(control->objectName() + " is covered by " +
+                           (hit != nullptr ? QString::fromLatin1(hit->metaObject()->className())
+                                           : QString("nothing"))));
         }
         shown->hide();
     }
