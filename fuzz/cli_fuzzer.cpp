@@ -8,7 +8,8 @@
 // why on standard error and success says nothing there (besides the shredder's
 // confirmation question, which goes there too); no working or
 // temporary file is ever left behind. The password file gives exactly its
-// content less one trailing newline, and an empty password is refused.
+// content less one trailing LF or CR LF, and an empty or overlong password is
+// refused.
 
 #include <cstdint>
 #include <cstdlib>
@@ -23,6 +24,7 @@
 #include "cli/cli.h"
 #include "cli/password.h"
 #include "core/error.h"
+#include "core/jobs/passwords.h"
 
 namespace {
 
@@ -40,7 +42,10 @@ void Check(bool condition)
 
 class FixedPrompt final : public ciphra::cli::PasswordPrompt {
 public:
-    void Ask(const char*, ciphra::cli::SecretText& password) override { password.Append("prompted", 8); }
+    void Ask(const char*, ciphra::cli::SecretText& password) override
+    {
+        password.Append("prompted", 8);
+    }
 };
 
 void Write(const std::string& name, std::string_view bytes)
@@ -100,11 +105,12 @@ void CheckPasswordFile(std::string_view content)
     } catch (const ciphra::Exception&) {
         refused = true;
     }
+    // One trailing LF or CR LF is not part of the password.
     std::string_view expected = content;
     if (expected.ends_with('\n')) {
-        expected.remove_suffix(1);
+        expected.remove_suffix(expected.ends_with("\r\n") ? 2 : 1);
     }
-    Check(refused == expected.empty());
+    Check(refused == (expected.empty() || expected.size() > ciphra::LongestPassword));
     Check(refused || password.View() == expected);
 }
 

@@ -5,37 +5,33 @@
 # ends use the core and nothing of each other. Prints each include that
 # breaks the rule and fails when there is one.
 set -euo pipefail
-src="$(cd "$(dirname "${BASH_SOURCE[0]}")/../src" && pwd)"
+cd "$(dirname "${BASH_SOURCE[0]}")/../src"
 
-# folder, then the pattern of includes it must not have
-rules=(
-  "core/crypto|^(core/io|core/jobs|gui|cli|stub)/"
-  "core/io|^(core/jobs|gui|cli|stub)/"
-  "core/jobs|^(gui|cli|stub)/"
-  "gui|^(cli|stub)/"
-  "cli|^(gui|stub)/"
-  "stub|^(gui|cli)/"
-)
-qt_in_core='^<Q[A-Za-z]'
-
-status=0
-while IFS= read -r -d '' file; do
-  rel="${file#"$src"/}"
-  while IFS= read -r line; do
-    target="$(sed -E 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*//' <<<"$line")"
-    quoted="$(sed -nE 's/^"([^"]+)".*/\1/p' <<<"$target")"
-    for rule in "${rules[@]}"; do
-      folder="${rule%%|*}"
-      banned="${rule#*|}"
-      if [[ "$rel" == "$folder"/* && -n "$quoted" && "$quoted" =~ $banned ]]; then
-        echo "$rel: includes $quoted, which is above its layer"
-        status=1
-      fi
-    done
-    if [[ "$rel" == core/* && "$target" =~ $qt_in_core ]]; then
-      echo "$rel: includes $target: the core is standard C++ only"
-      status=1
-    fi
-  done < <(grep -E '^[[:space:]]*#[[:space:]]*include' "$file" || true)
-done < <(find "$src" -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) -print0)
-exit "$status"
+find . -type f \( -name '*.h' -o -name '*.cpp' -o -name '*.c' \) -print0 |
+  xargs -0 grep -H -E '^[[:space:]]*#[[:space:]]*include' |
+  awk '
+    BEGIN {
+      # folder of the including file, then the includes it must not have
+      banned["core/crypto"] = "^(core/io|core/jobs|gui|cli|stub)/"
+      banned["core/io"] = "^(core/jobs|gui|cli|stub)/"
+      banned["core/jobs"] = "^(gui|cli|stub)/"
+      banned["gui"] = "^(cli|stub)/"
+      banned["cli"] = "^(gui|stub)/"
+      banned["stub"] = "^(gui|cli)/"
+      bad = 0
+    }
+    {
+      file = $0; sub(/^\.\//, "", file); sub(/:.*/, "", file)
+      target = $0; sub(/^[^:]*:[[:space:]]*#[[:space:]]*include[[:space:]]*/, "", target)
+      quoted = ""
+      if (match(target, /^"[^"]+"/)) quoted = substr(target, 2, RLENGTH - 2)
+      for (folder in banned) {
+        if (index(file, folder "/") == 1 && quoted != "" && quoted ~ banned[folder]) {
+          print file ": includes " quoted ", which is above its layer"; bad = 1
+        }
+      }
+      if (index(file, "core/") == 1 && target ~ /^<Q[A-Za-z]/) {
+        print file ": includes " target ": the core is standard C++ only"; bad = 1
+      }
+    }
+    END { exit bad }'

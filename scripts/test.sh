@@ -4,6 +4,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, and once as clang libFuzzer
 # builds whose fuzz targets each run for a bounded time (about a minute in all;
 # CIPHRA_FUZZ_SECONDS in the test-fuzz preset's cache sets each target's share).
+# The release build also makes the Debian package, which is checked, installed,
+# tried and removed (scripts/package_check.sh; it needs root or sudo).
 # Any failure, crash, leak or sanitizer report fails the script.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,4 +19,12 @@ for config in release asan fuzz; do
   (cd "$root" && cmake --preset "test-$config")
   cmake --build "$dir" -j2
   (cd "$dir" && ctest --output-on-failure -j2 --timeout 300)
+  if [[ $config == release ]]; then
+    echo "=== Debian package ==="
+    start=$(date +%s)
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    $sudo bash "$root/scripts/package_check.sh" "$dir"
+    echo "Debian package checked in $(($(date +%s) - start)) s"
+  fi
 done

@@ -11,21 +11,25 @@ namespace {
 // command's usage message and help begin with it.
 struct Command {
     std::string_view Name;
-    std::vector<std::string_view> Forms;
+    std::string_view Forms[2]; // the second may be empty
     int (*Run)(const Arguments&, CliIo&);
 };
 
-const Command Commands[] = {
+constexpr Command Commands[] = {
     {"encrypt",
-     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
+     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
+      "encrypt --format age [--recipient KEY]... [--recipients-file F]... [--armor] [--in-place] "
+      "[--force] [--password-file F] FILE..."},
      &RunEncryptCommand},
     {"decrypt",
-     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE..."},
+     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
+      "decrypt --identity F [--identity F]... [--in-place] [--force] [--password-file F] FILE..."},
      &RunDecryptCommand},
     {"hash", {"hash [--base64] FILE", "hash [--base64] --report OUT FILE"}, &RunHashCommand},
     {"shred", {"shred [--passes N] [--yes] FILE..."}, &RunShredCommand},
     {"text", {"text encrypt|decrypt [--password-file F]"}, &RunTextCommand},
     {"sfx", {"sfx [--password-file F] [--stub PATH] FILE"}, &RunSfxCommand},
+    {"keygen", {"keygen [-o FILE]"}, &RunKeygenCommand},
 };
 
 constexpr const char* TopUsage = "Usage: ciphra2k-cli COMMAND [OPTIONS] [ARGS]";
@@ -34,14 +38,18 @@ void PrintTopHelp(std::ostream& out)
 {
     out << TopUsage << "\n\n"
         << "Encrypts and decrypts files and text with Twofish, hashes files with SHA-1\n"
-        << "and shreds files.\n\n"
+        << "and shreds files.\n"
+        << "Encrypts and decrypts files in the age format too, and makes its keys.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {
         for (const std::string_view form : command.Forms) {
-            out << "  ciphra2k-cli " << form << '\n';
+            if (!form.empty()) {
+                out << "  ciphra2k-cli " << form << '\n';
+            }
         }
     }
-    out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options.\n"
+    out << "\nRun \"ciphra2k-cli COMMAND --help\" for what a command does and its options,\n"
+        << "\"ciphra2k-cli --version\" for the version.\n"
         << "Passwords are read from --password-file or asked on the terminal, never\n"
         << "taken from the command line or the environment.\n";
 }
@@ -89,6 +97,10 @@ int RunCli(const Arguments& args, CliIo& io)
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         PrintTopHelp(io.Out);
+        return ExitOk;
+    }
+    if (args[0] == "--version") {
+        io.Out << "ciphra2k-cli " << CIPHRA_VERSION << '\n';
         return ExitOk;
     }
     for (const Command& command : Commands) {

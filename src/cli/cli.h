@@ -34,6 +34,7 @@ int RunHashCommand(const Arguments& args, CliIo& io);
 int RunShredCommand(const Arguments& args, CliIo& io);
 int RunTextCommand(const Arguments& args, CliIo& io);
 int RunSfxCommand(const Arguments& args, CliIo& io);
+int RunKeygenCommand(const Arguments& args, CliIo& io);
 
 // "Usage: ciphra2k-cli <synopsis>" of a command, every form on a line of its own.
 std::string UsageOf(std::string_view command);

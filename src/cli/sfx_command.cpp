@@ -29,8 +29,9 @@ Options:
                       (LF or CR LF); without it the password is asked on the
                       terminal
   --stub PATH         the stub to put in front of the payload; by default
-                      sfdstub.dtt in this tool's own folder. It must be a stub
-                      of self-decrypting programs.
+                      sfdstub.dtt beside this tool, or else the installed one
+                      in ../lib/ciphra2k from this tool's folder. It must be a
+                      stub of self-decrypting programs.
   --help              show this help
 
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.

@@ -5,6 +5,17 @@ namespace ciphra::cli {
 std::optional<std::string> TakeValueOption(std::vector<std::string>& args, std::string_view name,
                                            std::optional<std::string>& value)
 {
+    std::vector<std::string> values;
+    auto problem = TakeValueOptions(args, name, values);
+    if (!problem && !values.empty()) {
+        value = values.back();
+    }
+    return problem;
+}
+
+std::optional<std::string> TakeValueOptions(std::vector<std::string>& args, std::string_view name,
+                                            std::vector<std::string>& values)
+{
     const std::string withEquals = std::string(name) + "=";
     std::vector<std::string> rest;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -16,9 +27,9 @@ std::optional<std::string> TakeValueOption(std::vector<std::string>& args, std::
             if (i + 1 == args.size()) {
                 return "option " + std::string(name) + " needs a value";
             }
-            value = args[++i];
+            values.push_back(args[++i]);
         } else if (args[i].starts_with(withEquals)) {
-            value = args[i].substr(withEquals.size());
+            values.push_back(args[i].substr(withEquals.size()));
         } else {
             rest.push_back(args[i]);
         }

@@ -15,4 +15,8 @@ namespace ciphra::cli {
 std::optional<std::string> TakeValueOption(std::vector<std::string>& args, std::string_view name,
                                            std::optional<std::string>& value);
 
+// The same for an option that may be given many times: every value, in order.
+std::optional<std::string> TakeValueOptions(std::vector<std::string>& args, std::string_view name,
+                                            std::vector<std::string>& values);
+
 } // namespace ciphra::cli

@@ -26,8 +26,9 @@ struct Outcome {
 std::optional<File> OpenPayload(const std::string& ownPath)
 {
     std::optional<File> self = File::TryOpen(ownPath, OpenMode::ReadOnly);
-    if (!self)
+    if (!self) {
         return std::nullopt;
+    }
     try {
         self->Seek(SfdPayloadOffset(*self));
     } catch (const Exception&) {
@@ -41,25 +42,29 @@ std::optional<File> OpenPayload(const std::string& ownPath)
 Outcome Publish(OutputFile& restored)
 {
     const std::string& output = restored.FinalPath();
-    if (restored.PublishNew())
+    if (restored.PublishNew()) {
         return {StubTitle, DecryptedText, true};
+    }
     std::string holder;
     for (int n = 2; n <= AlternativeNames && holder.empty(); ++n) {
         const std::string candidate =
             NameOf(ReplaceExtension(output, " (" + std::to_string(n) + ").dec"));
-        if (restored.PublishNewAs(candidate))
+        if (restored.PublishNewAs(candidate)) {
             holder = candidate;
+        }
     }
-    if (holder.empty())
+    if (holder.empty()) {
         holder = NameOf(restored.Release());
+    }
     return {StubTitle, "The file name " + NameOf(output) +
                            " is already taken.\rThe decrypted file was saved as " + holder + "."};
 }
 
 Outcome Decrypt(const std::string& ownPath, std::string_view password)
 {
-    if (password.empty())
+    if (password.empty()) {
         return {PasswordCheckTitle, PasswordRequiredText};
+    }
 
     // The key is checked before any file is touched. Anything over 32 bytes
     // is refused alike; 33 stands for them all.
@@ -79,8 +84,9 @@ Outcome Decrypt(const std::string& ownPath, std::string_view password)
                 "Cannot write in the folder " + FolderOf(ownPath) + ".\r" + error.what()};
     }
     std::optional<File> payload = OpenPayload(ownPath);
-    if (!payload)
+    if (!payload) {
         return {CrcCheckTitle, UnableToDecryptText};
+    }
     DecryptStream(run->Context(), *payload, restored->Handle(), nullptr, 0);
     run->Wipe();
     // On disk before it takes its name: a crash right after the message must

@@ -44,8 +44,9 @@ int RunTerminal(const std::string& ownPath)
 {
     SecretText line;
     AskPassword(STDIN_FILENO, "Password: ", line);
-    if (!isatty(STDIN_FILENO))
+    if (!isatty(STDIN_FILENO)) {
         std::fputc('\n', stdout);
+    }
     std::fflush(stdout); // before any message goes to standard error
     TerminalMessages messages;
     return DecryptPayload(ownPath, line.View(), messages) ? 0 : 1;

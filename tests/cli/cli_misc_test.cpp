@@ -61,6 +61,14 @@ TEST_F(CliTest, HelpForTheToolAndEachCommand)
     }
 }
 
+TEST_F(CliTest, VersionIsTheProjects)
+{
+    const ProcessResult result = Run({"--version"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out, std::string("ciphra2k-cli ") + CIPHRA_VERSION + "\n");
+    EXPECT_EQ(result.Err, "");
+}
+
 std::string Digest(const std::string& bytes)
 {
     std::uint8_t digest[Sha1DigestSize];

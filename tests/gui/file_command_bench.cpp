@@ -47,6 +47,7 @@ void CommandBench::Select(const std::string& name)
 void CommandBench::AnswerPassword(const QString& password, bool useDigest)
 {
     Dialogs.Queue([this, password, useDigest](QDialog&) {
+        DigestOptionShown.push_back(Password.DigestOptionVisible());
         Password.passwordEdit->setText(password);
         Password.digestOption->setChecked(useDigest);
         return int(QDialog::Accepted);
@@ -60,7 +61,10 @@ void CommandBench::CancelPassword()
 
 gui::FileCommandWindows CommandBench::Windows()
 {
-    return {nullptr, List, Password, Progress};
+    return {nullptr, List, Password, Progress, [this](QWidget*) {
+                ++IdentityQuestions;
+                return IdentityFile;
+            }};
 }
 
 std::vector<QString> CommandBench::BoxTexts() const

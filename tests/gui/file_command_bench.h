@@ -52,6 +52,11 @@ public:
     void AnswerPassword(const QString& password, bool useDigest);
     // The next password dialog is cancelled.
     void CancelPassword();
+    // What the identity file dialog answers ("" is Cancel); each question is counted.
+    QString IdentityFile;
+    int IdentityQuestions = 0;
+    // Whether "Use Hash of password" showed, for each password dialog answered.
+    std::vector<bool> DigestOptionShown;
 
     gui::FileCommandWindows Windows();
     // The texts of the boxes shown so far, each as "<title>|<text>".

@@ -158,6 +158,7 @@ private slots:
         QCOMPARE(w.geometry(), MainWindow::kDesignedBounds);
         QVERIFY(!w.commands.selfDecryptingOption->isChecked());
         QVERIFY(!w.commands.overwriteOption->isChecked());
+        QVERIFY(!w.commands.ageFormatOption->isChecked()); // .CPH stays the default
         QCOMPARE(w.pathBox->currentText(), QString("computer:///"));
         QCOMPARE(w.fileList->FirstSelectedRow(), 0);
         QVERIFY(!FileCommandsEnabled(w));
@@ -213,6 +214,40 @@ private slots:
         QVERIFY(!w.isVisible());
         QVERIFY(w.storedOverwrite);
         QCOMPARE(QSettings().value("OverWr").toInt(), 1);
+    }
+
+    // Its own key, read whatever the other two hold, and written at close.
+    void ageFormatOptionIsStored_data()
+    {
+        QTest::addColumn<QVariant>("selfDec");
+        QTest::addColumn<QVariant>("ageFormat");
+        QTest::addColumn<bool>("ageOn");
+        QTest::newRow("missing") << QVariant(0) << QVariant() << false;
+        QTest::newRow("on") << QVariant(0) << QVariant(1) << true;
+        QTest::newRow("text is off") << QVariant(0) << QVariant("yes") << false;
+        QTest::newRow("read after a broken option") << QVariant("x") << QVariant(2) << true;
+    }
+    void ageFormatOptionIsStored()
+    {
+        QFETCH(QVariant, selfDec);
+        QFETCH(QVariant, ageFormat);
+        QFETCH(bool, ageOn);
+        {
+            QSettings settings;
+            settings.setValue("SelfDec", selfDec);
+            if (ageFormat.isValid())
+                settings.setValue("AgeFormat", ageFormat);
+        }
+        {
+            ProgramWindows windows;
+            MainWindow& w = windows.Main();
+            QCOMPARE(w.commands.ageFormatOption->isChecked(), ageOn);
+            QVERIFY(w.commands.ageFormatOption->isCheckable());
+            w.show();
+            w.commands.ageFormatOption->trigger();
+            w.close();
+        }
+        QCOMPARE(QSettings().value("AgeFormat").toString(), QString(ageOn ? "0" : "1"));
     }
 
     void placementIsRestored_data()
@@ -325,9 +360,9 @@ private slots:
              "E&xit"},
             {"&String / clipboard encryption", "&Encrypt clipboard", "&Decrypt clipboard",
              "Empty &clipboard"},
-            {"Create self-&decrypting files", "&Overwrite file on encryption", "-",
-             "&Go one level up - (BckSpc)", "&Choose dir - (Enter)", "&Refresh list - (F5)", "-",
-             "&Show color info"},
+            {"Create self-&decrypting files", "&Overwrite file on encryption",
+             "Encrypt to the &age format (recommended)", "-", "&Go one level up - (BckSpc)",
+             "&Choose dir - (Enter)", "&Refresh list - (F5)", "-", "&Show color info"},
             {"&Help on...", "&About"},
         };
         for (int i = 0; i < menus.size(); ++i)

@@ -3,7 +3,9 @@
 // and every heap block freed meanwhile are searched byte by byte for the
 // password, its SHA-1 digest and the key schedules made from either.
 
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <thread>
@@ -13,6 +15,8 @@
 #include "core/crypto/sha1.h"
 #include "core/crypto/twofish.h"
 #include "core/crypto/wipe.h"
+#include "core/jobs/age_file.h"
+#include "core/jobs/age_keys.h"
 #include "support/memory_search.h"
 #include "support/test_files.h"
 
@@ -21,6 +25,10 @@ namespace {
 using ciphra::test::AddSecretMarker;
 
 constexpr char Password[] = "Zq8 marker password 91";
+// The age format's example identity, for the commands that read identity files.
+constexpr char Identity[] =
+    "AGE-SECRET-KEY-1GFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZGFPYYSJZGFPQ4EGAEX";
+constexpr std::size_t IdentityDataAt = 16; // after "AGE-SECRET-KEY-1"
 
 __attribute__((noinline)) void MakeMarkers()
 {
@@ -38,6 +46,10 @@ __attribute__((noinline)) void MakeMarkers()
     AddSecretMarker("keyed S-boxes from the password", ctx.KeyedSBoxes + 100, 16);
     ciphra::TwofishWipe(ctx);
     ciphra::SecureWipeObject(digest);
+    AddSecretMarker("identity text", Identity + IdentityDataAt, 20);
+    ciphra::age::Identity identity;
+    ciphra::age::ParseIdentity(Identity, identity);
+    AddSecretMarker("identity bytes", identity.Secret, 20);
 }
 
 class NoPrompt final : public ciphra::cli::PasswordPrompt {
@@ -47,7 +59,10 @@ public:
 
 struct Operation {
     const char* Name;
-    std::vector<std::string> Args; // "PW" and "FILE" stand for the scratch files
+    // "PW" and "FILE" stand for the scratch files; "AGEFILE" for FILE sealed
+    // to the age format with the password beforehand (FILE itself then gone);
+    // "KEY" for an identity file of Identity, "KEYFILE" for FILE sealed to it.
+    std::vector<std::string> Args;
     std::string Stdin;
 };
 
@@ -70,6 +85,33 @@ TEST_P(SecretsInMemoryTest, NothingOfTheSecretStaysBehind)
     std::ostringstream err;
     NoPrompt prompt;
     ciphra::cli::CliIo io{in, out, err, prompt};
+    if (std::find(op.Args.begin(), op.Args.end(), "AGEFILE") != op.Args.end()) {
+        // Sealed with a small work factor: only the decrypting is looked at.
+        ciphra::age::Keys keys;
+        keys.Password = Password;
+        keys.WorkFactor = 10;
+        {
+            ciphra::File in = ciphra::File::Open(file, ciphra::OpenMode::ReadOnly);
+            ciphra::File out =
+                ciphra::File::Open(file + ".age", ciphra::OpenMode::CreateExclusive, 0600);
+            ciphra::age::EncryptStream(in, out, keys, nullptr);
+        }
+        std::filesystem::remove(file);
+        std::replace(args.begin(), args.end(), std::string("AGEFILE"), file + ".age");
+    }
+    const std::string key = folder / "key.txt";
+    ciphra::test::WriteBytes(key, "# a key file\n" + std::string(Identity) + "\n");
+    std::replace(args.begin(), args.end(), std::string("KEY"), key);
+    if (std::find(args.begin(), args.end(), "KEYFILE") != args.end()) {
+        const std::string recipient = // of Identity
+            "age1zvkyg2lqzraa2lnjvqej32nkuu0ues2s82hzrye869xeexvn73equnujwj";
+        ASSERT_EQ(
+            ciphra::cli::RunCli({"encrypt", "--format", "age", "--recipient", recipient, file}, io),
+            0)
+            << err.str();
+        std::filesystem::remove(file);
+        std::replace(args.begin(), args.end(), std::string("KEYFILE"), file + ".age");
+    }
 
     if (!ciphra::test::HaveSecretMarkers()) {
         std::thread(MakeMarkers).join(); // its leftovers stay on its own stack
@@ -91,7 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
         Operation{"DecryptWithDigest", {"decrypt", "--password-file", "PW", "FILE"}, ""},
         Operation{"TextEncrypt", {"text", "encrypt", "--password-file", "PW"}, "some text"},
         Operation{"TextDecrypt", {"text", "decrypt", "--password-file", "PW"}, "c29tZSB0ZXh0\n"},
-        Operation{"Sfx", {"sfx", "--password-file", "PW", "--stub", CIPHRA_STUB_FILE, "FILE"}, ""}),
+        Operation{"Sfx", {"sfx", "--password-file", "PW", "--stub", CIPHRA_STUB_FILE, "FILE"}, ""},
+        Operation{
+            "AgeEncrypt", {"encrypt", "--format", "age", "--password-file", "PW", "FILE"}, ""},
+        Operation{"AgeDecrypt", {"decrypt", "--password-file", "PW", "AGEFILE"}, ""},
+        Operation{"AgeDecryptWithIdentity", {"decrypt", "--identity", "KEY", "KEYFILE"}, ""}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 } // namespace

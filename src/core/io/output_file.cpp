@@ -79,7 +79,12 @@ OutputFile::OutputFile(const std::string& finalPath)
         throw FileError(error);
     }
 #ifndef CIPHRA_STUB_BUILD
-    flush_ = new BackgroundFlush(file_);
+    try {
+        flush_ = new BackgroundFlush(file_);
+    } catch (...) {
+        Discard(); // no destructor runs for an object whose constructor failed
+        throw;
+    }
 #endif
 }
 
@@ -91,6 +96,11 @@ OutputFile::~OutputFile()
         delete flush_;
     }
 #endif
+    Discard();
+}
+
+void OutputFile::Discard() noexcept
+{
     if (workingName_.empty()) {
         return;
     }
@@ -270,7 +280,7 @@ bool OutputFile::Rename(const std::string& name, bool replace)
     return true;
 }
 
-void OutputFile::Named()
+void OutputFile::Named() noexcept
 {
     ForgetWorkingFile(slot_);
     slot_ = -1;

@@ -66,7 +66,8 @@ public:
 
 private:
     bool Rename(const std::string& name, bool replace);
-    void Named();
+    void Discard() noexcept; // removes the working file unless it was named or released
+    void Named() noexcept;
 
     std::string finalPath_;
     File folder_;

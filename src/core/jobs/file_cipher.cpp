@@ -49,14 +49,52 @@ CipherPlan CheckOutputName(CipherPlan plan)
     return plan;
 }
 
-void RunStream(CipherDirection direction, CipherRun& run, File& input, File& output,
-               StreamProgress* progress)
+// Runs `stream(source, output)` for a Ready plan into an output file that
+// takes its name only when the stream has ended without a fault.
+template <typename Stream> CipherPlan RunPlan(CipherPlan plan, Stream stream)
 {
-    if (direction == CipherDirection::Encrypt) {
-        EncryptStream(run.Context(), input, output, progress);
-    } else {
-        DecryptStream(run.Context(), input, output, progress);
+    const bool inPlace = InPlace(plan.Job);
+    int error = 0;
+    std::optional<File> source = File::TryOpenRegular(plan.Input, SourceMode(plan.Job), &error);
+    if (!source) {
+        return Refused(std::move(plan), CipherStatus::SourceUnusable, error);
     }
+    if (!inPlace) {
+        plan = CheckOutputName(std::move(plan));
+        if (plan.Status != CipherStatus::Ready) {
+            return plan;
+        }
+    }
+    const FileStatus status = source->Status();
+    std::optional<OutputFile> output;
+    try {
+        output.emplace(plan.Output);
+    } catch (const FileError& failure) {
+        return Refused(std::move(plan), CipherStatus::OutputUnusable, failure.ErrorNumber());
+    }
+    if (inPlace) {
+        try {
+            output->TakeOwnerOf(status);
+        } catch (const FileError& failure) {
+            return Refused(std::move(plan), CipherStatus::OwnerNotKept, failure.ErrorNumber());
+        }
+    }
+    stream(*source, output->Handle());
+    if (inPlace) {
+        output->CopyExtendedAttributesOf(*source);
+        output->Finish(status.Permissions);
+        output->PublishReplacing();
+        plan.OtherLinks = status.Links > 0 ? status.Links - 1 : 0;
+    } else {
+        output->Finish(MaskedPermissions(status.Permissions & 0777));
+        if (plan.Job.Existing == ExistingOutput::Replace) {
+            output->PublishReplacing();
+        } else if (!output->PublishNew()) {
+            return Refused(std::move(plan), CipherStatus::OutputTaken, EEXIST);
+        }
+    }
+    plan.Status = CipherStatus::Done;
+    return plan;
 }
 
 } // namespace
@@ -66,13 +104,20 @@ CipherPlan PlanCipherJob(const CipherJob& job)
     CipherPlan plan;
     plan.Job = job;
     plan.Input = job.Source;
+    plan.Format = job.Format;
     int error = 0;
-    const std::optional<File> source = File::TryOpenRegular(job.Source, SourceMode(job), &error);
+    std::optional<File> source = File::TryOpenRegular(job.Source, SourceMode(job), &error);
     if (!source) {
         return Refused(std::move(plan), CipherStatus::SourceUnusable, error);
     }
     try {
         plan.Identity = source->Status().Identity;
+        if (job.Direction == CipherDirection::Decrypt) {
+            plan.Format = age::IsAgeFile(*source) ? CipherFormat::Age : CipherFormat::Cph;
+            if (plan.Format == CipherFormat::Age) {
+                plan.Lock = age::LockOf(*source);
+            }
+        }
         if (InPlace(job)) {
             plan.Input = ResolvePath(job.Source);
             plan.Output = plan.Input;
@@ -81,7 +126,7 @@ CipherPlan PlanCipherJob(const CipherJob& job)
     } catch (const FileError& failure) {
         return Refused(std::move(plan), CipherStatus::SourceUnusable, failure.ErrorNumber());
     }
-    plan.Output = OutputPathBeside(job.Direction, job.Source);
+    plan.Output = OutputPathBeside(job.Direction, job.Source, plan.Format);
     return CheckOutputName(std::move(plan));
 }
 
@@ -117,49 +162,27 @@ std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
 CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress)
 {
     CipherRun run(key.Bytes, key.Length);
-    const bool inPlace = InPlace(plan.Job);
-    int error = 0;
-    std::optional<File> source = File::TryOpenRegular(plan.Input, SourceMode(plan.Job), &error);
-    if (!source) {
-        return Refused(std::move(plan), CipherStatus::SourceUnusable, error);
-    }
-    if (!inPlace) {
-        plan = CheckOutputName(std::move(plan));
-        if (plan.Status != CipherStatus::Ready) {
-            return plan;
+    const CipherDirection direction = plan.Job.Direction;
+    return RunPlan(std::move(plan), [&](File& source, File& output) {
+        if (direction == CipherDirection::Encrypt) {
+            EncryptStream(run.Context(), source, output, progress);
+        } else {
+            DecryptStream(run.Context(), source, output, progress);
         }
-    }
-    const FileStatus status = source->Status();
-    std::optional<OutputFile> output;
-    try {
-        output.emplace(plan.Output);
-    } catch (const FileError& failure) {
-        return Refused(std::move(plan), CipherStatus::OutputUnusable, failure.ErrorNumber());
-    }
-    if (inPlace) {
-        try {
-            output->TakeOwnerOf(status);
-        } catch (const FileError& failure) {
-            return Refused(std::move(plan), CipherStatus::OwnerNotKept, failure.ErrorNumber());
+        run.Wipe();
+    });
+}
+
+CipherPlan RunAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress)
+{
+    const CipherDirection direction = plan.Job.Direction;
+    return RunPlan(std::move(plan), [&](File& source, File& output) {
+        if (direction == CipherDirection::Encrypt) {
+            age::EncryptStream(source, output, keys, progress);
+        } else {
+            age::DecryptStream(source, output, keys, progress);
         }
-    }
-    RunStream(plan.Job.Direction, run, *source, output->Handle(), progress);
-    run.Wipe();
-    if (inPlace) {
-        output->CopyExtendedAttributesOf(*source);
-        output->Finish(status.Permissions);
-        output->PublishReplacing();
-        plan.OtherLinks = status.Links > 0 ? status.Links - 1 : 0;
-    } else {
-        output->Finish(MaskedPermissions(status.Permissions & 0777));
-        if (plan.Job.Existing == ExistingOutput::Replace) {
-            output->PublishReplacing();
-        } else if (!output->PublishNew()) {
-            return Refused(std::move(plan), CipherStatus::OutputTaken, EEXIST);
-        }
-    }
-    plan.Status = CipherStatus::Done;
-    return plan;
+    });
 }
 
 } // namespace ciphra

@@ -20,13 +20,20 @@
 // attributes (ACLs included). A link is followed: the file it leads to is
 // replaced. Other hard links of the file keep the old bytes; the outcome
 // counts them so the caller can say so.
+//
+// Files are encrypted to the .CPH format or to the age format (age_file.h).
+// Decrypting, the file's first bytes tell which it is; an age file is only
+// given its name once every chunk was checked, so a wrong password or an
+// altered file leaves nothing behind.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 #include "core/io/posix_file.h"
+#include "core/jobs/age_file.h"
 #include "core/jobs/cipher_stream.h"
 #include "core/jobs/key_material.h"
 #include "core/jobs/output_names.h"
@@ -44,6 +51,8 @@ struct CipherJob {
     // reading and writing even beside, so a read-only file is reported).
     bool SourceMustBeWritable = false;
     std::string Source; // as the user named it
+    // Encrypting: the format written. Decrypting: found from the file.
+    CipherFormat Format = CipherFormat::Cph;
 };
 
 enum class CipherStatus {
@@ -65,6 +74,11 @@ struct CipherPlan {
     std::string Output;     // the name the result takes (Input itself in place)
     FileIdentity Identity;  // the source file, for telling two names of one file apart
     nlink_t OtherLinks = 0; // after an in-place run: other names that still hold the old bytes
+    // The encrypted side's format: the job's when encrypting, the file's when decrypting.
+    CipherFormat Format = CipherFormat::Cph;
+    // Decrypting an age file: what opens it (nothing when its header cannot
+    // be read; running the plan then says why).
+    std::optional<age::Lock> Lock;
 };
 
 // Looks at the source and the output's name without changing anything.
@@ -87,5 +101,10 @@ std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
 // while the data is written throws FileError after removing the working file;
 // the key-length error is thrown before any file is touched.
 CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress);
+
+// Runs a Ready plan of the age format the same way, with `keys`. A fault of
+// the age file (a wrong password or identity, altered or cut data) throws
+// age::AgeError after removing the working file.
+CipherPlan RunAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress);
 
 } // namespace ciphra

@@ -10,7 +10,7 @@
 namespace ciphra {
 namespace {
 
-constexpr std::size_t CopyChunk = 64 * 1024;
+constexpr std::size_t CopyChunk = std::size_t{64} * 1024;
 
 Exception Described(const std::string& path, const FileError& error)
 {

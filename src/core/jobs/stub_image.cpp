@@ -17,10 +17,12 @@ public:
 
     void Cover(std::uint64_t offset, std::uint64_t length)
     {
-        if (offset > fileSize_ || length > fileSize_ - offset)
+        if (offset > fileSize_ || length > fileSize_ - offset) {
             throw Exception(NotAProgram);
-        if (offset + length > end_)
+        }
+        if (offset + length > end_) {
             end_ = offset + length;
+        }
     }
     std::uint64_t End() const { return end_; }
 
@@ -32,8 +34,9 @@ private:
 template <typename T> T ReadRecord(File& file, std::uint64_t offset)
 {
     T record;
-    if (file.ReadAt(&record, sizeof record, offset) != sizeof record)
+    if (file.ReadAt(&record, sizeof record, offset) != sizeof record) {
         throw Exception(NotAProgram);
+    }
     return record;
 }
 
@@ -45,8 +48,9 @@ std::uint64_t ElfImageLength(File& file)
     if (std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
         header.e_ident[EI_CLASS] != ELFCLASS64 ||
         (header.e_phnum > 0 && header.e_phentsize < sizeof(Elf64_Phdr)) ||
-        (header.e_shnum > 0 && header.e_shentsize < sizeof(Elf64_Shdr)))
+        (header.e_shnum > 0 && header.e_shentsize < sizeof(Elf64_Shdr))) {
         throw Exception(NotAProgram);
+    }
 
     ImageExtent extent(file.Size());
     extent.Cover(0, sizeof header);
@@ -60,8 +64,9 @@ std::uint64_t ElfImageLength(File& file)
     for (unsigned i = 0; i < header.e_shnum; ++i) {
         const auto section =
             ReadRecord<Elf64_Shdr>(file, header.e_shoff + std::uint64_t{i} * header.e_shentsize);
-        if (section.sh_type != SHT_NOBITS)
+        if (section.sh_type != SHT_NOBITS) {
             extent.Cover(section.sh_offset, section.sh_size);
+        }
     }
     return extent.End();
 }

@@ -3,6 +3,7 @@
 #include <QApplication>
 
 #include <algorithm>
+#include <optional>
 
 #include "core/jobs/cipher_stream.h"
 #include "core/jobs/sfx_writer.h"
@@ -24,13 +25,13 @@ void EndStep(const FileCommandWindows& w)
 // The program is keyed with the password's own bytes whatever the digest
 // choice says: the stub has no SHA-1. Only the first selected file counts;
 // the list stays as it is.
-void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
+bool WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
                   const std::string& stubPath)
 {
     const QStringList names = w.List.SelectedNames();
     if (names.isEmpty()) {
         w.Password.ClearPasswordField();
-        return;
+        return false;
     }
     {
         // A password that gives no key ends the command before any file is
@@ -53,36 +54,55 @@ void WriteProgram(const FileCommandWindows& w, const PasswordEntry& entry,
     case SfxStatus::SourceUnusable:
         InformationBox(w.Parent, CannotOpenText);
         w.Password.ClearPasswordField();
-        return;
+        return false;
     case SfxStatus::ProgramNameTaken:
         w.Password.ClearPasswordField();
         ErrorBox(w.Parent, DecryptorNameTakenText + ShownPath(outcome.Program));
-        return;
+        return false;
     case SfxStatus::Done:
         w.Password.ClearPasswordField();
         QApplication::beep();
         PlainBox(w.Parent, DecryptorSpawnedText + ShownPath(outcome.Program));
-        return;
+        return true;
     }
+    return false;
 }
 
 } // namespace
 
-void RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
+bool RunEncryptCommand(const FileCommandWindows& windows, EncryptOptions options,
                        const std::string& stubPath)
 {
     // Asked even when the self-decrypting way, which never overwrites, is chosen.
-    if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion))
-        return;
-    PasswordEntry entry;
-    if (!AskPassword(windows.Password, entry)) {
-        EndStep(windows);
-        return;
+    if (options.Overwrite && !ConfirmBox(windows.Parent, OverwriteOnEncryptQuestion)) {
+        return false;
     }
-    if (options.SelfDecrypting)
-        WriteProgram(windows, entry, stubPath);
-    else if (TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite, entry))
+    const bool age = options.AgeFormat && !options.SelfDecrypting;
+    PasswordEntry entry;
+    bool asked = false;
+    {
+        std::optional<DigestOptionHidden> digestHidden;
+        if (age) {
+            digestHidden.emplace(windows.Password);
+        }
+        asked = AskPassword(windows.Password, entry);
+    }
+    if (!asked) {
         EndStep(windows);
+        return false;
+    }
+    if (options.SelfDecrypting) {
+        return WriteProgram(windows, entry, stubPath);
+    }
+    TransformKeys keys;
+    keys.Password = &entry;
+    keys.CphFiles = !age;
+    if (!TransformSelection(windows, CipherDirection::Encrypt, options.Overwrite,
+                            age ? CipherFormat::Age : CipherFormat::Cph, keys)) {
+        return false;
+    }
+    EndStep(windows);
+    return true;
 }
 
 } // namespace ciphra::gui

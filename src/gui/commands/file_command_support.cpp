@@ -1,6 +1,7 @@
 #include "gui/commands/file_command_support.h"
 
 #include <QFile>
+#include <QFileDialog>
 
 #include "core/crypto/wipe.h"
 #include "gui/browse/item_id.h"
@@ -14,11 +15,17 @@ PasswordEntry::~PasswordEntry()
 
 bool AskPassword(PasswordDialog& dialog, PasswordEntry& entry)
 {
-    if (!dialog.AskPassword())
+    if (!dialog.AskPassword()) {
         return false;
+    }
     entry.Bytes.assign(dialog.Password().View());
     entry.UseDigest = dialog.UseDigest();
     return true;
+}
+
+QString ChooseIdentityFileDialog(QWidget* parent)
+{
+    return QFileDialog::getOpenFileName(parent, QStringLiteral("Identity file for the age file"));
 }
 
 std::string NativePath(const QString& path)

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 
 #include "gui/kit/file_list_host.h"
@@ -22,7 +23,13 @@ struct FileCommandWindows {
     FileListHost& List;             // listed folder, selection, refresh
     PasswordDialog& Password;       // the password dialog
     CipherProgressWindow& Progress; // shown while a long file runs
+    // Asks for the identity file that opens age files made for recipients;
+    // an empty path when the user cancels. Unset: a file dialog.
+    std::function<QString(QWidget*)> ChooseIdentityFile = {};
 };
+
+// The file dialog that asks for an identity file.
+QString ChooseIdentityFileDialog(QWidget* parent);
 
 // The password and the "Use Hash of password" choice, read once when the
 // dialog closes with OK. The bytes (UTF-8) are wiped when it goes.

@@ -4,6 +4,9 @@
 // an output beside it (replacing an existing one's name without a question),
 // each announced by its own box.
 
+#include <vector>
+
+#include "core/jobs/age_keys.h"
 #include "core/jobs/output_names.h"
 #include "gui/commands/file_command_support.h"
 
@@ -18,6 +21,9 @@ inline constexpr const char* EncryptedInPlaceText =
 inline constexpr const char* EncryptedInText = "File Encrypted in: ";
 inline constexpr const char* DecryptedInPlaceText = "All done. File Decrypted.";
 inline constexpr const char* DecryptedInText = "File Decrypted in: ";
+inline constexpr const char* AgeWrongPasswordText =
+    "Wrong password: nothing was decrypted from this file:\n";
+inline constexpr const char* AgeNotDecryptedText = "This file was not decrypted:\n";
 
 // Runs the selected files through the job, each with a fresh context keyed
 // from the password entry. A file that cannot be opened (a folder, a FIFO or
@@ -26,5 +32,19 @@ inline constexpr const char* DecryptedInText = "File Decrypted in: ";
 // then (files before it stay done). Key-length and stream failures propagate.
 bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
                         const PasswordEntry& entry);
+
+// What a run of the loop has to open or seal files with.
+struct TransformKeys {
+    const PasswordEntry* Password = nullptr; // when one was asked
+    std::vector<age::Identity> Identities;   // for age files made for recipients
+    // Whether a .CPH file is among them: its key is checked before any file is touched.
+    bool CphFiles = true;
+};
+
+// The same loop for either format: encrypting writes `format`; decrypting
+// takes each file's own. An age file that the keys do not open, or that was
+// altered or cut, shows its box, writes nothing and ends the loop (false).
+bool TransformSelection(const FileCommandWindows& windows, CipherDirection direction, bool inPlace,
+                        CipherFormat format, const TransformKeys& keys);
 
 } // namespace ciphra::gui

@@ -16,12 +16,12 @@ constexpr int ShredPasses = 3;
 
 } // namespace
 
-void ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow& progress)
+bool ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow& progress)
 {
     if (!ConfirmBox(parent, QStringLiteral("Are you sure you want to wipe this file?\n"
                                            "Note: Once the file is deleted there is no\n"
                                            "way to recover it."))) {
-        return;
+        return false;
     }
     bool allWiped = true;
     const QString folder = list.FolderPath();
@@ -36,6 +36,7 @@ void ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow&
                               : QStringLiteral(
                                     "Errors where reported when shredding one or more files..."));
     list.ClearSelection();
+    return allWiped;
 }
 
 } // namespace ciphra::gui

@@ -9,8 +9,10 @@ namespace ciphra::gui {
 class FileListHost;
 class WipeProgressWindow;
 
-// Boxes are owned by `parent`. An I/O failure other than opening a file ends
-// the command by throwing ciphra::FileError (no refresh, no summary).
-void ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow& progress);
+// Boxes are owned by `parent`. Returns true when every file was wiped, false
+// after a "No" or a file that could not be. An I/O failure other than
+// opening a file ends the command by throwing ciphra::FileError (no refresh,
+// no summary).
+bool ShredSelectedFiles(QWidget* parent, FileListHost& list, WipeProgressWindow& progress);
 
 } // namespace ciphra::gui

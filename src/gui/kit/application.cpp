@@ -11,6 +11,9 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv)
 {
     setOrganizationName(QStringLiteral("Tavik"));
     setApplicationName(QStringLiteral("Ciphra2K"));
+    // Wayland compositors find the window's icon and name through the
+    // desktop entry of this name.
+    setDesktopFileName(QStringLiteral("org.tavik.Ciphra2k"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event)

@@ -3,7 +3,11 @@
 #include <QCursor>
 #include <QFont>
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QPalette>
+#include <QUrl>
+
+#include <set>
 
 namespace ciphra::gui {
 namespace {
@@ -217,6 +221,43 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (role == Qt::TextAlignmentRole && section == kAttributes)
         return QVariant(Qt::AlignCenter);
     return QVariant();
+}
+
+Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.isValid()) {
+        flags |= Qt::ItemIsDragEnabled;
+    }
+    return flags;
+}
+
+QStringList FileListModel::mimeTypes() const
+{
+    return {QStringLiteral("text/uri-list")};
+}
+
+QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const
+{
+    // One index per column of each row: each row once, in list order.
+    std::set<int> rows;
+    for (const QModelIndex& index : indexes) {
+        if (index.isValid() && index.row() < EntryCount()) {
+            rows.insert(index.row());
+        }
+    }
+    QList<QUrl> urls;
+    for (const int row : rows) {
+        urls << QUrl::fromLocalFile(ConcatId(folder_, Entry(row).Name));
+    }
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+Qt::DropActions FileListModel::supportedDragActions() const
+{
+    return Qt::CopyAction;
 }
 
 } // namespace ciphra::gui

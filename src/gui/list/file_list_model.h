@@ -53,6 +53,14 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // Dragging rows out: each entry is dragged as the file: URL of its path,
+    // as file managers take it; copying is the one action offered, so the
+    // listed folder does not change behind the list.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDragActions() const override;
+
 private:
     QVariant CellText(int row, int column) const;
     QVariant NameForeground(const ShellItem& entry) const;

@@ -90,6 +90,10 @@ void SetCommonViewOptions(QAbstractItemView& view)
     view.setSelectionBehavior(QAbstractItemView::SelectRows);
     view.setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.setContextMenuPolicy(Qt::NoContextMenu); // opened only by the release rule
+    // Rows dragged out give a file manager their files; nothing is dropped in.
+    view.setDragEnabled(true);
+    view.setDragDropMode(QAbstractItemView::DragOnly);
+    view.setDefaultDropAction(Qt::CopyAction);
 }
 
 } // namespace
@@ -289,6 +293,21 @@ int FileListView::FirstSelectedRow() const
 void FileListView::ClearSelection()
 {
     Selection()->clearSelection();
+}
+
+void FileListView::SelectRows(const std::vector<int>& rows)
+{
+    QItemSelection selection;
+    for (const int row : rows) {
+        selection.select(model_.index(row, 0), model_.index(row, 0));
+    }
+    Selection()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (rows.empty()) {
+        return;
+    }
+    const QModelIndex first = model_.index(rows.front(), 0);
+    Selection()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
+    CurrentView()->scrollTo(first);
 }
 
 void FileListView::SelectFirstRow()

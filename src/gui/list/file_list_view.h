@@ -48,6 +48,8 @@ public:
     std::vector<int> SelectedRows() const;
     int FirstSelectedRow() const; // -1 when nothing is selected
     void ClearSelection();
+    // Selects exactly these rows, makes the first current and scrolls to it.
+    void SelectRows(const std::vector<int>& rows);
     // Selects and focuses row 0 and scrolls it into view (nothing when empty).
     void SelectFirstRow();
     // Top-left corner of a row in screen coordinates.

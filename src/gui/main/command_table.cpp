@@ -118,9 +118,13 @@ CommandTable BuildCommandTable(MainWindow& w)
                                       "Create self-&decrypting files", QKeySequence(), nullptr);
     t.overwriteOption = MenuItem(w, options, "Overwritefileonencryption1",
                                  "&Overwrite file on encryption", QKeySequence(), nullptr);
+    // Off by default, so that files stay readable by other copies of the program.
+    t.ageFormatOption =
+        MenuItem(w, options, "Encrypttoageformat1", "Encrypt to the &age format (recommended)",
+                 QKeySequence(), nullptr);
     // A checkable action turns its own check mark over and does nothing else:
     // the marks are the options, read by the commands when they run.
-    for (QAction* option : {t.selfDecryptingOption, t.overwriteOption})
+    for (QAction* option : {t.selfDecryptingOption, t.overwriteOption, t.ageFormatOption})
         option->setCheckable(true);
     options->addSeparator();
     t.upOneLevelAction = MenuItem(w, options, "Goonelevelup1", "&Go one level up - (BckSpc)",

@@ -30,6 +30,7 @@ struct CommandTable {
     // "&Options"
     QAction* selfDecryptingOption = nullptr;
     QAction* overwriteOption = nullptr;
+    QAction* ageFormatOption = nullptr;
     QAction* upOneLevelAction = nullptr;
     QAction* chooseFolderAction = nullptr;
     QAction* refreshAction = nullptr;

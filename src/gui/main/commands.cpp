@@ -24,10 +24,11 @@ void MainWindow::OnEncryptFiles()
     if (windows_.password == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunEncryptCommand(
-        {this, *this, *windows_.password, progress},
-        {commands.selfDecryptingOption->isChecked(), commands.overwriteOption->isChecked()},
-        DefaultStubPath());
+    RunEncryptCommand({this, *this, *windows_.password, progress, chooseIdentityFile},
+                      {commands.selfDecryptingOption->isChecked(),
+                       commands.overwriteOption->isChecked(),
+                       commands.ageFormatOption->isChecked()},
+                      DefaultStubPath());
 }
 
 void MainWindow::OnDecryptFiles()
@@ -35,7 +36,7 @@ void MainWindow::OnDecryptFiles()
     if (windows_.password == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunDecryptCommand({this, *this, *windows_.password, progress},
+    RunDecryptCommand({this, *this, *windows_.password, progress, chooseIdentityFile},
                       commands.overwriteOption->isChecked());
 }
 

@@ -1,5 +1,6 @@
 #include "gui/main/main_window.h"
 
+#include "gui/commands/file_command_support.h"
 #include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
 #include "gui/list/file_list_view.h"
@@ -30,6 +31,7 @@ MainWindow::MainWindow(QWidget* parent)
           return QFileDialog::getExistingDirectory(owner, QStringLiteral("Select Directory"),
                                                    QStringLiteral("/"), QFileDialog::ShowDirsOnly);
       }),
+      chooseIdentityFile(&ChooseIdentityFileDialog),
       openFile([](const QString& file, const QString& folder) {
           QProcess::startDetached(QStringLiteral("xdg-open"), {file}, folder);
       })
@@ -37,6 +39,7 @@ MainWindow::MainWindow(QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ciphra 2K V2.0 Beta1"));
     BuildLayout();
+    AcceptFileDrops();
     RestorePlacement();
     OnCreate();
 }
@@ -156,8 +159,10 @@ void MainWindow::OnCreate()
     const StoredOptions options = ReadOptions(settings);
     storedSelfDecrypting = options.selfDecrypting;
     storedOverwrite = options.overwrite;
+    storedAgeFormat = options.ageFormat;
     commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
     commands.overwriteOption->setChecked(storedOverwrite);
+    commands.ageFormatOption->setChecked(storedAgeFormat);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -170,8 +175,9 @@ void MainWindow::OnClose()
 {
     storedSelfDecrypting = commands.selfDecryptingOption->isChecked();
     storedOverwrite = commands.overwriteOption->isChecked();
+    storedAgeFormat = commands.ageFormatOption->isChecked();
     QSettings settings;
-    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite});
+    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite, storedAgeFormat});
 }
 
 void MainWindow::SetFileCommandsEnabled(bool state)
@@ -235,16 +241,25 @@ bool MainWindow::OnListKeyDown(QKeyEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    // Only the path box and its completions' popup are watched.
-    if (event->type() != QEvent::KeyPress)
+    // Watched: the toolbar (files dragged onto its commands), and the path
+    // box and its completions' popup, the one item view of the three (keys).
+    const QEvent::Type type = event->type();
+    if (watched == commands.toolBar &&
+        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+        return OnToolbarDrag(event);
+    }
+    auto* completions = qobject_cast<QAbstractItemView*>(watched);
+    if (type != QEvent::KeyPress || (watched != pathBox && completions == nullptr)) {
         return QMainWindow::eventFilter(watched, event);
+    }
     auto* keyEvent = static_cast<QKeyEvent*>(event);
-    if (watched != pathBox) {
+    if (completions != nullptr) {
         // The completer hands typing on to the box; Enter closes the popup
         // and commits the box's text, which is the picked match if any.
-        if (keyEvent->key() != Qt::Key_Return && keyEvent->key() != Qt::Key_Enter)
+        if (keyEvent->key() != Qt::Key_Return && keyEvent->key() != Qt::Key_Enter) {
             return false;
-        pathBox->completer()->popup()->hide();
+        }
+        completions->hide();
     }
     bool consumed = true;
     RunGuarded([&] { consumed = OnPathBoxKeyDown(keyEvent); });

@@ -1,7 +1,8 @@
 #pragma once
 // The main window: drive tree, file list, toolbar, path box, menus and the
 // rule that enables the file commands. Navigation lives in navigation.cpp,
-// the command handlers in commands.cpp, the settings in placement.h.
+// the command handlers in commands.cpp, dropped files in drops.cpp, the
+// settings in placement.h.
 
 #include "gui/browse/item_id.h"
 #include "gui/kit/file_list_host.h"
@@ -12,6 +13,9 @@
 #include <functional>
 
 class QComboBox;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 class QKeyEvent;
 
 namespace ciphra::gui {
@@ -54,6 +58,7 @@ public:
     // ----- State other areas use -----
     bool storedSelfDecrypting = false;
     bool storedOverwrite = false;
+    bool storedAgeFormat = false;
     bool wipeSucceeded = false;
     CommandTable commands;
     QComboBox* pathBox = nullptr;
@@ -81,6 +86,7 @@ public:
     // Platform services, replaced in tests.
     std::function<void()> beep;
     std::function<QString(QWidget*)> chooseFolder;
+    std::function<QString(QWidget*)> chooseIdentityFile; // for age files made for recipients
     std::function<void(const QString& file, const QString& folder)> openFile;
 
     // ----- Navigation (navigation.cpp) -----
@@ -94,6 +100,24 @@ public:
     void OnListDoubleClick();
     void OnTreeClick();
     void OnTreeChange();
+
+    // ----- Paths from outside: the command line and drops -----
+    // Lists the folder of the first given path that exists: that folder
+    // itself, or a file's folder with the given entries of that folder
+    // selected and the file commands enabled. Given paths that do not exist
+    // are named in one error box. Relative paths and "file:" URLs are taken
+    // as AbsoluteGivenPath does.
+    void ShowGivenPaths(const QStringList& paths);
+    // Lists folder with the entries called names selected; the file
+    // commands are enabled when any is.
+    void ShowFolderWithSelection(const QString& folder, const QStringList& names);
+    // Runs a file command on absolute paths: for each folder they are in,
+    // lists it with them selected and runs the handler (the hash command
+    // once for each file, as it shows one at a time).
+    using FileCommandHandler = void (MainWindow::*)();
+    void RunOnFiles(FileCommandHandler handler, const QStringList& paths);
+    // The file command of a toolbar button; nullptr for the other buttons.
+    FileCommandHandler ToolbarFileCommand(const QAction* button) const;
 
     // ----- Commands (commands.cpp) -----
     void OnEncryptFiles();
@@ -114,6 +138,10 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Files dropped on the window are listed in their folder, selected.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildLayout();
@@ -125,6 +153,10 @@ private:
     bool OnPathBoxKeyDown(QKeyEvent* event);
     void OnTreeKeyDown(int key);
     int HistoryIndexOf(const QString& path) const;
+    void AcceptFileDrops();
+    // Files dropped on a toolbar button: its file command runs on them, and
+    // any other button takes them as the window does.
+    bool OnToolbarDrag(QEvent* event);
 
     ItemId currentFolderId_;
     QString currentPath_;

@@ -1,13 +1,17 @@
 // Navigation of the main window: listing a folder, the path box and its
 // history, up one level, opening entries, and the coupling with the tree.
 
+#include "gui/browse/given_paths.h"
+#include "gui/kit/message_boxes.h"
 #include "gui/list/file_list_view.h"
 #include "gui/main/main_window.h"
 #include "gui/tree/drive_view.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSet>
 
 namespace ciphra::gui {
 
@@ -130,6 +134,51 @@ void MainWindow::OnTreeChange()
 {
     pathBox->setEditText(driveTree->Directory());
     ShowPathBoxFolder();
+}
+
+void MainWindow::ShowFolderWithSelection(const QString& folder, const QStringList& names)
+{
+    SetFileCommandsEnabled(false);
+    ShowFolderByPath(folder);
+    driveTree->SetDirectory(pathBox->currentText());
+    const QSet<QString> wanted(names.begin(), names.end());
+    std::vector<int> rows;
+    for (int row = 0; row < entries->EntryCount(); ++row) {
+        if (wanted.contains(entries->Entry(row).Name)) {
+            rows.push_back(row);
+        }
+    }
+    fileList->SelectRows(rows);
+    SetFileCommandsEnabled(!rows.empty());
+}
+
+void MainWindow::ShowGivenPaths(const QStringList& paths)
+{
+    QStringList absolute;
+    for (const QString& path : paths) {
+        absolute << AbsoluteGivenPath(path);
+    }
+    const QStringList missing = MissingPaths(absolute);
+    QStringList existing;
+    for (const QString& path : absolute) {
+        if (!missing.contains(path)) {
+            existing << path;
+        }
+    }
+    if (!existing.isEmpty()) {
+        // The first path decides the folder; given files elsewhere stay out.
+        const QString& first = existing.constFirst();
+        if (QFileInfo(first).isDir()) {
+            ShowFolderWithSelection(first, {});
+        } else {
+            const FolderFiles files = GroupByFolder(existing).front();
+            ShowFolderWithSelection(files.Folder, files.Names);
+        }
+    }
+    if (!missing.isEmpty()) {
+        ErrorBox(this, QString::fromLatin1(GivenPathsMissingText) + QLatin1Char('\n') +
+                           missing.join(QLatin1Char('\n')));
+    }
 }
 
 } // namespace ciphra::gui

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's settings in the per-user store (QSettings, organisation
-// "Tavik", application "Ciphra2K"): the two options as integers at the top
+// "Tavik", application "Ciphra2K"): the three options as integers at the top
 // level, and the window placement as decimal texts in group "Ciphra2KP".
 
 #include <QRect>
@@ -12,13 +12,15 @@ namespace ciphra::gui {
 struct StoredOptions {
     bool selfDecrypting = false;
     bool overwrite = false;
+    bool ageFormat = false;
 };
 
 // Reads "SelfDec", then "OverWr", each if present; any non-zero integer is
 // on. Reading stops at the first value that is not an integer, leaving the
-// options not yet read off.
+// options not yet read off. "AgeFormat" is read on its own the same way
+// (settings written before it existed have the other two only).
 StoredOptions ReadOptions(QSettings& settings);
-// Writes both options as 1 or 0.
+// Writes the options as 1 or 0.
 void WriteOptions(QSettings& settings, const StoredOptions& options);
 
 struct Placement {
