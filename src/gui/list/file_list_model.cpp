@@ -74,8 +74,9 @@ void FileListModel::ClearEntries()
 
 const QString& FileListModel::ShownName(int row) const
 {
-    if (!captions_.empty())
+    if (!captions_.empty()) {
         return captions_.at(static_cast<std::size_t>(row));
+    }
     return Entry(row).Name;
 }
 
@@ -107,13 +108,15 @@ int FileListModel::FindByPrefix(const QString& text, int start, bool wrap) const
     if (text.isEmpty() || start < 0 || start > EntryCount())
         return -1;
     for (int row = start; row < EntryCount(); ++row) {
-        if (StartsWithAsciiUpper(ShownName(row), text))
+        if (StartsWithAsciiUpper(ShownName(row), text)) {
             return row;
+        }
     }
     if (wrap) {
         for (int row = 0; row < start; ++row) {
-            if (StartsWithAsciiUpper(ShownName(row), text))
+            if (StartsWithAsciiUpper(ShownName(row), text)) {
                 return row;
+            }
         }
     }
     return -1;
@@ -159,8 +162,9 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
         return QVariant();
     case Qt::ToolTipRole:
         // The path of a "Computer" entry, whose caption is a name.
-        if (column == kName && !captions_.empty())
+        if (column == kName && !captions_.empty()) {
             return Entry(row).Name;
+        }
         return QVariant();
     case Qt::TextAlignmentRole:
         if (column == kSize)
@@ -183,8 +187,9 @@ QVariant FileListModel::CellText(int row, int column) const
         return SizeText(entry);
     case kType:
         // "Computer" shows each entry's path where other folders show types.
-        if (!captions_.empty())
+        if (!captions_.empty()) {
             return entry.Name;
+        }
         return details_.FileType(entry);
     case kModified:
         return details_.Modified(entry);

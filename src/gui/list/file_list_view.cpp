@@ -116,12 +116,15 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
-        if (cell_.isValid())
+        if (cell_.isValid()) {
             return cell_;
-        if (!index.isValid())
+        }
+        if (!index.isValid()) {
             return QStyledItemDelegate::sizeHint(option, index);
-        if (!widest_)
+        }
+        if (!widest_) {
             widest_ = FindWidestName(option.fontMetrics);
+        }
         QStyleOptionViewItem item = option;
         item.features |= QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::HasDecoration;
         item.text = widest_->name;
@@ -153,12 +156,14 @@ private:
             int sum = 0;
             for (const QChar c : name) {
                 int& advance = advances[c.unicode()];
-                if (advance < 0)
+                if (advance < 0) {
                     advance = c.isSurrogate() ? metrics.maxWidth() : metrics.horizontalAdvance(c);
+                }
                 sum += advance;
             }
-            if (sum > widest.width)
+            if (sum > widest.width) {
                 widest = {name, sum};
+            }
         }
         return widest;
     }

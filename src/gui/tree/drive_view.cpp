@@ -48,12 +48,14 @@ DriveView::DriveView(QWidget* parent) : QTreeView(parent), folders_(new FolderMo
     follow_.setSingleShot(true);
     follow_.setInterval(0);
     connect(&follow_, &QTimer::timeout, this, [this] {
-        if (following_ && currentIndex().isValid())
+        if (following_ && currentIndex().isValid()) {
             scrollTo(currentIndex());
+        }
     });
     const auto moved = [this] {
-        if (following_)
+        if (following_) {
             follow_.start();
+        }
     };
     connect(folders_, &QAbstractItemModel::rowsInserted, this, moved);
     connect(folders_, &QAbstractItemModel::layoutChanged, this, moved);

@@ -58,8 +58,9 @@ void AboutWindow::showEvent(QShowEvent* event)
         picture->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
     QDialog::showEvent(event);
     // In the middle of the screen, as the other dialogs, not over the main window.
-    if (const QScreen* screen = this->screen())
+    if (const QScreen* screen = this->screen()) {
         move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    }
 }
 
 void AboutWindow::OnAddressClick()
