@@ -2,7 +2,7 @@
 
 #include "core/crypto/sha1.h"
 
-#include "core/crypto/cpu_features.h"
+#include "core/crypto/code_paths.h"
 #include "core/crypto/sha1_compress.h"
 #include "core/crypto/wipe.h"
 
@@ -24,11 +24,12 @@ void StoreBE32(std::uint8_t* p, std::uint32_t v) noexcept
 void Compress(std::uint32_t h[5], const std::uint8_t* data, std::size_t blocks = 1) noexcept
 {
 #if defined(__x86_64__) || defined(__i386__)
-    if (ActiveCpuFeatures().Sha) {
+    const Sha1Path path = CurrentCodePaths().Sha1;
+    if (path == Sha1Path::ShaExtensions) {
         sha1_detail::CompressShaExtensions(h, data, blocks);
         return;
     }
-    if (ActiveCpuFeatures().Avx2 && ActiveCpuFeatures().Bmi2) {
+    if (path == Sha1Path::Avx2) {
         sha1_detail::CompressAvx2(h, data, blocks);
         return;
     }

@@ -8,7 +8,7 @@
 #include "core/error.h"
 
 #ifndef CIPHRA_STUB_BUILD
-#include "core/crypto/cpu_features.h"
+#include "core/crypto/code_paths.h"
 #include "core/crypto/twofish_avx2.h"
 #include "core/crypto/twofish_avx512.h"
 #endif
@@ -228,11 +228,12 @@ bool ScheduleWithVectors(TwofishContext& ctx, const std::uint32_t* even,
                          const std::uint32_t* odd) noexcept
 {
 #if defined(__x86_64__) || defined(__i386__)
-    if (ActiveCpuFeatures().Avx512) {
+    const KeySetupPath path = CurrentCodePaths().KeySetup;
+    if (path == KeySetupPath::Avx512) {
         ScheduleAvx512(ctx, even, odd);
         return true;
     }
-    if (ActiveCpuFeatures().Avx2) {
+    if (path == KeySetupPath::Avx2) {
         RoundKeysAvx2(ctx, even, odd);
         BuildKeyedSBoxesAvx2(ctx);
         return true;

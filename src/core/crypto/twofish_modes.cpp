@@ -5,7 +5,7 @@
 
 #include "core/crypto/twofish_core.h"
 #ifndef CIPHRA_STUB_BUILD
-#include "core/crypto/cpu_features.h"
+#include "core/crypto/code_paths.h"
 #include "core/crypto/twofish_avx2.h"
 #include "core/crypto/twofish_gfni.h"
 #endif
@@ -68,15 +68,16 @@ void TwofishCBCDecryptBlocks(TwofishContext& ctx, const void* in, void* out,
     const auto* src = static_cast<const std::uint8_t*>(in);
     auto* dst = static_cast<std::uint8_t*>(out);
 #if !defined(CIPHRA_STUB_BUILD) && (defined(__x86_64__) || defined(__i386__))
-    // Runs of 32 or 8 blocks go to the vector code where the CPU has it; the
-    // stub keeps to the scalar code to stay small.
-    if (blocks >= GfniPassBlocks && ActiveCpuFeatures().Gfni) {
+    // Runs of 32 or 8 blocks go to the vector path chosen for this CPU (see
+    // code_paths.h); the stub keeps to the scalar code to stay small.
+    const CbcDecryptPath path = CurrentCodePaths().CbcDecrypt;
+    if (blocks >= GfniPassBlocks && path == CbcDecryptPath::Gfni) {
         const std::size_t done = CbcDecryptBlocksGfni(ctx, src, dst, blocks);
         src += done * TwofishBlockSize;
         dst += done * TwofishBlockSize;
         blocks -= done;
     }
-    if (blocks >= 8 && ActiveCpuFeatures().Avx2) {
+    if (blocks >= 8 && path == CbcDecryptPath::Avx2) {
         const std::size_t done = CbcDecryptBlocksAvx2(ctx, src, dst, blocks);
         src += done * TwofishBlockSize;
         dst += done * TwofishBlockSize;

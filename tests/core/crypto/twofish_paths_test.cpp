@@ -2,7 +2,9 @@
 // directly, plus a check that CIPHRA_CPU_FEATURES really forces a path (the
 // whole suite also runs once per forced path).
 
+#include "core/crypto/code_paths.h"
 #include "core/crypto/cpu_features.h"
+#include "core/crypto/sha1.h"
 #include "core/crypto/twofish.h"
 #include "core/crypto/twofish_avx2.h"
 #include "core/crypto/twofish_avx512.h"
@@ -44,6 +46,67 @@ TEST(CpuPaths, EnvironmentForcesPath)
         (forced == "avx512" && !detected.Avx512) || (forced == "gfni" && !detected.Gfni)) {
         GTEST_SKIP() << "this CPU lacks " << forced << "; the portable code ran instead";
     }
+}
+
+// The paths in use are always ones this process may run; with the paths
+// forced by the environment they are the widest allowed (what the per-path
+// runs of the suite rely on), else the first-use timing picked them.
+TEST(CpuPaths, ChosenPathsAreCandidatesAndForcedOnesAreTheWidest)
+{
+    const ciphra::PathCandidates c = ciphra::CandidateCodePaths();
+    const ciphra::CodePaths& chosen = ciphra::ChosenCodePaths();
+    const auto among = [](auto path, const auto* list, int count) {
+        return std::find(list, list + count, path) != list + count;
+    };
+    EXPECT_TRUE(among(chosen.CbcDecrypt, c.CbcDecrypt, c.CbcDecryptCount));
+    EXPECT_TRUE(among(chosen.KeySetup, c.KeySetup, c.KeySetupCount));
+    EXPECT_TRUE(among(chosen.Sha1, c.Sha1, c.Sha1Count));
+    if (std::getenv("CIPHRA_CPU_FEATURES") != nullptr) {
+        EXPECT_EQ(chosen.CbcDecrypt, c.CbcDecrypt[c.CbcDecryptCount - 1]);
+        EXPECT_EQ(chosen.KeySetup, c.KeySetup[c.KeySetupCount - 1]);
+        EXPECT_EQ(chosen.Sha1, c.Sha1[c.Sha1Count - 1]);
+    }
+}
+
+// Every candidate path of the key setup, the CBC decryption and SHA-1, forced
+// on this thread, gives the portable path's results (the timing may pick any
+// of them), and the forcing ends with its scope.
+TEST(CpuPaths, EveryCandidatePathGivesThePortableResults)
+{
+    const ciphra::PathCandidates c = ciphra::CandidateCodePaths();
+    const std::vector<std::uint8_t> key = Noise(32, 7);
+    const std::vector<std::uint8_t> cipherText = Noise(40 * ciphra::TwofishBlockSize, 8);
+    struct Results {
+        std::vector<std::uint8_t> plain;
+        std::string digest;
+    };
+    const auto run = [&](const ciphra::CodePaths& paths) {
+        const ciphra::ForcedCodePaths forced(paths);
+        ciphra::TwofishContext ctx;
+        ciphra::TwofishSetKey(ctx, key.data(), 32, nullptr);
+        Results r{cipherText, {}};
+        ciphra::TwofishCBCDecryptBlocks(ctx, r.plain.data(), r.plain.data(), 40);
+        ciphra::Sha1State sha;
+        std::uint8_t digest[ciphra::Sha1DigestSize];
+        ciphra::Sha1Start(sha);
+        ciphra::Sha1Add(sha, cipherText.data(), cipherText.size());
+        ciphra::Sha1Finish(sha, digest);
+        r.digest = ToHex(digest, sizeof digest);
+        return r;
+    };
+    const Results portable = run(ciphra::CodePaths{});
+    const int most = std::max({c.CbcDecryptCount, c.KeySetupCount, c.Sha1Count});
+    for (int i = 0; i < most; ++i) {
+        ciphra::CodePaths paths;
+        paths.CbcDecrypt = c.CbcDecrypt[std::min(i, c.CbcDecryptCount - 1)];
+        paths.KeySetup = c.KeySetup[std::min(i, c.KeySetupCount - 1)];
+        paths.Sha1 = c.Sha1[std::min(i, c.Sha1Count - 1)];
+        SCOPED_TRACE(i);
+        const Results r = run(paths);
+        EXPECT_EQ(r.plain, portable.plain);
+        EXPECT_EQ(r.digest, portable.digest);
+    }
+    EXPECT_EQ(&ciphra::CurrentCodePaths(), &ciphra::ChosenCodePaths());
 }
 
 #if defined(__x86_64__) || defined(__i386__)
