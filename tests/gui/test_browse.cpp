@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -196,16 +197,123 @@ private slots:
                                   "/dev/sda2 /boot ext4 rw 0 0\n"
                                   "/dev/sda2 /boot ext4 rw 0 0\n"
                                   "server:/export /mnt/nfs nfs4 rw 0 0\n";
-        QCOMPARE(RealMountPoints(mounts),
-                 (std::vector<QString>{"/media/my stick", "/boot", "/mnt/nfs"}));
+        QStringList found;
+        for (const MountPoint& mount : RealMountPoints(mounts))
+            found << mount.source + " " + mount.point;
+        QCOMPARE(found, QStringList({"/dev/sdb1 /media/my stick", "/dev/sda2 /boot",
+                                     "server:/export /mnt/nfs"}));
     }
 
     void computerStartsWithHomeAndRoot()
     {
-        const std::vector<QString> entries = ComputerEntries();
+        const std::vector<ComputerEntry> entries = ComputerEntries();
         QVERIFY(entries.size() >= 2);
-        QCOMPARE(entries[0], QDir::homePath());
-        QCOMPARE(entries[1], QString("/"));
+        QCOMPARE(entries[0].path, QDir::homePath());
+        QCOMPARE(entries[0].caption, QString("Home"));
+        QCOMPARE(entries[1].path, QString("/"));
+        QCOMPARE(entries[1].caption, QString("File System"));
+    }
+
+    void computerCaptions_data()
+    {
+        QTest::addColumn<QString>("point");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("home") << QDir::homePath() << "/dev/sda3"
+                              << "Home";
+        QTest::newRow("root") << "/"
+                              << "/dev/sda1"
+                              << "File System";
+        QTest::newRow("labelled device") << "/media/ann/0A1B"
+                                         << "/dev/sdz7"
+                                         << "My Stick";
+        QTest::newRow("device without a label") << "/boot"
+                                                << "/dev/sdz9"
+                                                << "boot";
+        QTest::newRow("network share") << "/mnt/shared files"
+                                       << "server:/export"
+                                       << "shared files";
+    }
+    void computerCaptions()
+    {
+        QFETCH(QString, point);
+        QFETCH(QString, source);
+        QFETCH(QString, caption);
+        const QHash<QString, QString> labels = {{"/dev/sdz7", "My Stick"}};
+        QCOMPARE(ComputerCaption(point, source, labels), caption);
+    }
+
+    // The label links name their labels with "\xHH" escapes and lead to the
+    // devices, relative to their folder; a link that leads nowhere is left out.
+    void volumeLabelsFromTheirLinks()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkpath("dev") && QDir(dir.path()).mkpath("by-label"));
+        Touch(dir.filePath("dev/sdb1"));
+        QVERIFY(QFile::link("../dev/sdb1", dir.filePath("by-label/My\\x20Stick")));
+        QVERIFY(QFile::link("../dev/gone", dir.filePath("by-label/GONE")));
+        const QHash<QString, QString> labels = VolumeLabels(dir.filePath("by-label"));
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels.value(QFileInfo(dir.filePath("dev/sdb1")).canonicalFilePath()),
+                 QString("My Stick"));
+        QVERIFY(VolumeLabels(dir.filePath("no-such-folder")).isEmpty());
+    }
+
+    // Where the extension says nothing, the type comes from the file's first
+    // bytes; encrypted files are named as such whatever the MIME database knows.
+    void typeColumn_data()
+    {
+        QByteArray elf(64, '\0');
+        elf.replace(0, 7,
+                    QByteArray("\x7f"
+                               "ELF\x02\x01\x01",
+                               7));
+        elf[16] = 2; // an executable, little-endian
+        elf[18] = 0x3e;
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("type");
+        QTest::newRow("program without extension") << "tool" << elf << "executable";
+        QTest::newRow("script without extension")
+            << "run-me" << QByteArray("#!/bin/sh\necho hi\n") << "shell script";
+        QTest::newRow(".bin holding a PDF")
+            << "data.bin" << QByteArray("%PDF-1.4\n%\xe2\xe3\n") << "PDF document";
+        QTest::newRow("encrypted")
+            << "report.doc.CPH" << QByteArray("\x93\x11\xfe\x02") << "Ciphra2K encrypted file";
+        QTest::newRow("encrypted, lower case")
+            << "notes.cph" << QByteArray("\x93\x11") << "Ciphra2K encrypted file";
+        QTest::newRow("the extension wins")
+            << "notes.txt" << QByteArray("%PDF-1.4\n") << "plain text document";
+        QTest::newRow("nothing to go by")
+            << "blob" << QByteArray("\x01\x02\x03\x04\x05") << "unknown";
+    }
+    void typeColumn()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, type);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+        file.close();
+        std::vector<ShellItem> entries = EnumerateFolder(dir.path());
+        QCOMPARE(entries.size(), std::size_t(1));
+        DetailFetcher details;
+        details.FetchDetails(entries[0], dir.path());
+        QCOMPARE(details.FileType(entries[0]), type);
+    }
+
+    // A FIFO is never opened for its content: fetching its details returns
+    // at once although nothing writes to it.
+    void fifoIsNotReadForItsType()
+    {
+        QTemporaryDir dir;
+        QVERIFY(::mkfifo(QFile::encodeName(dir.filePath("pipe")).constData(), 0644) == 0);
+        std::vector<ShellItem> entries = EnumerateFolder(dir.path());
+        DetailFetcher details;
+        details.FetchDetails(entries[0], dir.path());
+        QCOMPARE(AttributeLetters(entries[0].Attributes), QString("s"));
     }
 
     void sortOrder()

@@ -11,8 +11,12 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QCompleter>
+#include <QFileSystemModel>
 #include <QFont>
+#include <QListView>
 #include <QPalette>
+#include <QScopeGuard>
 #include <QTreeView>
 
 #include <sys/stat.h>
@@ -37,6 +41,21 @@ QStringList History(const QComboBox& box)
     for (int i = 0; i < box.count(); ++i)
         items << box.itemText(i);
     return items;
+}
+
+// True when the tree's selected node lies wholly inside its visible part.
+bool CurrentNodeInView(const QTreeView& tree)
+{
+    const QRect node = tree.visualRect(tree.currentIndex());
+    return node.isValid() && tree.viewport()->rect().contains(node);
+}
+
+// Keys as a person types them: through the window system to the window,
+// which hands them to an open popup before the focused control.
+void TypeIntoWindow(QWidget& window, const QString& text)
+{
+    for (const QChar c : text)
+        QTest::keyClick(window.windowHandle(), c.toLatin1());
 }
 
 } // namespace
@@ -314,6 +333,217 @@ private slots:
         // Text that is not a path changes nothing.
         w.driveTree->SetDirectory("computer:///");
         QCOMPARE(w.driveTree->Directory(), folder.FilePath("two"));
+    }
+
+    // Every style shows each name as long as it is, whatever the other
+    // entries' names are; the large icons' grid cell is the only bound.
+    void viewStylesShowWholeNames_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::newRow("large icons") << int(ViewStyle::LargeIcons);
+        QTest::newRow("small icons") << int(ViewStyle::SmallIcons);
+        QTest::newRow("list") << int(ViewStyle::List);
+    }
+    void viewStylesShowWholeNames()
+    {
+        QFETCH(int, style);
+        FolderOf folder({"a", "b9999", ".hidden-notes", "c"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        w.OnViewStyle(style);
+        QListView* view = w.fileList->IconView();
+        QCoreApplication::processEvents();
+        const QFontMetrics metrics(view->font());
+        const int icon = style == int(ViewStyle::LargeIcons) ? 0 : view->iconSize().width();
+        for (int row = 0; row < w.entries->EntryCount(); ++row) {
+            const QString name = w.entries->Entry(row).Name;
+            int needed = metrics.horizontalAdvance(name) + icon;
+            if (style == int(ViewStyle::LargeIcons)) // longer names wrap within the cell
+                needed = std::min(needed, view->gridSize().width());
+            const int shown = view->visualRect(w.entries->index(row, 0)).width();
+            QVERIFY2(shown >= needed,
+                     qPrintable(QString("%1: %2 < %3").arg(name).arg(shown).arg(needed)));
+        }
+    }
+
+    // Sizing the items to their names reads names only: the icon views
+    // fetch the details of the rows they draw and no others.
+    void iconViewsFetchShownRowsOnly()
+    {
+        QStringList names;
+        for (int i = 0; i < 1000; ++i)
+            names << QString("file%1.txt").arg(i);
+        FolderOf folder(names); // made once: creating files is the slow part
+        for (const ViewStyle style :
+             {ViewStyle::LargeIcons, ViewStyle::SmallIcons, ViewStyle::List}) {
+            ProgramWindows windows;
+            MainWindow& w = windows.Main();
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.OnViewStyle(int(style));
+            w.ShowFolderByPath(folder.Path());
+            QCoreApplication::processEvents();
+            w.fileList->CurrentView()->viewport()->repaint();
+            const int shown = w.entries->FetchedCount();
+            QVERIFY2(shown > 0 && shown < 300,
+                     qPrintable(QString("style %1: %2").arg(int(style)).arg(shown)));
+            QVERIFY(w.entries->Entry(999).DetailsPending);
+        }
+    }
+
+    // The Modified column is wide enough for the dates and times it shows,
+    // in the user's locale.
+    void modifiedColumnFitsItsText_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("system") << QString();
+        QTest::newRow("English (US)") << "en_US";
+        QTest::newRow("German") << "de_DE";
+        QTest::newRow("Portuguese (Brazil)") << "pt_BR";
+    }
+    void modifiedColumnFitsItsText()
+    {
+        QFETCH(QString, locale);
+        const QLocale system;
+        if (!locale.isEmpty())
+            QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([&] { QLocale::setDefault(system); });
+        FolderOf folder({"late.txt"});
+        QFile late(folder.FilePath("late.txt"));
+        QVERIFY(late.open(QIODevice::ReadWrite));
+        QVERIFY(late.setFileTime(QDateTime(QDate(2023, 12, 28), QTime(22, 58, 58)),
+                                 QFileDevice::FileModificationTime));
+        late.close();
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowFolderByPath(folder.Path());
+        QTreeView* report = w.fileList->ReportView();
+        QCoreApplication::processEvents();
+        QVERIFY(!w.entries->data(w.entries->index(0, FileListModel::kModified), Qt::DisplayRole)
+                     .toString()
+                     .isEmpty());
+        // What the shown rows need, as the view itself measures them.
+        const int needed =
+            static_cast<QAbstractItemView*>(report)->sizeHintForColumn(FileListModel::kModified);
+        const int width = report->columnWidth(FileListModel::kModified);
+        QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
+    }
+
+    // After a commit from the path box or its history, the tree shows the
+    // listed folder's node, not only selects it.
+    void driveTreeScrollsToTheListedFolder_data()
+    {
+        QTest::addColumn<bool>("fromHistory");
+        QTest::newRow("typed into the path box") << false;
+        QTest::newRow("chosen from the history") << true;
+    }
+    void driveTreeScrollsToTheListedFolder()
+    {
+        QFETCH(bool, fromHistory);
+        QStringList names;
+        for (int i = 0; i < 150; ++i)
+            names << QString("d%1/").arg(i, 3, 10, QChar('0'));
+        FolderOf folder(names);
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // As in the running program, the tree has read "/" before the commit.
+        const auto* folders = qobject_cast<const QFileSystemModel*>(w.driveTree->model());
+        QVERIFY(folders != nullptr);
+        QTRY_VERIFY(folders->rowCount(folders->index("/")) > 1);
+        QCoreApplication::processEvents();
+        const QString far = folder.FilePath("d140");
+        const QString near = folder.FilePath("d000");
+        if (fromHistory) {
+            w.ShowFolderByPath(far);
+            w.pathBox->setEditText(near);
+            QTest::keyClick(w.pathBox, Qt::Key_Return);
+            QTRY_COMPARE(folders->rowCount(folders->index(folder.Path())), 150);
+            QTRY_VERIFY(CurrentNodeInView(*w.driveTree));
+            const int item = w.pathBox->findText(far);
+            QVERIFY(item >= 0);
+            w.pathBox->setCurrentIndex(item);
+            emit w.pathBox->activated(item);
+        } else {
+            w.pathBox->setEditText(far);
+            QTest::keyClick(w.pathBox, Qt::Key_Return);
+        }
+        QCOMPARE(w.driveTree->Directory(), far);
+        // The tree reads the folders in the background: the node must be in
+        // view once all of its siblings are in, not only at first.
+        QTRY_COMPARE(folders->rowCount(folders->index(folder.Path())), 150);
+        QTest::qWait(100);
+        QTRY_VERIFY(CurrentNodeInView(*w.driveTree));
+    }
+
+    // The path box offers the history's matches in a popup, and Enter takes
+    // what was typed unless a match was picked from the popup.
+    void pathBoxCompletesInAPopup_data()
+    {
+        QTest::addColumn<bool>("pickMatch");
+        QTest::newRow("Enter takes the typed text") << false;
+        QTest::newRow("Down and Enter take the match") << true;
+    }
+    void pathBoxCompletesInAPopup()
+    {
+        QFETCH(bool, pickMatch);
+        FolderOf folder({"data/Alpha/"});
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        w.show();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        w.ShowFolderByPath(folder.FilePath("data/Alpha"));
+        w.ShowFolderByPath(folder.Path());
+        w.pathBox->setFocus();
+        w.pathBox->clearEditText();
+        const QString typed = folder.FilePath("data");
+        TypeIntoWindow(w, typed);
+        QCOMPARE(w.pathBox->currentText(), typed);
+        QTRY_VERIFY(w.pathBox->completer()->popup()->isVisible());
+        if (pickMatch)
+            QTest::keyClick(w.windowHandle(), Qt::Key_Down);
+        QTest::keyClick(w.windowHandle(), Qt::Key_Return);
+        QTRY_VERIFY(!w.pathBox->completer()->popup()->isVisible());
+        QCOMPARE(w.CurrentFolderID(), pickMatch ? folder.FilePath("data/Alpha") : typed);
+        QCOMPARE(w.driveTree->Directory(), w.CurrentFolderID());
+    }
+
+    // "Computer" shows names a person reads, home first; each entry keeps
+    // its path, which the Type column and the tooltip show and opening uses.
+    void computerShowsNamesAndKeepsPaths()
+    {
+        ProgramWindows windows;
+        MainWindow& w = windows.Main();
+        const FileListModel& model = *w.entries;
+        QCOMPARE(w.CurrentFolderID(), kComputerId);
+        const auto cell = [&](int row, int column, int role) {
+            return model.data(model.index(row, column), role).toString();
+        };
+        QVERIFY(model.EntryCount() >= 2);
+        QCOMPARE(cell(0, FileListModel::kName, Qt::DisplayRole), QString("Home"));
+        QCOMPARE(cell(1, FileListModel::kName, Qt::DisplayRole), QString("File System"));
+        QCOMPARE(model.Entry(0).Name, QDir::homePath());
+        QCOMPARE(model.Entry(1).Name, QString("/"));
+        for (int row = 0; row < model.EntryCount(); ++row) {
+            const QString path = model.Entry(row).Name;
+            QVERIFY(!cell(row, FileListModel::kName, Qt::DisplayRole).startsWith('/'));
+            QCOMPARE(cell(row, FileListModel::kType, Qt::DisplayRole), path);
+            QCOMPARE(cell(row, FileListModel::kName, Qt::ToolTipRole), path);
+        }
+        // Typing finds by the shown name; opening goes by the path.
+        QCOMPARE(model.FindByPrefix("file", 0, true), 1);
+        w.fileList->Selection()->select(model.index(1, 0), QItemSelectionModel::ClearAndSelect |
+                                                               QItemSelectionModel::Rows);
+        w.OnListDoubleClick();
+        QCOMPARE(w.CurrentFolderID(), QString("/"));
+        QCOMPARE(w.pathBox->currentText(), QString("/"));
     }
 
     void viewStylesShareOneSelection()

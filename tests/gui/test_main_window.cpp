@@ -13,6 +13,7 @@
 #include "gui/windows/password_dialog.h"
 #include "gui/windows/text_window.h"
 #include "ui_test_support.h"
+#include "window_rows.h"
 
 #include <QActionGroup>
 #include <QComboBox>
@@ -30,8 +31,10 @@
 #include <limits>
 
 using namespace ciphra::gui;
+using ciphra::gui::testing::AddWindowRows;
 using ciphra::gui::testing::ClearSettings;
 using ciphra::gui::testing::FolderOf;
+using ciphra::gui::testing::WindowNamed;
 
 namespace {
 
@@ -639,6 +642,62 @@ private slots:
         QVERIFY(legend.isVisible());
         QCOMPARE(windows.Others().legend, &legend);
         legend.close();
+    }
+
+    // About opens in the middle of the screen, wherever the main window is.
+    void aboutIsCentredOnTheScreen()
+    {
+        ProgramWindows windows;
+        windows.Main().setGeometry(10, 10, 558, 393);
+        windows.Main().show();
+        AboutWindow& about = *windows.Others().about;
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        const QPoint middle = about.screen()->availableGeometry().center();
+        QVERIFY2((about.frameGeometry().center() - middle).manhattanLength() <= 2,
+                 qPrintable(QString("About's middle is at %1,%2")
+                                .arg(about.frameGeometry().center().x())
+                                .arg(about.frameGeometry().center().y())));
+        about.hide();
+    }
+
+    // A click on the legend's Close button, as the window system delivers it
+    // (to the window, then to the control under the pointer), closes it.
+    void legendClosesByAClickOnItsButton()
+    {
+        ProgramWindows windows;
+        ColorLegendWindow& legend = *windows.Others().legend;
+        legend.ShowLegend();
+        QVERIFY(QTest::qWaitForWindowExposed(&legend));
+        QTest::mouseClick(legend.windowHandle(), Qt::LeftButton, {},
+                          legend.closeButton->geometry().center());
+        QTRY_VERIFY(!legend.isVisible());
+    }
+
+    // No label or picture lies over a control of any window: the control
+    // under the middle of each control is that control.
+    void everyControlIsOnTop_data() { AddWindowRows(); }
+    void everyControlIsOnTop()
+    {
+        QFETCH(QByteArray, window);
+        ProgramWindows windows;
+        QWidget* shown = WindowNamed(windows, window);
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown));
+        const QList<QWidget*> children = shown->findChildren<QWidget*>();
+        for (QWidget* control : children) {
+            if (!control->isVisible() || control->focusPolicy() == Qt::NoFocus ||
+                control->window() != shown)
+                continue;
+            const QPoint middle = control->mapTo(shown, control->rect().center());
+            QWidget* hit = shown->childAt(middle);
+            QVERIFY2(
+                hit == control || control->isAncestorOf(hit),
+                qPrintable(control->objectName() + " is covered by " +
+                           (hit != nullptr ? QString::fromLatin1(hit->metaObject()->className())
+                                           : QString("nothing"))));
+        }
+        shown->hide();
     }
 };
 

@@ -1,10 +1,12 @@
 #include "gui/browse/folder_reader.h"
 
 #include "core/error.h"
+#include "core/io/posix_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -50,6 +52,27 @@ QString DecodeMountPoint(const QByteArray& field)
     return QFile::decodeName(out);
 }
 
+// udev names the label links with "\x20" for a blank, "\x2f" for "/" and so
+// on; the label's bytes are UTF-8.
+QString DecodeLabel(const QString& linkName)
+{
+    const QByteArray name = QFile::encodeName(linkName);
+    QByteArray out;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
+            bool ok = false;
+            const int code = name.mid(i + 2, 2).toInt(&ok, 16);
+            if (ok) {
+                out.append(static_cast<char>(code));
+                i += 3;
+                continue;
+            }
+        }
+        out.append(name[i]);
+    }
+    return QString::fromUtf8(out);
+}
+
 bool IsEnterableFolder(const QString& path)
 {
     const QByteArray native = QFile::encodeName(path);
@@ -64,9 +87,9 @@ std::vector<ShellItem> EnumerateFolder(const ItemId& folder)
 {
     std::vector<ShellItem> entries;
     if (folder == kComputerId) {
-        for (QString& path : ComputerEntries()) {
+        for (ComputerEntry& computer : ComputerEntries()) {
             ShellItem entry;
-            entry.Name = std::move(path);
+            entry.Name = std::move(computer.path);
             entry.IsFolder = true;
             entries.push_back(std::move(entry));
         }
@@ -100,35 +123,81 @@ std::vector<ShellItem> EnumerateFolder(const ItemId& folder)
     return entries;
 }
 
-std::vector<QString> RealMountPoints(const QByteArray& mountsText)
+std::vector<MountPoint> RealMountPoints(const QByteArray& mountsText)
 {
     static const QList<QByteArray> networkTypes = {"nfs", "nfs4", "cifs", "smb3", "fuse.sshfs"};
-    std::vector<QString> points;
+    std::vector<MountPoint> mounts;
     for (const QByteArray& line : mountsText.split('\n')) {
         const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 3)
+        if (fields.size() < 3) {
             continue;
+        }
         const QByteArray& source = fields[0];
         const QByteArray& type = fields[2];
-        if (!source.startsWith("/dev/") && !networkTypes.contains(type))
+        if (!source.startsWith("/dev/") && !networkTypes.contains(type)) {
             continue;
+        }
         QString point = DecodeMountPoint(fields[1]);
-        if (std::find(points.begin(), points.end(), point) == points.end())
-            points.push_back(std::move(point));
+        if (std::none_of(mounts.begin(), mounts.end(),
+                         [&](const MountPoint& mount) { return mount.point == point; })) {
+            mounts.push_back({DecodeMountPoint(source), std::move(point)});
+        }
     }
-    return points;
+    return mounts;
 }
 
-std::vector<QString> ComputerEntries()
+QHash<QString, QString> VolumeLabels(const QString& folder)
 {
-    std::vector<QString> entries = {QDir::homePath(), QStringLiteral("/")};
+    QHash<QString, QString> labels;
+    const QDir links(folder);
+    for (const QString& name : links.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        const QString device = QFileInfo(links.filePath(name)).canonicalFilePath();
+        if (!device.isEmpty()) {
+            labels.insert(device, DecodeLabel(name));
+        }
+    }
+    return labels;
+}
+
+QString ComputerCaption(const QString& point, const QString& source,
+                        const QHash<QString, QString>& labels)
+{
+    if (point == QDir::homePath()) {
+        return QStringLiteral("Home");
+    }
+    if (point == QLatin1String("/")) {
+        return QStringLiteral("File System");
+    }
+    const QString device = QFileInfo(source).canonicalFilePath();
+    QString label = labels.value(device.isEmpty() ? source : device);
+    if (!label.isEmpty()) {
+        return label;
+    }
+    return point.mid(point.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+std::vector<ComputerEntry> ComputerEntries()
+{
+    const QString home = QDir::homePath();
+    std::vector<ComputerEntry> entries = {{home, ComputerCaption(home, QString(), {})}};
+    if (home != QLatin1String("/")) {
+        entries.push_back(
+            {QStringLiteral("/"), ComputerCaption(QStringLiteral("/"), QString(), {})});
+    }
     QFile mounts(QStringLiteral("/proc/self/mounts"));
-    if (!mounts.open(QIODevice::ReadOnly))
+    if (!mounts.open(QIODevice::ReadOnly)) {
         return entries;
-    for (QString& point : RealMountPoints(mounts.readAll())) {
-        if (std::find(entries.begin(), entries.end(), point) == entries.end() &&
-            IsEnterableFolder(point))
-            entries.push_back(std::move(point));
+    }
+    const QHash<QString, QString> labels = VolumeLabels(QStringLiteral("/dev/disk/by-label"));
+    for (MountPoint& mount : RealMountPoints(mounts.readAll())) {
+        const bool listed =
+            std::any_of(entries.begin(), entries.end(),
+                        [&](const ComputerEntry& e) { return e.path == mount.point; });
+        if (listed || !IsEnterableFolder(mount.point)) {
+            continue;
+        }
+        QString caption = ComputerCaption(mount.point, mount.source, labels);
+        entries.push_back({std::move(mount.point), std::move(caption)});
     }
     return entries;
 }
@@ -185,7 +254,18 @@ void EntryOrder::Sort(std::vector<ShellItem>& entries) const
     entries.swap(sorted);
 }
 
-DetailFetcher::DetailFetcher() : typeNames_{QString(), QStringLiteral("Folder")} {}
+bool IsEncryptedName(const QString& name)
+{
+    return name.endsWith(QLatin1String(".cph"), Qt::CaseInsensitive);
+}
+
+DetailFetcher::DetailFetcher() : typeNames_{QString(), QStringLiteral("Folder")}
+{
+    // The icon of the encrypted files' MIME type where it is installed.
+    const QMimeType encrypted = mimes_.mimeTypeForName(QString::fromLatin1(kEncryptedType));
+    encryptedIcon_ = encrypted.isValid() ? encrypted.iconName()
+                                         : QStringLiteral("application-x-ciphra2k-encrypted");
+}
 
 void DetailFetcher::FetchDetails(ShellItem& entry, const ItemId& folder)
 {
@@ -213,17 +293,48 @@ void DetailFetcher::FetchDetails(ShellItem& entry, const ItemId& folder)
     if (entry.IsFolder) {
         entry.TypeIndex = 1;
         entry.IconIndex = IconIndexFor(QStringLiteral("folder"), QString(), true);
+    } else if (IsEncryptedName(entry.Name)) {
+        entry.TypeIndex = TypeIndexFor(QString::fromLatin1(kEncryptedType),
+                                       QString::fromLatin1(kEncryptedComment));
+        entry.IconIndex =
+            IconIndexFor(encryptedIcon_, QStringLiteral("application-x-generic"), false);
     } else {
-        const QMimeType type = mimes_.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
-        auto found = typeIds_.constFind(type.name());
-        if (found == typeIds_.constEnd() && typeNames_.size() < 0xFFFF) {
-            typeNames_.push_back(type.comment().left(80));
-            found = typeIds_.insert(type.name(), static_cast<std::uint16_t>(typeNames_.size() - 1));
+        QMimeType type = mimes_.mimeTypeForFile(path, QMimeDatabase::MatchExtension);
+        // The extension says nothing: the first bytes may (programs, scripts,
+        // files with made-up extensions). Only regular files are read, so a
+        // FIFO or a device never blocks the list.
+        if (type.isDefault() && target && S_ISREG(info.st_mode)) {
+            type = TypeByContent(native, type);
         }
-        entry.TypeIndex = found == typeIds_.constEnd() ? 0 : *found;
+        entry.TypeIndex = TypeIndexFor(type.name(), type.comment());
         entry.IconIndex = IconIndexFor(type.iconName(), type.genericIconName(), false);
     }
     entry.DetailsPending = false;
+}
+
+std::uint16_t DetailFetcher::TypeIndexFor(const QString& name, const QString& comment)
+{
+    auto found = typeIds_.constFind(name);
+    if (found == typeIds_.constEnd() && typeNames_.size() < 0xFFFF) {
+        typeNames_.push_back(comment.left(80));
+        found = typeIds_.insert(name, static_cast<std::uint16_t>(typeNames_.size() - 1));
+    }
+    return found == typeIds_.constEnd() ? 0 : *found;
+}
+
+QMimeType DetailFetcher::TypeByContent(const QByteArray& nativePath, const QMimeType& fallback)
+{
+    std::optional<File> file = File::TryOpenRegular(nativePath.toStdString(), OpenMode::ReadOnly);
+    if (!file) {
+        return fallback;
+    }
+    QByteArray head(kContentBytes, Qt::Uninitialized);
+    try {
+        head.truncate(static_cast<qsizetype>(file->Read(head.data(), kContentBytes)));
+    } catch (const FileError&) {
+        return fallback;
+    }
+    return mimes_.mimeTypeForData(head);
 }
 
 const QString& DetailFetcher::FileType(const ShellItem& entry) const

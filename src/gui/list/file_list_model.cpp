@@ -42,19 +42,42 @@ FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 void FileListModel::LoadEntries(const ItemId& folder)
 {
     HourglassCursor hourglass;
-    std::vector<ShellItem> loaded = EnumerateFolder(folder);
-    order_.Sort(loaded);
+    std::vector<ShellItem> loaded;
+    std::vector<QString> captions;
+    if (folder == kComputerId) {
+        // Named for people, in their own order: home first.
+        for (ComputerEntry& computer : ComputerEntries()) {
+            ShellItem entry;
+            entry.Name = std::move(computer.path);
+            entry.IsFolder = true;
+            loaded.push_back(std::move(entry));
+            captions.push_back(std::move(computer.caption));
+        }
+    } else {
+        loaded = EnumerateFolder(folder);
+        order_.Sort(loaded);
+    }
     beginResetModel();
     ClearEntries();
     folder_ = folder;
     entries_ = std::move(loaded);
+    captions_ = std::move(captions);
     endResetModel();
 }
 
 void FileListModel::ClearEntries()
 {
     std::vector<ShellItem>().swap(entries_);
+    captions_.clear();
     fetched_ = 0;
+}
+
+const QString& FileListModel::ShownName(int row) const
+{
+    if (!captions_.empty()) {
+        return captions_.at(static_cast<std::size_t>(row));
+    }
+    return Entry(row).Name;
 }
 
 void FileListModel::FetchDetails(int first, int last)
@@ -85,13 +108,15 @@ int FileListModel::FindByPrefix(const QString& text, int start, bool wrap) const
     if (text.isEmpty() || start < 0 || start > EntryCount())
         return -1;
     for (int row = start; row < EntryCount(); ++row) {
-        if (StartsWithAsciiUpper(Entry(row).Name, text))
+        if (StartsWithAsciiUpper(ShownName(row), text)) {
             return row;
+        }
     }
     if (wrap) {
         for (int row = 0; row < start; ++row) {
-            if (StartsWithAsciiUpper(Entry(row).Name, text))
+            if (StartsWithAsciiUpper(ShownName(row), text)) {
                 return row;
+            }
         }
     }
     return -1;
@@ -135,6 +160,12 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
             }
         }
         return QVariant();
+    case Qt::ToolTipRole:
+        // The path of a "Computer" entry, whose caption is a name.
+        if (column == kName && !captions_.empty()) {
+            return Entry(row).Name;
+        }
+        return QVariant();
     case Qt::TextAlignmentRole:
         if (column == kSize)
             return QVariant(Qt::AlignRight | Qt::AlignVCenter);
@@ -149,12 +180,16 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const
 QVariant FileListModel::CellText(int row, int column) const
 {
     if (column == kName)
-        return Entry(row).Name;
+        return ShownName(row);
     const ShellItem& entry = Fetched(row);
     switch (column) {
     case kSize:
         return SizeText(entry);
     case kType:
+        // "Computer" shows each entry's path where other folders show types.
+        if (!captions_.empty()) {
+            return entry.Name;
+        }
         return details_.FileType(entry);
     case kModified:
         return details_.Modified(entry);

@@ -32,6 +32,9 @@ public:
     const ItemId& CurrentFolder() const { return folder_; }
     int EntryCount() const { return static_cast<int>(entries_.size()); }
     const ShellItem& Entry(int row) const { return entries_.at(static_cast<std::size_t>(row)); }
+    // The name the list shows: the entry's name, or in "Computer" the name
+    // a person reads for the entry, whose Name stays its path.
+    const QString& ShownName(int row) const;
     bool IsFolderEntry(int row) const;
     int CompareEntries(const ShellItem& a, const ShellItem& b) const
     {
@@ -41,7 +44,7 @@ public:
     int FetchedCount() const { return fetched_; }
 
     // Incremental find: the first entry from start on (then from 0, when
-    // wrapping) whose name begins with text, comparing with a-z upper-cased.
+    // wrapping) whose shown name begins with text, comparing with a-z upper-cased.
     // -1 when nothing matches or text is empty.
     int FindByPrefix(const QString& text, int start, bool wrap) const;
 
@@ -67,6 +70,7 @@ private:
     ItemId folder_;
     // Details are filled in while views read rows, hence mutable.
     mutable std::vector<ShellItem> entries_;
+    std::vector<QString> captions_; // one per entry in "Computer", else empty
     EntryOrder order_;
     mutable DetailFetcher details_;
     mutable int fetched_ = 0;

@@ -20,6 +20,8 @@ class QTreeView;
 
 namespace ciphra::gui {
 
+class UniformItemDelegate;
+
 enum class ViewStyle { LargeIcons = 0, SmallIcons = 1, List = 2, Report = 3 };
 
 struct FileListHooks {
@@ -59,6 +61,7 @@ private:
     FileListModel& model_;
     QTreeView* report_;
     QListView* icons_;
+    UniformItemDelegate* iconSizes_;
     ViewStyle style_ = ViewStyle::Report;
     FileListHooks hooks_;
 };

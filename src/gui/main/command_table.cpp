@@ -1,5 +1,6 @@
 #include "gui/main/command_table.h"
 
+#include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
 #include "gui/main/main_window.h"
 
@@ -44,13 +45,21 @@ QIcon Glyph(int number)
     return QIcon(QStringLiteral(":/art/%1.svg").arg(QString::fromLatin1(files[number])));
 }
 
+// What a screen reader says for a toolbar button: its name and what it does.
+struct Spoken {
+    const char* name;
+    const char* description;
+};
+
 QAction* Button(MainWindow& window, QToolBar* bar, const char* name, const char* hint, int glyph,
-                Handler handler)
+                Spoken spoken, Handler handler)
 {
     QAction* action = bar->addAction(Glyph(glyph), QString::fromLatin1(hint));
     action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(QString::fromLatin1(hint));
-    bar->widgetForAction(action)->setObjectName(QString::fromLatin1(name));
+    QWidget* button = bar->widgetForAction(action);
+    button->setObjectName(QString::fromLatin1(name));
+    Describe(button, QString::fromLatin1(spoken.name), QString::fromLatin1(spoken.description));
     if (handler != nullptr)
         QObject::connect(action, &QAction::triggered, &window,
                          Guarded([&window, handler] { (window.*handler)(); }));
@@ -163,36 +172,59 @@ CommandTable BuildCommandTable(MainWindow& w)
     tb->setToolButtonStyle(Qt::ToolButtonIconOnly);
     tb->setMinimumHeight(27);
     t.toolBar = tb;
-    t.encryptButton = Button(w, tb, "ToolButton2", "Encrypt file", 6, &MainWindow::OnEncryptFiles);
-    t.decryptButton = Button(w, tb, "ToolButton4", "Decrypt file", 7, &MainWindow::OnDecryptFiles);
-    t.hashButton = Button(w, tb, "ToolButton11", "Hash file", 11, &MainWindow::OnHashFile);
-    t.shredButton = Button(w, tb, "ToolButton5", "Shred file", 8, &MainWindow::OnShredFiles);
+    t.encryptButton = Button(w, tb, "ToolButton2", "Encrypt file", 6,
+                             {"Encrypt file", "Encrypt the selected files (Ctrl+E)"},
+                             &MainWindow::OnEncryptFiles);
+    t.decryptButton = Button(w, tb, "ToolButton4", "Decrypt file", 7,
+                             {"Decrypt file", "Decrypt the selected files (Ctrl+D)"},
+                             &MainWindow::OnDecryptFiles);
+    t.hashButton = Button(w, tb, "ToolButton11", "Hash file", 11,
+                          {"Hash file", "Show the SHA-1 hash of the selected file (Ctrl+H)"},
+                          &MainWindow::OnHashFile);
+    t.shredButton = Button(w, tb, "ToolButton5", "Shred file", 8,
+                           {"Shred file", "Overwrite and delete the selected files (Ctrl+S)"},
+                           &MainWindow::OnShredFiles);
     AddSpacer(tb, 8);
     t.chooseFolderButton =
-        Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0, &MainWindow::OnChooseFolder);
+        Button(w, tb, "btnBrowse", "Choose dir - (Enter)", 0,
+               {"Choose folder", "Choose the folder to list (Options menu, Alt+O then C)"},
+               &MainWindow::OnChooseFolder);
     t.upOneLevelButton =
-        Button(w, tb, "btnBack", "One level back - (BackSpace)", 5, &MainWindow::OnUpOneLevel);
+        Button(w, tb, "btnBack", "One level back - (BackSpace)", 5,
+               {"Up one level", "List the folder one level up (Backspace in the file list)"},
+               &MainWindow::OnUpOneLevel);
     t.refreshButton =
-        Button(w, tb, "ToolButton10", "Refresh list - F5", 12, &MainWindow::OnRefresh);
+        Button(w, tb, "ToolButton10", "Refresh list - F5", 12,
+               {"Refresh list", "List the folder again (F5)"}, &MainWindow::OnRefresh);
     tb->addSeparator();
     // The four view-style toggles: one group, no hints, none down at start.
+    // They are on the toolbar only, so each has a key: Ctrl+1 to Ctrl+4.
     t.viewStyles = new QActionGroup(&w);
     t.viewStyles->setExclusive(true);
     QAction** styles[] = {&t.largeIconsButton, &t.smallIconsButton, &t.listButton, &t.reportButton};
     const char* const names[] = {"btnLargeIcons", "btnSmallIcons", "btnList", "btnReport"};
+    const Spoken spoken[] = {
+        {"Large icons", "Show the files as large icons (Ctrl+1)"},
+        {"Small icons", "Show the files as small icons in rows (Ctrl+2)"},
+        {"List", "Show the files as a list in columns (Ctrl+3)"},
+        {"Details", "Show the files with their size, type, date and attributes (Ctrl+4)"},
+    };
     for (int tag = 0; tag < 4; ++tag) {
-        QAction* style = Button(w, tb, names[tag], "", tag + 1, nullptr);
+        QAction* style = Button(w, tb, names[tag], "", tag + 1, spoken[tag], nullptr);
         style->setToolTip(QString());
         style->setCheckable(true);
         style->setData(tag);
+        style->setShortcut(QKeySequence(Qt::CTRL | static_cast<Qt::Key>(Qt::Key_1 + tag)));
         t.viewStyles->addAction(style);
         QObject::connect(style, &QAction::triggered, &w,
                          Guarded([&w, tag] { w.OnViewStyle(tag); }));
         *styles[tag] = style;
     }
     tb->addSeparator();
-    t.helpButton = Button(w, tb, "ToolButton7", "Help on...", 9, &MainWindow::OnHelp);
-    t.exitButton = Button(w, tb, "ToolButton8", "Exit", 10, &MainWindow::OnExit);
+    t.helpButton = Button(w, tb, "ToolButton7", "Help on...", 9,
+                          {"Help", "Help on the program (F1)"}, &MainWindow::OnHelp);
+    t.exitButton = Button(w, tb, "ToolButton8", "Exit", 10, {"Exit", "Close the program (Ctrl+X)"},
+                          &MainWindow::OnExit);
 
     QMenu* popup = new QMenu(&w);
     popup->setObjectName(QStringLiteral("PopupMenu1"));

@@ -1,13 +1,16 @@
 #include "gui/main/main_window.h"
 
 #include "gui/commands/file_command_support.h"
+#include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
 #include "gui/list/file_list_view.h"
 #include "gui/main/placement.h"
 #include "gui/tree/drive_view.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -66,10 +69,22 @@ void MainWindow::BuildLayout()
     pathBox->setInsertPolicy(QComboBox::NoInsert);
     pathBox->setMinimumHeight(21);
     pathBox->setMaxVisibleItems(16);
+    // The history's matches are offered in a popup below the box and never
+    // written into it ahead of the typing: what Enter commits is what was
+    // typed, or the match picked from the popup. Names are case-sensitive.
+    Describe(pathBox, QStringLiteral("Folder path"),
+             QStringLiteral("The listed folder's path; type another and press Enter to list it"));
+    Describe(pathBox->lineEdit(), QStringLiteral("Folder path"),
+             QStringLiteral("The listed folder's path; type another and press Enter to list it"));
+    QCompleter* completer = pathBox->completer();
+    completer->setCompletionMode(QCompleter::PopupCompletion);
+    completer->setCaseSensitivity(Qt::CaseSensitive);
     bands->addWidget(pathBox);
 
     driveTree = new DriveView(this);
     driveTree->setObjectName(QStringLiteral("DriveView1"));
+    Describe(driveTree, QStringLiteral("Folders"),
+             QStringLiteral("The folders of the computer; choosing one lists it"));
     fileList = new FileListView(*entries, this);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
@@ -79,6 +94,9 @@ void MainWindow::BuildLayout()
     splitter->addWidget(fileList);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({145, 413});
+    // Tab goes from the path box to the tree, to the list and round again.
+    setTabOrder(pathBox, driveTree);
+    setTabOrder(driveTree, fileList);
 
     auto* central = new QWidget(this);
     auto* column = new QVBoxLayout(central);
@@ -105,7 +123,10 @@ void MainWindow::BuildLayout()
         [this] { RunGuarded([&] { OnListDoubleClick(); }); },
     });
     // Keys reach the combo box first; it hands them on to its line edit.
+    // While the completions are open they reach the popup instead, and this
+    // filter comes before the completer's own.
     pathBox->installEventFilter(this);
+    pathBox->completer()->popup()->installEventFilter(this);
     connect(pathBox, &QComboBox::activated, this, Guarded([this] { ShowPathBoxFolder(); }));
     connect(driveTree, &DriveView::Click, this, Guarded([this] { OnTreeClick(); }));
     connect(driveTree, &DriveView::KeyDown, this,
@@ -224,17 +245,29 @@ bool MainWindow::OnListKeyDown(QKeyEvent* event)
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == pathBox && event->type() == QEvent::KeyPress) {
-        bool consumed = true;
-        RunGuarded([&] { consumed = OnPathBoxKeyDown(static_cast<QKeyEvent*>(event)); });
-        return consumed;
-    }
+    // Watched: the toolbar (files dragged onto its commands), and the path
+    // box and its completions' popup, the one item view of the three (keys).
+    const QEvent::Type type = event->type();
     if (watched == commands.toolBar &&
-        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
-         event->type() == QEvent::Drop)) {
+        (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
         return OnToolbarDrag(event);
     }
-    return QMainWindow::eventFilter(watched, event);
+    auto* completions = qobject_cast<QAbstractItemView*>(watched);
+    if (type != QEvent::KeyPress || (watched != pathBox && completions == nullptr)) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    if (completions != nullptr) {
+        // The completer hands typing on to the box; Enter closes the popup
+        // and commits the box's text, which is the picked match if any.
+        if (keyEvent->key() != Qt::Key_Return && keyEvent->key() != Qt::Key_Enter) {
+            return false;
+        }
+        completions->hide();
+    }
+    bool consumed = true;
+    RunGuarded([&] { consumed = OnPathBoxKeyDown(keyEvent); });
+    return consumed;
 }
 
 void MainWindow::OnTreeKeyDown(int key)

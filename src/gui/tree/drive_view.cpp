@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPalette>
+#include <QScrollBar>
 
 namespace ciphra::gui {
 namespace {
@@ -40,6 +41,26 @@ DriveView::DriveView(QWidget* parent) : QTreeView(parent), folders_(new FolderMo
     setContextMenuPolicy(Qt::NoContextMenu);
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this, &DriveView::Change);
     connect(this, &QTreeView::clicked, this, &DriveView::Click);
+
+    // The model reads folders in the background and sorts them later, so a
+    // node set by SetDirectory moves while its siblings come in: the view
+    // follows it, once per batch of changes, until the user takes over.
+    follow_.setSingleShot(true);
+    follow_.setInterval(0);
+    connect(&follow_, &QTimer::timeout, this, [this] {
+        if (following_ && currentIndex().isValid()) {
+            scrollTo(currentIndex());
+        }
+    });
+    const auto moved = [this] {
+        if (following_) {
+            follow_.start();
+        }
+    };
+    connect(folders_, &QAbstractItemModel::rowsInserted, this, moved);
+    connect(folders_, &QAbstractItemModel::layoutChanged, this, moved);
+    connect(folders_, &QFileSystemModel::directoryLoaded, this, moved);
+    connect(verticalScrollBar(), &QScrollBar::sliderPressed, this, [this] { following_ = false; });
 }
 
 QString DriveView::Directory() const
@@ -58,7 +79,12 @@ void DriveView::SetDirectory(const QString& path)
         if (node.isValid()) {
             if (node != currentIndex())
                 setCurrentIndex(node);
+            // Scrolling expands the node's parents, which only queues a new
+            // layout; the node has its place once that layout is done.
             scrollTo(node);
+            executeDelayedItemsLayout();
+            scrollTo(node);
+            following_ = true;
             return;
         }
         if (candidate == QLatin1String("/"))
@@ -70,8 +96,21 @@ void DriveView::SetDirectory(const QString& path)
 
 void DriveView::keyPressEvent(QKeyEvent* event)
 {
+    following_ = false;
     emit KeyDown(event->key());
     QTreeView::keyPressEvent(event);
+}
+
+void DriveView::mousePressEvent(QMouseEvent* event)
+{
+    following_ = false;
+    QTreeView::mousePressEvent(event);
+}
+
+void DriveView::wheelEvent(QWheelEvent* event)
+{
+    following_ = false;
+    QTreeView::wheelEvent(event);
 }
 
 } // namespace ciphra::gui

@@ -1,9 +1,13 @@
 #include "gui/windows/about_window.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QDesktopServices>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QUrl>
 
 namespace ciphra::gui {
@@ -26,12 +30,22 @@ AboutWindow::AboutWindow(QWidget* parent)
     addressLink->setToolTip(QStringLiteral("Go to ") + address);
     addressLink->setGeometry(80, 179, 101, 14);
     addressLink->setAlignment(Qt::AlignCenter);
-    addressLink->setStyleSheet(QStringLiteral("background: white; color: blue;"));
+    // A dotted frame shows where the keyboard is; a white one, the same
+    // size, stands in for it otherwise.
+    addressLink->setStyleSheet(
+        QStringLiteral("QLabel { background: white; color: blue; border: 1px solid white; }"
+                       "QLabel:focus { border: 1px dotted blue; }"));
     QFont font = addressLink->font();
     font.setPixelSize(11);
     font.setUnderline(true);
     addressLink->setFont(font);
     addressLink->setCursor(Qt::PointingHandCursor);
+    // The link is reached with Tab and opened with Enter or Space as well.
+    addressLink->setFocusPolicy(Qt::StrongFocus);
+    Describe(addressLink, address,
+             QStringLiteral("Open the project's web page in the browser (Enter)"));
+    Describe(picture, QStringLiteral("Ciphra 2K, Version 2.0 Beta1"),
+             QStringLiteral("Twofish file encryption. Freeware. Use at your own risk."));
     // The label fits its caption, from its place over the picture's white band.
     addressLink->adjustSize();
     addressLink->installEventFilter(this);
@@ -43,6 +57,10 @@ void AboutWindow::showEvent(QShowEvent* event)
     if (picture->pixmap().isNull())
         picture->setPixmap(QIcon(QStringLiteral(":/art/about.svg")).pixmap(QSize(293, 249)));
     QDialog::showEvent(event);
+    // In the middle of the screen, as the other dialogs, not over the main window.
+    if (const QScreen* screen = this->screen()) {
+        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
+    }
 }
 
 void AboutWindow::OnAddressClick()
@@ -56,6 +74,13 @@ bool AboutWindow::eventFilter(QObject* watched, QEvent* event)
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         OnAddressClick();
         return true;
+    }
+    if (watched == addressLink && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            OnAddressClick();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The About window: the program's picture with a link to the project's web
-// address over it. Shown modally; closed by its close box.
+// address over it (opened by a click, or from the keyboard with Enter or
+// Space). Shown modally; closed by its close box or Escape.
 
 #include <QDialog>
 

@@ -1,6 +1,9 @@
 #include "gui/windows/banner.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QFont>
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -33,7 +36,10 @@ void DrawKey(QPainter& painter, const QRectF& box)
 
 QPixmap BannerPicture(QSize size)
 {
-    QPixmap picture(size);
+    // Drawn for the screen's pixels: at scale factor 2, twice as many.
+    const qreal ratio = qGuiApp != nullptr ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap picture(size * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::black);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -50,6 +56,12 @@ QPixmap BannerPicture(QSize size)
     const QRectF textBox(keyBox.right() + h * 0.3, 0, size.width(), h);
     painter.drawText(textBox, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Ciphra 2K"));
     return picture;
+}
+
+void DescribeBanner(QWidget* picture)
+{
+    Describe(picture, QStringLiteral("Ciphra 2K"),
+             QStringLiteral("The program's banner: a key and the program's name"));
 }
 
 } // namespace ciphra::gui

@@ -6,9 +6,15 @@
 #include <QPixmap>
 #include <QSize>
 
+class QWidget;
+
 namespace ciphra::gui {
 
-// The banner drawn at the given size; its artwork scales with the height.
+// The banner drawn at the given size (in device-independent pixels, for the
+// application's device pixel ratio); its artwork scales with the height.
 QPixmap BannerPicture(QSize size);
+
+// Names a widget that shows the banner for screen readers.
+void DescribeBanner(QWidget* picture);
 
 } // namespace ciphra::gui

@@ -22,6 +22,7 @@ BannerStrip::BannerStrip(QWidget* parent) : QFrame(parent)
     picture->setObjectName(QStringLiteral("Image1"));
     picture->setPixmap(BannerPicture(QSize(179, kHeight)));
     picture->setFixedSize(179, kHeight);
+    DescribeBanner(picture);
 
     row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 6, 0);

@@ -1,5 +1,7 @@
 #include "gui/windows/cipher_progress_window.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -25,6 +27,7 @@ CipherProgressWindow::CipherProgressWindow(QWidget* parent)
     Bar->setObjectName(QStringLiteral("Bar"));
     Bar->setRange(0, BarRange);
     Bar->setTextVisible(false);
+    Describe(Bar, QStringLiteral("Progress"), QStringLiteral("The part of the file done"));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(FileLabel);
     layout->addWidget(Bar);

@@ -1,5 +1,7 @@
 #include "gui/windows/color_legend.h"
 
+#include "gui/kit/accessible.h"
+
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
@@ -42,14 +44,19 @@ ColorLegendWindow::ColorLegendWindow(QWidget* parent)
     Swatch(this, QPalette::Disabled, QPalette::Text, 32);
     Swatch(this, QPalette::Active, QPalette::Highlight, 56);
 
-    const char* const captions[] = {"Hidden file/folder", "Read Only file/folder",
-                                    "System file/folder"};
-    for (int row = 0; row < 3; ++row)
-        (new QLabel(QString::fromLatin1(captions[row]), this))
-            ->setGeometry(32, 8 + 24 * row, 160, 15);
-
     closeButton->setObjectName(QStringLiteral("Button1"));
     closeButton->setGeometry(144, 56, 41, 17);
+
+    // The last caption shares its row with the Close button and ends before
+    // it: a label over the button would take the button's clicks.
+    const char* const captions[] = {"Hidden file/folder", "Read Only file/folder",
+                                    "System file/folder"};
+    for (int row = 0; row < 3; ++row) {
+        const int right = row == 2 ? closeButton->x() - 4 : width() - 3;
+        (new QLabel(QString::fromLatin1(captions[row]), this))
+            ->setGeometry(32, 8 + 24 * row, right - 32, 15);
+    }
+    Describe(closeButton, QStringLiteral("Close"), QStringLiteral("Close the colour legend"));
     connect(closeButton, &QPushButton::clicked, this, [this] { OnClose(); });
 }
 

@@ -1,6 +1,7 @@
 #include "gui/windows/file_viewer.h"
 
 #include "core/io/posix_file.h"
+#include "gui/kit/accessible.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/banner_strip.h"
 #include "gui/windows/text_bytes.h"
@@ -115,6 +116,8 @@ FileViewerWindow::FileViewerWindow(QWidget* parent) : QDialog(parent)
     textView->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     textView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     textView->setFont(ViewerFont());
+    Describe(textView, QStringLiteral("File contents"),
+             QStringLiteral("The file's bytes as text, read-only"));
 
     cancelButton = new QPushButton(QStringLiteral("This is invisible"), this);
     cancelButton->setObjectName(QStringLiteral("Button1"));

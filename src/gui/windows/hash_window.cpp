@@ -16,6 +16,7 @@
 #include "core/jobs/date_text.h"
 #include "core/jobs/file_hash.h"
 #include "gui/browse/item_id.h"
+#include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
 #include "gui/kit/file_list_host.h"
 #include "gui/kit/message_boxes.h"
@@ -91,7 +92,21 @@ HashWindow::HashWindow(QWidget* parent)
     banner->setObjectName(QStringLiteral("Image1"));
     banner->setGeometry(0, 0, 279, 30);
     banner->setPixmap(BannerPicture(QSize(279, 30)));
+    DescribeBanner(banner);
     hashEdit->setReadOnly(true);
+    Describe(fileNameEdit, QStringLiteral("Filename"), QStringLiteral("The file to hash"));
+    Describe(hashEdit, QStringLiteral("Hash"),
+             QStringLiteral("The file's SHA-1 hash, read-only; Hash fills it in"));
+    Describe(hexOption, QStringLiteral("Hex"),
+             QStringLiteral("Show the hash as hexadecimal digits"));
+    Describe(charOption, QStringLiteral("Char"), QStringLiteral("Show the hash as Base64 text"));
+    Describe(hashButton, QStringLiteral("Hash"),
+             QStringLiteral("Compute the hash of the file named in Filename"));
+    Describe(saveButton, QStringLiteral("Save to file"),
+             QStringLiteral("Save the resulting Hash into an ASCII file"));
+    Describe(clearButton, QStringLiteral("Clear all"),
+             QStringLiteral("Empty the Filename and Hash boxes"));
+    Describe(closeButton, QStringLiteral("Close"), QStringLiteral("Close the window"));
 
     hashFormGroup->setObjectName(QStringLiteral("radiohex"));
     hashFormGroup->setGeometry(8, 136, 121, 41);

@@ -1,6 +1,7 @@
 #include "gui/windows/password_dialog.h"
 
 #include "core/crypto/wipe.h"
+#include "gui/kit/accessible.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/banner.h"
 
@@ -66,6 +67,18 @@ PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
     cancelButton = new QPushButton(QStringLiteral("&Cancel"), this);
     cancelButton->setObjectName(QStringLiteral("Button2"));
     cancelButton->setGeometry(192, 104, 97, 22);
+
+    DescribeBanner(banner);
+    Describe(passwordEdit, QStringLiteral("Password"),
+             QStringLiteral("The password; its characters are hidden unless Show password is "
+                            "checked"));
+    Describe(digestOption, QStringLiteral("Use Hash of password"),
+             QStringLiteral("Make the key from the SHA-1 hash of the password"));
+    Describe(showPasswordOption, QStringLiteral("Show password"),
+             QStringLiteral("Show the password's characters as they are typed"));
+    Describe(okButton, QStringLiteral("OK"), QStringLiteral("Go on with this password (Enter)"));
+    Describe(cancelButton, QStringLiteral("Cancel"),
+             QStringLiteral("Stop without a password (Escape)"));
 
     setTabOrder(passwordEdit, okButton);
     setTabOrder(okButton, cancelButton);

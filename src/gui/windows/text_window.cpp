@@ -2,6 +2,7 @@
 
 #include "core/crypto/base64.h"
 #include "core/jobs/text_cipher.h"
+#include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/banner_strip.h"
@@ -56,6 +57,17 @@ TextWindow::TextWindow(PasswordDialog& password, QWidget* parent)
     viewClipboardButton = AddButton(this, "Button4", "&View clipboard text");
     cancelButton = AddButton(this, "Button5", "invisible");
     cancelButton->hide();
+
+    Describe(workTextEdit, QStringLiteral("Text"),
+             QStringLiteral("The text to encrypt or decrypt; an encrypted text is one line"));
+    Describe(encryptButton, QStringLiteral("Encrypt"),
+             QStringLiteral("Encrypt the text with a password"));
+    Describe(decryptButton, QStringLiteral("Decrypt"),
+             QStringLiteral("Decrypt the text with its password"));
+    Describe(copyButton, QStringLiteral("Copy to clipboard"),
+             QStringLiteral("Put the text on the clipboard"));
+    Describe(viewClipboardButton, QStringLiteral("View clipboard text"),
+             QStringLiteral("Put the clipboard's text into the box"));
 
     auto* buttons = new QHBoxLayout;
     buttons->setContentsMargins(8, 6, 8, 6);

@@ -9,6 +9,7 @@
 
 #include "core/jobs/date_text.h"
 #include "core/jobs/shredder.h"
+#include "gui/kit/accessible.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/windows/banner.h"
 
@@ -94,6 +95,11 @@ WipeProgressWindow::WipeProgressWindow(QWidget* parent)
     progressBar->setGeometry(8, 72, 209, 13);
     progressBar->setRange(0, 100);
     progressBar->setTextVisible(false);
+    DescribeBanner(banner);
+    Describe(trashIcon, QStringLiteral("Shredding"),
+             QStringLiteral("A file is being overwritten and deleted"));
+    Describe(progressBar, QStringLiteral("Passes done"),
+             QStringLiteral("The overwrite passes done on the file"));
 }
 
 bool WipeProgressWindow::WipeFile(const QString& path, int passes)
