@@ -59,7 +59,9 @@ void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* p
         if (k > 0) {
             ApplyTailRule(ctx, chunk.Bytes + (n - k), k);
         }
-        if (n > 0) {
+        if (n > 0 && outputStart == InOrder) {
+            output.WriteAll(chunk.Bytes, n);
+        } else if (n > 0) {
             output.WriteAllAt(chunk.Bytes, n, shift + (position - start));
         }
         position += n;
