@@ -7,6 +7,7 @@
 #include <ostream>
 
 #include "cli/cli.h"
+#include "cli/file_tree.h"
 #include "cli/options.h"
 #include "cli/value_option.h"
 #include "core/io/posix_file.h"
@@ -33,6 +34,13 @@ Options:
   --passes N   passes per file, at least 1 (default 3)
   --yes        do not ask; without it the command asks once on standard
                input and goes on only for "y" or "yes"
+  -r, --recursive
+               FILE may be a folder: every regular file below it is
+               shredded (the folders stay, emptied of those files).
+               Symbolic links are not followed, other file systems are not
+               entered, and FIFOs, devices and sockets are passed by, each
+               with a note. A file that fails is reported and the others go
+               on; a summary on standard error ends the run.
   --help       show this help
 
 Each shredded FILE is printed on standard output.
@@ -61,9 +69,9 @@ const char* WhyNotShredded(const std::string& path)
     return IsDirectory(path) ? ": is a folder, not a file" : ": Unable to get file from disk";
 }
 
-bool UserConfirms(CliIo& io)
+bool UserConfirms(CliIo& io, const std::string& what)
 {
-    io.Err << "Are you sure you want to wipe this file?\n"
+    io.Err << what << "Are you sure you want to wipe this file?\n"
            << "Note: Once the file is deleted there is no\n"
            << "way to recover it.\n"
            << "Shred? [y/N] ";
@@ -87,7 +95,7 @@ int RunShredCommand(const Arguments& args, CliIo& io)
         return ReportUsage(io, *problem, usage);
     }
     CommandLine line;
-    if (auto problem = ParseCommandLine(rest, {"--yes"}, false, line)) {
+    if (auto problem = ParseCommandLine(rest, {"--yes", "-r", "--recursive"}, false, line)) {
         return ReportUsage(io, *problem, usage);
     }
     if (line.Help) {
@@ -105,27 +113,46 @@ int RunShredCommand(const Arguments& args, CliIo& io)
     if (line.Operands.empty()) {
         return ReportUsage(io, "give at least one FILE", usage);
     }
-    if (!line.Has("--yes") && !UserConfirms(io)) {
+    const bool tree = line.Has("-r") || line.Has("--recursive");
+    Tally tally;
+    const std::vector<std::string> files =
+        tree ? FilesOfOperands(line.Operands, io, tally) : line.Operands;
+    if (tree && files.empty()) {
+        return EndOfRun(io, tally, "shredded");
+    }
+    const std::string count = tree ? std::to_string(files.size()) +
+                                         (files.size() == 1 ? " file" : " files") +
+                                         " below the folders named will be wiped.\n"
+                                   : std::string();
+    if (!line.Has("--yes") && !UserConfirms(io, count)) {
         return ReportFailure(io, "not confirmed; nothing was shredded");
     }
 
     int exitCode = ExitOk;
-    for (const std::string& path : line.Operands) {
+    for (const std::string& path : files) {
         AllowOwnerWrite(path);
-        WipeOutcome outcome;
+        WipeOutcome outcome = WipeOutcome::OpenFailed;
         try {
             outcome = WipeFile(path, passes, [] { return LocalDateTimeText(); });
         } catch (const Exception& error) {
-            // The file stays on disk, partly overwritten; the rest are not touched.
-            return ReportFailure(io, path + ": " + error.what());
+            // The file stays on disk, partly overwritten. Named files stop
+            // here; with -r the rest are still shredded.
+            exitCode = ReportFailure(io, path + ": " + error.what());
+            if (!tree) {
+                return exitCode;
+            }
+            ++tally.Failed;
+            continue;
         }
         if (outcome == WipeOutcome::Succeeded) {
             io.Out << path << '\n';
+            ++tally.Done;
         } else {
             exitCode = ReportFailure(io, path + WhyNotShredded(path));
+            ++tally.Failed;
         }
     }
-    return exitCode;
+    return tree ? EndOfRun(io, tally, "shredded") : exitCode;
 }
 
 } // namespace ciphra::cli
