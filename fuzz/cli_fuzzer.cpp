@@ -6,8 +6,9 @@
 //
 // Whatever the arguments: the exit status is 0, 1 or 2; a failure always says
 // why on standard error and success says nothing there (besides the shredder's
-// confirmation question, which goes there too, and the notes and summary of
-// a run with -r); no working or temporary file is ever left behind. "-"
+// confirmation question, which goes there too, the shredder's warnings of
+// what overwriting cannot reach on the disk it runs on, and the notes and
+// summary of a run with -r); no working or temporary file is ever left behind. "-"
 // reads the standard input from a file and writes to /dev/null. The password file gives exactly its
 // content less one trailing LF or CR LF, and an empty or overlong password is
 // refused.
@@ -135,7 +136,8 @@ std::string WithoutConfirmation(std::string_view said)
         said.remove_prefix(line.size());
         const bool summary = line.starts_with("ciphra2k-cli: ") && line.ends_with(" skipped\n") &&
                              line.find(" failed, ") != std::string_view::npos;
-        if (!line.starts_with("ciphra2k-cli: note: ") && !summary &&
+        if (!line.starts_with("ciphra2k-cli: note: ") &&
+            !line.starts_with("ciphra2k-cli: warning: ") && !summary &&
             !line.ends_with(" below the folders named will be wiped.\n")) {
             rest += line;
         }

@@ -52,11 +52,16 @@ std::vector<std::string> FilesOfOperands(const std::vector<std::string>& operand
     return files;
 }
 
-int EndOfRun(CliIo& io, const Tally& tally, std::string_view doneWord)
+int EndOfRun(CliIo& io, const Tally& tally, std::string_view doneWord,
+             std::string_view partialWords)
 {
     io.Err << "ciphra2k-cli: " << tally.Done << (tally.Done == 1 ? " file " : " files ") << doneWord
-           << ", " << tally.Failed << " failed, " << tally.Skipped << " skipped\n";
-    return tally.Failed > 0 ? ExitFailed : ExitOk;
+           << ", ";
+    if (tally.Partial > 0) {
+        io.Err << tally.Partial << ' ' << partialWords << ", ";
+    }
+    io.Err << tally.Failed << " failed, " << tally.Skipped << " skipped\n";
+    return tally.Failed + tally.Partial > 0 ? ExitFailed : ExitOk;
 }
 
 } // namespace ciphra::cli

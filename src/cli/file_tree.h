@@ -14,6 +14,7 @@ struct Tally {
     int Done = 0;
     int Failed = 0;
     int Skipped = 0; // passed by with a note
+    int Partial = 0; // done, but less than the command says (a shred whose data remains)
 };
 
 // The files named and found below the folders named (folder_walk.h). Each
@@ -23,8 +24,10 @@ struct Tally {
 std::vector<std::string> FilesOfOperands(const std::vector<std::string>& operands, CliIo& io,
                                          Tally& tally, std::vector<bool>* found = nullptr);
 
-// "ciphra2k-cli: 3 files encrypted, 1 failed, 2 skipped" on Err; returns the
-// exit status: ExitFailed when any file failed.
-int EndOfRun(CliIo& io, const Tally& tally, std::string_view doneWord);
+// "ciphra2k-cli: 3 files encrypted, 1 failed, 2 skipped" on Err (with
+// "1 <partialWords>" after the files done when some were done in part);
+// returns the exit status: ExitFailed when any file failed or was done in part.
+int EndOfRun(CliIo& io, const Tally& tally, std::string_view doneWord,
+             std::string_view partialWords = {});
 
 } // namespace ciphra::cli
