@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "cli/cipher_request.h"
+#include "core/io/path_names.h"
 #include "core/io/terminal.h"
 #include "core/jobs/stream_job.h"
 
@@ -49,6 +50,11 @@ std::optional<std::string> StreamProblem(const CipherRequest& request, const Cli
     }
     if (ToStandardOutput(request)) {
         return std::nullopt;
+    }
+    const std::string folder = FolderOf(*request.Output);
+    if (!IsDirectory(folder)) {
+        return "cannot write in " + folder + ": " +
+               (PathExists(folder) ? "not a folder" : IoErrorText(ENOENT));
     }
     const EntryKind output = KindOfEntry(*request.Output);
     if (output == EntryKind::Folder) {

@@ -114,6 +114,11 @@ TEST_F(CliPipeTest, OutputOptionNamesTheOneOutput)
     ASSERT_EQ(::stat(In("out.CPH").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600U) << "decrypted from a pipe: the owner's only";
 
+    const ProcessResult nowhere =
+        Piped({"encrypt", "--password-file", passwordFile_, "-", "-o", "no/such/out"}, "data");
+    EXPECT_EQ(nowhere.ExitCode, 1);
+    EXPECT_EQ(nowhere.Err, "ciphra2k-cli: cannot write in no/such: File not found\n");
+
     WriteBytes(In("a.txt"), "a file");
     const ProcessResult toOut =
         Run({"encrypt", "--password-file", passwordFile_, "a.txt", "-o", "-"});
