@@ -11,22 +11,28 @@ namespace {
 // command's usage message and help begin with it.
 struct Command {
     std::string_view Name;
-    std::string_view Forms[2]; // the second may be empty
+    std::string_view Forms[3]; // the later ones may be empty
     int (*Run)(const Arguments&, CliIo&);
 };
 
 constexpr Command Commands[] = {
     {"encrypt",
-     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
+     {"encrypt [--in-place] [--force] [--raw-key] [--password-file F] [-r] [-o OUT] FILE...",
       "encrypt --format age [--recipient KEY]... [--recipients-file F]... [--armor] [--in-place] "
-      "[--force] [--password-file F] FILE..."},
+      "[--force] [--password-file F] [-r] [-o OUT] FILE...",
+      "encrypt [OPTIONS] - [-o OUT]    (standard input to standard output or OUT)"},
      &RunEncryptCommand},
     {"decrypt",
-     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
-      "decrypt --identity F [--identity F]... [--in-place] [--force] [--password-file F] FILE..."},
+     {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] [-r] [-o OUT] FILE...",
+      "decrypt --identity F [--identity F]... [--in-place] [--force] [--password-file F] [-r] "
+      "[-o OUT] FILE...",
+      "decrypt [OPTIONS] - [-o OUT]    (standard input to standard output or OUT)"},
      &RunDecryptCommand},
-    {"hash", {"hash [--base64] FILE", "hash [--base64] --report OUT FILE"}, &RunHashCommand},
-    {"shred", {"shred [--passes N] [--yes] FILE..."}, &RunShredCommand},
+    {"hash",
+     {"hash [--base64] FILE", "hash [--base64] --report OUT FILE",
+      "hash [--base64] -r FILE|FOLDER..."},
+     &RunHashCommand},
+    {"shred", {"shred [--passes N] [--yes] [-r] FILE|FOLDER..."}, &RunShredCommand},
     {"text", {"text encrypt|decrypt [--password-file F]"}, &RunTextCommand},
     {"sfx",
      {"sfx [--target linux|windows] [--password-file F] [--stub PATH] FILE"},

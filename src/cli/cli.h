@@ -21,6 +21,11 @@ struct CliIo {
     std::ostream& Out;
     std::ostream& Err;
     PasswordPrompt& Prompt; // asked when no --password-file is given
+    // Where "-" reads and writes its data: raw descriptors, so that any
+    // length streams through in constant memory. Nothing else goes to
+    // DataOut while data does.
+    int DataIn = 0;
+    int DataOut = 1;
 };
 
 using Arguments = std::vector<std::string>;

@@ -1,15 +1,10 @@
-// "encrypt" and "decrypt": the file cipher job over whole files, beside or in place.
+// "encrypt" and "decrypt": the command lines, their help, and which way they run.
 
 #include <algorithm>
 #include <ostream>
 
-#include "cli/cli.h"
-#include "cli/options.h"
-#include "cli/password.h"
+#include "cli/cipher_request.h"
 #include "cli/value_option.h"
-#include "core/io/path_names.h"
-#include "core/jobs/age_keys.h"
-#include "core/jobs/file_cipher.h"
 
 namespace ciphra::cli {
 
@@ -24,7 +19,8 @@ constexpr const char* DecryptHelp = R"(
 Decrypts each FILE into a file beside it named with FILE's extension replaced
 by ".dec" ("a.txt.CPH" gives "a.txt.dec", "noext" gives "noext.dec").
 A wrong password is not detected: it gives a file of the right length that
-holds other bytes.
+holds other bytes. With -r only the files named *.CPH or *.age (in any case)
+below the folders are decrypted: decrypting any other file would give noise.
 )";
 constexpr const char* CommonHelp = R"(
 Options:
@@ -42,6 +38,15 @@ Options:
   --password-file F   read the password from F, less one trailing line break
                       (LF or CR LF); without it the password is asked on the
                       terminal
+  -o, --output OUT    write the result of the one FILE to OUT instead of
+                      beside it ("-o -": to standard output). An existing OUT
+                      is replaced only with --force.
+  -r, --recursive     FILE may be a folder: every regular file below it is
+                      transformed, each beside itself (or in place). Symbolic
+                      links are not followed, other file systems are not
+                      entered, and FIFOs, devices and sockets are passed by,
+                      each with a note. A file that fails is reported and the
+                      others go on; a summary on standard error ends the run.
   --help              show this help
 
 The password is asked once for all files. Without --force an output name that
@@ -50,7 +55,32 @@ Outputs are written under a temporary name in their folder and appear under
 their own name only when complete. All files are checked before the first is
 written: only regular files are transformed, a file named twice is
 transformed once, and the password file is never one of them. When a later
-file fails, the files before it stay done.
+file fails, the files before it stay done. Each output is printed on
+standard output.
+)";
+constexpr const char* StreamEncryptHelp = R"(
+Standard input and output:
+  "-" as the only FILE encrypts standard input to standard output (or to OUT
+  with -o), in constant memory whatever its length:
+      tar c dir | ciphra2k-cli encrypt --password-file pw - > dir.tar.CPH
+  The password then comes from --password-file or the terminal itself
+  (/dev/tty), never from standard input. Encrypted data is not written to a
+  terminal (unless --format age --armor): redirect it or use -o. When the
+  reading end of standard output closes before all is written, the command
+  fails.
+)";
+constexpr const char* StreamDecryptHelp = R"(
+Standard input and output:
+  "-" as the only FILE decrypts standard input to standard output (or to OUT
+  with -o, readable by its owner only), in constant memory whatever its
+  length:  ciphra2k-cli decrypt --password-file pw - < dir.tar.CPH | tar x
+  The password then comes from --password-file or the terminal itself
+  (/dev/tty). Which key an age stream needs cannot be known before it is
+  read: the password is asked unless --identity is given. Decrypted data is
+  never written to a terminal: redirect it or use -o. Data goes out as it is
+  decrypted: when an age stream turns out cut or altered part way, or the
+  reading end of standard output closes, the command fails (exit 1) and what
+  was written stays written (of an age stream, only checked chunks).
 )";
 constexpr const char* ExitHelp = R"(
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
@@ -79,60 +109,15 @@ and leaves nothing behind.
                       age-keygen write them; may be given many times
 )";
 
-// The message for a plan that cannot go on, naming the file concerned.
-std::string Problem(const CipherPlan& plan)
+// Reads the options that carry values.
+std::optional<std::string> TakeValues(Arguments& args, CipherRequest& out)
 {
-    const std::string& source = plan.Job.Source;
-    switch (plan.Status) {
-    case CipherStatus::SourceUnusable:
-        if (plan.Error == ExcludedSource) {
-            return source + ": is the password file; it is not transformed";
+    for (const char* name : {"--output", "-o"}) {
+        if (auto problem = TakeValueOption(args, name, out.Output)) {
+            return problem;
         }
-        if (plan.Error == EISDIR) {
-            return source + ": is a folder, not a file";
-        }
-        return source + ": " + IoErrorText(plan.Error);
-    case CipherStatus::OutputTaken:
-        if (plan.Error == SharedOutput) {
-            return plan.Output + ": two FILEs would be written to this name";
-        }
-        return plan.Output + ": file exists, not replaced";
-    case CipherStatus::OutputUnusable:
-        if (plan.Error == EEXIST) {
-            return plan.Output + ": is " + source + " itself, not replaced";
-        }
-        if (plan.Error == EISDIR) {
-            return plan.Output + ": is a folder, not replaced";
-        }
-        return "cannot write in " + FolderOf(plan.Output) + ": " + IoErrorText(plan.Error);
-    case CipherStatus::OwnerNotKept:
-        return source + ": its owner and group cannot be kept (" + IoErrorText(plan.Error) +
-               "); not replaced";
-    case CipherStatus::Ready:
-    case CipherStatus::Done:
-        break;
     }
-    return source;
-}
-
-std::string LinksNote(const CipherPlan& plan)
-{
-    return plan.Job.Source + ": " + std::to_string(plan.OtherLinks) + " other hard link" +
-           (plan.OtherLinks == 1 ? "" : "s") + " to this file still hold" +
-           (plan.OtherLinks == 1 ? "s" : "") + " its former contents";
-}
-
-// What the command line says beyond the common options.
-struct FormatOptions {
-    std::optional<std::string> Format;
-    std::vector<std::string> Recipients;
-    std::vector<std::string> RecipientsFiles;
-    std::vector<std::string> IdentityFiles;
-};
-
-std::optional<std::string> TakeFormatOptions(bool encrypt, Arguments& args, FormatOptions& out)
-{
-    if (!encrypt) {
+    if (!out.Encrypt()) {
         return TakeValueOptions(args, "--identity", out.IdentityFiles);
     }
     if (auto problem = TakeValueOption(args, "--format", out.Format)) {
@@ -145,17 +130,17 @@ std::optional<std::string> TakeFormatOptions(bool encrypt, Arguments& args, Form
 }
 
 // The problem with an encrypt command line's choice of format, if any.
-std::optional<std::string> FormatProblem(const FormatOptions& options, const CommandLine& line)
+std::optional<std::string> FormatProblem(const CipherRequest& request)
 {
-    if (options.Format && *options.Format != "age" && *options.Format != "cph") {
-        return "unknown format " + *options.Format + " (cph or age)";
+    const CommandLine& line = request.Line;
+    if (request.Format && *request.Format != "age" && *request.Format != "cph") {
+        return "unknown format " + *request.Format + " (cph or age)";
     }
-    const bool age = options.Format == "age";
-    const bool toRecipients = !options.Recipients.empty() || !options.RecipientsFiles.empty();
-    if (!age && (toRecipients || line.Has("--armor"))) {
+    const bool toRecipients = !request.Recipients.empty() || !request.RecipientsFiles.empty();
+    if (!request.Age() && (toRecipients || line.Has("--armor"))) {
         return "--recipient, --recipients-file and --armor need --format age";
     }
-    if (age && line.Has("--raw-key")) {
+    if (request.Age() && line.Has("--raw-key")) {
         return "--raw-key applies to the .CPH format only";
     }
     if (toRecipients && line.PasswordFile) {
@@ -164,133 +149,62 @@ std::optional<std::string> FormatProblem(const FormatOptions& options, const Com
     return std::nullopt;
 }
 
-std::vector<age::Recipient> RecipientsOf(const FormatOptions& options)
+// The problem with where the command line reads and writes, if any.
+std::optional<std::string> PlacesProblem(const CipherRequest& request)
 {
-    std::vector<age::Recipient> recipients;
-    for (const std::string& text : options.Recipients) {
-        const std::optional<age::Recipient> recipient = age::ParseRecipient(text);
-        if (!recipient) {
-            throw Exception(text + ": not an age recipient (age1...)");
-        }
-        recipients.push_back(*recipient);
+    const std::vector<std::string>& files = request.Line.Operands;
+    const bool inPlace = request.Line.Has("--in-place");
+    if (files.empty()) {
+        return "no FILE given";
     }
-    for (const std::string& path : options.RecipientsFiles) {
-        const std::vector<age::Recipient> listed = age::ReadRecipientsFile(path);
-        recipients.insert(recipients.end(), listed.begin(), listed.end());
+    if (std::find(files.begin(), files.end(), "-") != files.end() &&
+        (files.size() > 1 || inPlace || request.Recursive())) {
+        return "\"-\" (standard input) must be the only FILE, without --in-place or -r";
     }
-    return recipients;
-}
-
-bool IsAge(const CipherPlan& plan)
-{
-    return plan.Format == CipherFormat::Age;
-}
-
-bool OpensWith(const CipherPlan& plan, age::Lock lock)
-{
-    return IsAge(plan) && plan.Lock == lock;
+    if (request.Output && (files.size() > 1 || request.Recursive())) {
+        return "-o names the output of one FILE: not with several FILEs or -r";
+    }
+    if (request.Output && inPlace) {
+        return "-o and --in-place exclude each other";
+    }
+    return std::nullopt;
 }
 
 int RunFileCipher(CipherDirection direction, const Arguments& args, CliIo& io)
 {
-    const bool encrypt = direction == CipherDirection::Encrypt;
+    CipherRequest request;
+    request.Direction = direction;
+    const bool encrypt = request.Encrypt();
     const std::string usage = UsageOf(encrypt ? "encrypt" : "decrypt");
     Arguments rest = args;
-    FormatOptions formats;
-    if (auto problem = TakeFormatOptions(encrypt, rest, formats)) {
+    if (auto problem = TakeValues(rest, request)) {
         return ReportUsage(io, *problem, usage);
     }
-    CommandLine line;
-    std::vector<std::string_view> flags = {"--in-place", "--raw-key", "--force"};
+    std::vector<std::string_view> flags = {"--in-place", "--raw-key", "--force", "-r",
+                                           "--recursive"};
     if (encrypt) {
         flags.emplace_back("--armor");
     }
-    if (auto problem = ParseCommandLine(rest, flags, true, line)) {
+    if (auto problem = ParseCommandLine(rest, flags, true, request.Line)) {
         return ReportUsage(io, *problem, usage);
     }
-    if (line.Help) {
+    if (request.Line.Help) {
         io.Out << usage << '\n'
                << (encrypt ? EncryptHelp : DecryptHelp) << CommonHelp
+               << (encrypt ? StreamEncryptHelp : StreamDecryptHelp)
                << (encrypt ? AgeEncryptHelp : AgeDecryptHelp) << ExitHelp;
         return ExitOk;
     }
-    if (line.Operands.empty()) {
-        return ReportUsage(io, "no FILE given", usage);
-    }
-    if (auto problem = encrypt ? FormatProblem(formats, line) : std::nullopt) {
+    if (auto problem = PlacesProblem(request)) {
         return ReportUsage(io, *problem, usage);
     }
-    const bool inPlace = line.Has("--in-place");
-    std::vector<CipherJob> jobs;
-    for (const std::string& path : line.Operands) {
-        CipherJob job;
-        job.Direction = direction;
-        job.Where = inPlace ? Placement::InPlace : Placement::Beside;
-        job.Existing = line.Has("--force") ? ExistingOutput::Replace : ExistingOutput::Refuse;
-        job.Source = path;
-        job.Format = formats.Format == "age" ? CipherFormat::Age : CipherFormat::Cph;
-        jobs.push_back(job);
+    if (auto problem = encrypt ? FormatProblem(request) : std::nullopt) {
+        return ReportUsage(io, *problem, usage);
     }
-    try {
-        const std::optional<FileIdentity> passwordFile =
-            line.PasswordFile ? IdentityOf(*line.PasswordFile) : std::nullopt;
-        const std::vector<CipherPlan> plans = PlanCipherBatch(jobs, passwordFile);
-        if (plans.back().Status != CipherStatus::Ready) {
-            return ReportFailure(io, Problem(plans.back()));
-        }
-        age::Keys ageKeys;
-        ageKeys.Armor = line.Has("--armor");
-        ageKeys.Recipients = RecipientsOf(formats);
-        for (const CipherPlan& plan : plans) {
-            if (!encrypt && OpensWith(plan, age::Lock::Recipients) &&
-                formats.IdentityFiles.empty()) {
-                return ReportFailure(io, plan.Job.Source +
-                                             ": is encrypted to recipients; give the identity "
-                                             "file with --identity F");
-            }
-        }
-        for (const std::string& path : formats.IdentityFiles) {
-            std::vector<age::Identity> identities = age::ReadIdentityFile(path);
-            ageKeys.Identities.insert(ageKeys.Identities.end(), identities.begin(),
-                                      identities.end());
-        }
-        // A password is asked for unless every file is an age file that
-        // opens without one.
-        const bool needsPassword =
-            encrypt ? ageKeys.Recipients.empty()
-                    : std::any_of(plans.begin(), plans.end(), [](const CipherPlan& plan) {
-                          return !IsAge(plan) || OpensWith(plan, age::Lock::Password);
-                      });
-        SecretText password;
-        KeyMaterial key;
-        if (needsPassword) {
-            ObtainPassword(line.PasswordFile, io.Prompt, password,
-                           encrypt ? Confirmation::Twice : Confirmation::Once);
-            MakeKeyMaterial(password.View(), !line.Has("--raw-key"), key);
-            ageKeys.Password = password.View();
-        }
-        for (const CipherPlan& plan : plans) {
-            CipherPlan result;
-            try {
-                result = IsAge(plan) ? RunAgeJob(plan, ageKeys, nullptr)
-                                     : RunCipherJob(plan, key, nullptr);
-            } catch (const FileError& error) {
-                return ReportFailure(io, plan.Job.Source + ": " + error.what());
-            } catch (const age::AgeError& error) {
-                return ReportFailure(io, plan.Job.Source + ": " + error.what());
-            }
-            if (result.Status != CipherStatus::Done) {
-                return ReportFailure(io, Problem(result));
-            }
-            io.Out << (inPlace ? result.Job.Source : result.Output) << '\n';
-            if (result.OtherLinks > 0) {
-                io.Err << "ciphra2k-cli: note: " << LinksNote(result) << '\n';
-            }
-        }
-    } catch (const Exception& error) {
-        return ReportFailure(io, error.what());
+    if (request.Line.Operands.front() == "-" || request.Output == "-") {
+        return RunCipherStream(request, io);
     }
-    return ExitOk;
+    return RunCipherFiles(request, io);
 }
 
 } // namespace

@@ -25,7 +25,8 @@ program and by the age tools alike. Whoever holds the identity file can read
 them: keep it safe.
 
 Options:
-  -o FILE   write the identity file to FILE
+  -o, --output FILE
+            write the identity file to FILE
   --help    show this help
 
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
@@ -38,8 +39,10 @@ int RunKeygenCommand(const Arguments& args, CliIo& io)
     const std::string usage = UsageOf("keygen");
     Arguments rest = args;
     std::optional<std::string> outputPath;
-    if (auto problem = TakeValueOption(rest, "-o", outputPath)) {
-        return ReportUsage(io, *problem, usage);
+    for (const char* name : {"--output", "-o"}) {
+        if (auto problem = TakeValueOption(rest, name, outputPath)) {
+            return ReportUsage(io, *problem, usage);
+        }
     }
     CommandLine line;
     if (auto problem = ParseCommandLine(rest, {}, false, line)) {

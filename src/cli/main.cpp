@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <sys/prctl.h>
 
@@ -9,6 +10,9 @@ int main(int argc, char** argv)
     // The tool holds a password for most of its run: no core dump may carry
     // it, and no process of the same user may attach to read it.
     ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    // A reader of standard output that goes away early is a failure to
+    // report (EPIPE), not a reason to die without a word.
+    ::signal(SIGPIPE, SIG_IGN);
     ciphra::cli::TerminalPrompt prompt;
     ciphra::cli::CliIo io{std::cin, std::cout, std::cerr, prompt};
     const int code = ciphra::cli::RunCli(ciphra::cli::Arguments(argv + 1, argv + argc), io);

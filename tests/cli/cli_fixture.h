@@ -1,6 +1,7 @@
 #pragma once
 // A scratch folder in which the tests run the real ciphra2k-cli.
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -9,6 +10,24 @@
 #include "support/test_files.h"
 
 namespace ciphra::test {
+
+// Standard error less what the shredder tells of the storage before it
+// asks: that depends on the disk the tests run on (an SSD, btrfs).
+inline std::string WithoutStorageWarnings(const std::string& err)
+{
+    std::string rest;
+    std::size_t start = 0;
+    while (start < err.size()) {
+        const std::size_t end = std::min(err.find('\n', start), err.size() - 1) + 1;
+        const std::string line = err.substr(start, end - start);
+        if (!line.starts_with("ciphra2k-cli: warning: ") &&
+            !line.starts_with("ciphra2k-cli: note: What helps instead: ")) {
+            rest += line;
+        }
+        start = end;
+    }
+    return rest;
+}
 
 class CliTest : public ::testing::Test {
 protected:

@@ -45,7 +45,7 @@ TEST_F(CliTest, ShredWipesEveryKindOfFile)
         Run({"shred", "--yes", "--passes", "2", "empty", "short", "chunks", "odd", "readonly"});
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(result.Out, "empty\nshort\nchunks\nodd\nreadonly\n");
-    EXPECT_EQ(result.Err, "");
+    EXPECT_EQ(WithoutStorageWarnings(result.Err), "");
     EXPECT_TRUE(fs::is_empty(folder_.Path()));
 }
 
@@ -63,7 +63,9 @@ TEST_F(CliTest, ShredAsksOnceWithoutYes)
         WriteBytes(In("b"), "second");
         const ProcessResult result = Run({"shred", "a", "b"}, c.Answer);
         EXPECT_EQ(result.ExitCode, c.Shredded ? 0 : 1);
-        EXPECT_EQ(result.Err.find("Are you sure you want to wipe this file?"), 0U) << result.Err;
+        EXPECT_EQ(
+            WithoutStorageWarnings(result.Err).find("Are you sure you want to wipe this file?"), 0U)
+            << result.Err;
         EXPECT_EQ(result.Err.find("Are you sure", 1), std::string::npos) << "asked once";
         const std::vector<std::string> left =
             c.Shredded ? std::vector<std::string>{} : std::vector<std::string>{"a", "b"};
@@ -74,6 +76,59 @@ TEST_F(CliTest, ShredAsksOnceWithoutYes)
             fs::remove(In("b"));
         }
     }
+}
+
+// Other names of a file are found before the question, even with --yes,
+// and the file is then not called shredded: it remains under them.
+TEST_F(CliTest, ShredTellsWhatOverwritingCannotReach)
+{
+    WriteBytes(In("secret"), "the secret");
+    WriteBytes(In("plain"), "plain");
+    std::filesystem::create_hard_link(In("secret"), In("other name"));
+    const std::string warning =
+        "ciphra2k-cli: warning: secret: it has 1 other name (a hard link): overwriting reaches "
+        "the data they share, but a file is only deleted with its last name, so it stays on "
+        "disk under that name, holding the overwritten bytes.\n";
+    const ProcessResult declined = Run({"shred", "secret", "plain"}, "n\n");
+    EXPECT_EQ(declined.ExitCode, 1);
+    const std::size_t warned = declined.Err.find(warning);
+    EXPECT_NE(warned, std::string::npos) << declined.Err;
+    EXPECT_LT(warned, declined.Err.find("Are you sure")) << "told before the question";
+    EXPECT_NE(declined.Err.find("ciphra2k-cli: note: What helps instead: keep such files "
+                                "encrypted from the start"),
+              std::string::npos)
+        << declined.Err;
+
+    const ProcessResult result = Run({"shred", "--yes", "--passes", "1", "secret", "plain"});
+    EXPECT_EQ(result.ExitCode, 1) << "no claim of success";
+    EXPECT_EQ(result.Out, "plain\n");
+    EXPECT_NE(result.Err.find(warning), std::string::npos) << result.Err;
+    EXPECT_NE(result.Err.find("ciphra2k-cli: secret: the name was removed and the data "
+                              "overwritten, but the file remains under its other names (hard "
+                              "links)\n"),
+              std::string::npos)
+        << result.Err;
+    EXPECT_FALSE(std::filesystem::exists(In("secret")));
+    EXPECT_EQ(ReadBytes(In("other name")).size(), 10U);
+    EXPECT_NE(ReadBytes(In("other name")), "the secret") << "the data was overwritten";
+
+    // With -r each limit is told once, with the number of files it concerns.
+    std::filesystem::create_directory(In("tree"));
+    for (const char* name : {"a", "b"}) {
+        WriteBytes(In(std::string("tree/") + name), name);
+        std::filesystem::create_hard_link(In(std::string("tree/") + name),
+                                          In(std::string("link-") + name));
+    }
+    const ProcessResult tree = Run({"shred", "-r", "--yes", "--passes", "1", "tree"});
+    EXPECT_EQ(tree.ExitCode, 1);
+    EXPECT_NE(tree.Err.find("ciphra2k-cli: warning: tree/a and 1 other file: it has 1 other "
+                            "name"),
+              std::string::npos)
+        << tree.Err;
+    EXPECT_NE(tree.Err.find("ciphra2k-cli: 0 files shredded, 2 removed but not all gone, 0 "
+                            "failed, 0 skipped\n"),
+              std::string::npos)
+        << tree.Err;
 }
 
 TEST_F(CliTest, ShredRefusesBadPassCounts)

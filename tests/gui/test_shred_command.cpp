@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 using namespace ciphra::gui;
 
 namespace {
@@ -68,6 +70,8 @@ class TestShredCommand : public QObject {
     {
         window.beep = [this] { ++beeps_; };
         window.clockText = [] { return QStringLiteral("08/12/2026 10:15:42"); };
+        // Whatever disk the test runs on, the texts stay the same.
+        window.shredLimits = [](const std::string&) { return std::vector<ciphra::ShredFinding>{}; };
     }
 
 private slots:
@@ -157,6 +161,95 @@ private slots:
                                     QString("clear after %1 boxes").arg(boxes.size())})
                      : QStringList{});
         QCOMPARE(beeps_, beeps);
+    }
+
+    // The confirmation tells what overwriting cannot reach, each limit once
+    // with the files it concerns, and what helps instead.
+    void confirmationTellsWhatOverwritingCannotReach()
+    {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("a"), "on btrfs and an SSD");
+        WriteFile(dir.filePath("b"), "on an SSD");
+        WipeProgressWindow window;
+        Prepare(window);
+        window.shredLimits = [](const std::string& path) {
+            ciphra::StorageFacts facts;
+            facts.FileSystemMagic = path.ends_with("/a") ? 0x9123683E : 0xEF53;
+            facts.Rotational = false;
+            return ciphra::ShredLimitsOf(facts);
+        };
+        MessageBoxScript script;
+        script.QueueAnswer(false);
+        FakeList list;
+        list.Folder = dir.path();
+        list.Selected = {"a", "b"};
+        QVERIFY(!ShredSelectedFiles(nullptr, list, window));
+        QCOMPARE(script.Boxes().size(), std::size_t(1));
+        const QString text = script.Boxes()[0].text;
+        QVERIFY2(text.startsWith(kQuestion + "\n\nOverwriting cannot reach everything here:\n\n"
+                                             "a: It is on a copy-on-write file system (btrfs)"),
+                 qPrintable(text));
+        QVERIFY2(text.contains("\n\na, b: It is on solid-state storage"), qPrintable(text));
+        QVERIFY2(text.endsWith("after deleting (TRIM: fstrim, or the discard mount option)."),
+                 qPrintable(text));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList({"a", "b"}));
+    }
+
+    // A file whose data a copy still shares is not called shredded.
+    void sharedDataIsNotClaimedGone()
+    {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("shared"), "reflinked");
+        WriteFile(dir.filePath("plain"), "alone");
+        WipeProgressWindow window;
+        Prepare(window);
+        window.shredLimits = [](const std::string& path) {
+            ciphra::StorageFacts facts;
+            facts.SharedExtents = path.ends_with("/shared");
+            return ciphra::ShredLimitsOf(facts);
+        };
+        MessageBoxScript script;
+        script.QueueAnswer(true);
+        FakeList list;
+        list.Folder = dir.path();
+        list.Selected = {"shared", "plain"};
+        QVERIFY(!ShredSelectedFiles(nullptr, list, window));
+        QVERIFY(QDir(dir.path()).isEmpty());
+        QCOMPARE(Texts(script).last(),
+                 "Ciphra 2K: Not everything is gone:\n\nshared: the name was removed, but the "
+                 "data may remain: a copy or snapshot still shares it.");
+    }
+
+    // On the disk itself: a second name of the file is found, and the
+    // summary says the file remains under it, overwritten.
+    void aHardLinkIsFoundAndTold()
+    {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("secret"), "the secret");
+        QVERIFY(::link(QFile::encodeName(dir.filePath("secret")).constData(),
+                       QFile::encodeName(dir.filePath("other name")).constData()) == 0);
+        WipeProgressWindow window;
+        Prepare(window);
+        window.shredLimits = [](const std::string& path) {
+            return ciphra::ShredLimitsOfFile(path);
+        };
+        MessageBoxScript script;
+        script.QueueAnswer(true);
+        FakeList list;
+        list.Folder = dir.path();
+        list.Selected = {"secret"};
+        QVERIFY(!ShredSelectedFiles(nullptr, list, window));
+        QVERIFY2(script.Boxes()[0].text.contains(
+                     "secret: It has 1 other name (a hard link): overwriting reaches"),
+                 qPrintable(script.Boxes()[0].text));
+        QVERIFY2(Texts(script).last().contains("secret: the name was removed and the data "
+                                               "overwritten, but the file remains under its "
+                                               "other names (hard links)."),
+                 qPrintable(Texts(script).last()));
+        QFile other(dir.filePath("other name"));
+        QVERIFY(other.open(QIODevice::ReadOnly));
+        QCOMPARE(other.size(), qint64(10));
+        QVERIFY(other.readAll() != QByteArray("the secret"));
     }
 
     // A file named like the temporary name is left alone; the selected file

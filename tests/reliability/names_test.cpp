@@ -54,8 +54,10 @@ TEST_P(NameTest, EveryCommandTakesTheNameAsItIs)
     EXPECT_EQ(ReadBytes(ReplaceExtension(path, ".exe")), ExpectedOutput(Command::Sfx, plain_));
 }
 
+// "-" alone is standard input, even after "--" (as for every tool that reads
+// it); a file of that name is "./-".
 INSTANTIATE_TEST_SUITE_P(Cli, NameTest,
-                         ::testing::Values("-rf", "--in-place", "-", "line\nbreak.txt",
+                         ::testing::Values("-rf", "--in-place", "./-", "line\nbreak.txt",
                                            " lead and trail ", "\xff\xfe invalid.bin",
                                            "caf\xc3\xa9.txt", "*?[x] $HOME;.txt", "back\\slash",
                                            "..dots.."),

@@ -2,6 +2,7 @@
 
 #include "core/io/path_names.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio> // renameat2
 #include <cstdlib>
@@ -162,7 +163,16 @@ std::optional<File> File::TryCreateIn(const File& folder, const std::string& nam
     return File(fd);
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_)
+File File::Duplicate(int fd)
+{
+    const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (copy < 0) {
+        ThrowErrno();
+    }
+    return File(copy);
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_), peeked_(std::move(other.peeked_))
 {
     other.fd_ = -1;
 }
@@ -175,6 +185,7 @@ File& File::operator=(File&& other) noexcept
         }
         fd_ = other.fd_;
         other.fd_ = -1;
+        peeked_ = std::move(other.peeked_);
     }
     return *this;
 }
@@ -186,12 +197,14 @@ File::~File()
     }
 }
 
-std::size_t File::Read(void* buffer, std::size_t n)
+namespace {
+
+// Reads up to n bytes from `fd`, retrying short reads until its end.
+std::size_t ReadFully(int fd, unsigned char* bytes, std::size_t n)
 {
-    auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < n) {
-        const ssize_t got = ::read(fd_, bytes + done, n - done);
+        const ssize_t got = ::read(fd, bytes + done, n - done);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -204,6 +217,33 @@ std::size_t File::Read(void* buffer, std::size_t n)
         done += static_cast<std::size_t>(got);
     }
     return done;
+}
+
+} // namespace
+
+std::size_t File::Read(void* buffer, std::size_t n)
+{
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    const std::size_t kept = std::min(n, peeked_.size());
+    if (kept > 0) {
+        peeked_.copy(reinterpret_cast<char*>(bytes), kept);
+        peeked_.erase(0, kept);
+    }
+    return kept + ReadFully(fd_, bytes + kept, n - kept);
+}
+
+std::size_t File::Peek(void* buffer, std::size_t n)
+{
+    if (Seekable()) {
+        return ReadAt(buffer, n, Position());
+    }
+    if (peeked_.size() < n) {
+        std::string more(n - peeked_.size(), '\0');
+        const std::size_t got =
+            ReadFully(fd_, reinterpret_cast<unsigned char*>(more.data()), more.size());
+        peeked_.append(more, 0, got);
+    }
+    return peeked_.copy(static_cast<char*>(buffer), n);
 }
 
 void File::ReadExact(void* buffer, std::size_t n)
@@ -283,9 +323,17 @@ std::uint64_t File::Position() const
 {
     const off_t position = ::lseek(fd_, 0, SEEK_CUR);
     if (position < 0) {
+        if (errno == ESPIPE) {
+            return 0;
+        }
         ThrowErrno();
     }
     return static_cast<std::uint64_t>(position);
+}
+
+bool File::Seekable() const noexcept
+{
+    return ::lseek(fd_, 0, SEEK_CUR) >= 0;
 }
 
 std::uint64_t File::Size() const

@@ -62,6 +62,10 @@ public:
     // and stores errno in *error on failure (EEXIST when the name is taken).
     static std::optional<File> TryCreateIn(const File& folder, const std::string& name,
                                            mode_t permissions, int* error) noexcept;
+    // A File of its own on what the open descriptor `fd` reads or writes
+    // (standard input or output): a duplicate, so closing the File leaves
+    // `fd` open. Throws FileError.
+    static File Duplicate(int fd);
 
     File() noexcept = default; // no file: closed
     File(File&& other) noexcept;
@@ -73,6 +77,11 @@ public:
     // Reads up to n bytes at the current position, retrying short reads;
     // returns fewer than n only at the end of the file.
     std::size_t Read(void* buffer, std::size_t n);
+    // The next bytes, up to n, without taking them: the next Read returns
+    // them again. A file with positions reads them where it stands; from a
+    // pipe they are read and kept in the File until Read takes them, so a
+    // format can be told from its first bytes (n small: a header).
+    std::size_t Peek(void* buffer, std::size_t n);
     // Reads exactly n bytes or throws FileError(0, ReadBeyondEndMessage).
     void ReadExact(void* buffer, std::size_t n);
     // Writes all n bytes at the current position or throws.
@@ -82,7 +91,9 @@ public:
     void WriteAllAt(const void* buffer, std::size_t n, std::uint64_t offset);
 
     void Seek(std::uint64_t position);
+    // A pipe, socket or terminal has no positions: its position reads as 0.
     std::uint64_t Position() const;
+    bool Seekable() const noexcept;
     std::uint64_t Size() const;
     FileStatus Status() const;
     void Truncate(std::uint64_t length);
@@ -98,6 +109,7 @@ public:
 private:
     explicit File(int fd) noexcept : fd_(fd) {}
     int fd_ = -1;
+    std::string peeked_; // bytes Peek read from a pipe, for the next Read
 };
 
 // Renames without ever replacing an existing target (renameat2 with

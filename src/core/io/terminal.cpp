@@ -35,6 +35,11 @@ EchoOff::~EchoOff()
     ForgetTerminal();
 }
 
+bool IsTerminal(int fd) noexcept
+{
+    return ::isatty(fd) != 0;
+}
+
 bool ReadSecretLine(int fd, SecretText& line, std::size_t limit)
 {
     line.Clear();

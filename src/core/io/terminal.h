@@ -25,6 +25,9 @@ private:
     termios saved_{};
 };
 
+// True when `fd` is a terminal.
+bool IsTerminal(int fd) noexcept;
+
 // Reads one line from `fd` into `line`: the bytes up to "\n" (not kept) or
 // the end of input, less one "\r" before the "\n". At most `limit` bytes are
 // kept; a longer line is read to its end and false is returned.

@@ -273,7 +273,7 @@ bool IsArmored(File& file)
     // Any case, so that an armor of the wrong case is reported as such.
     constexpr std::string_view Start = "-----BEGIN AGE";
     char start[MostWhitespace + 64] = {};
-    const std::size_t n = file.ReadAt(start, sizeof start, 0);
+    const std::size_t n = file.Peek(start, sizeof start);
     std::string_view text(start, n);
     const std::size_t first = text.find_first_not_of(" \t\r\n\v\f");
     if (first == std::string_view::npos || text.size() - first < Start.size()) {

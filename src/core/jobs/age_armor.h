@@ -36,8 +36,8 @@ public:
     virtual void End() = 0; // after the last Write
 };
 
-// True when `file` starts, after whitespace, with the armor's first line.
-// Reads from offset 0 and leaves the position alone.
+// True when what `file` reads next starts, after whitespace, with the armor's
+// first line. Nothing is taken (File::Peek), so a pipe can be told too.
 bool IsArmored(File& file);
 
 // Reads `file` from its current position: through the armor when it is armored.

@@ -378,8 +378,9 @@ void SealPayload(Sealer& sealer, File& input, Sink& sink, StreamProgress* progre
     const std::size_t sealedCapacity = ChunksPerBatch * SealedChunkBytes;
     ChunkBuffer plain(capacity);
     ChunkBuffer sealed(2 * sealedCapacity); // one being written, one being filled
+    // A pipe's length is unknown: it may well be long.
     WriteBehind writer([&sink](const std::uint8_t* data, std::size_t n) { sink.Write(data, n); },
-                       total > capacity);
+                       total > capacity || !input.Seekable());
     std::uint8_t nonce[NonceBytes];
     std::uint64_t counter = 0;
     std::uint64_t done = 0;
@@ -418,7 +419,7 @@ void SealPayload(Sealer& sealer, File& input, Sink& sink, StreamProgress* progre
 
 // Opens the sealed chunks of `in` into `output`; every chunk written was checked.
 void OpenPayload(Sealer& sealer, BufferedSource& in, File& output, std::uint64_t total,
-                 StreamProgress* progress)
+                 bool threaded, StreamProgress* progress)
 {
     const std::size_t capacity = ChunksPerBatch * SealedChunkBytes;
     const std::size_t plainCapacity = ChunksPerBatch * ChunkBytes;
@@ -426,7 +427,7 @@ void OpenPayload(Sealer& sealer, BufferedSource& in, File& output, std::uint64_t
     ChunkBuffer plain(2 * plainCapacity); // one being written, one being filled
     WriteBehind writer(
         [&output](const std::uint8_t* data, std::size_t n) { output.WriteAll(data, n); },
-        total > capacity);
+        threaded || total > capacity);
     std::uint8_t nonce[NonceBytes];
     std::uint64_t counter = 0;
     std::size_t have = 0;
@@ -493,7 +494,7 @@ void OpenPayload(Sealer& sealer, BufferedSource& in, File& output, std::uint64_t
 bool IsAgeFile(File& file)
 {
     char start[sizeof "age-encryption.org/"] = {};
-    const std::size_t n = file.ReadAt(start, sizeof start - 1, 0);
+    const std::size_t n = file.Peek(start, sizeof start - 1);
     return std::string_view(start, n) == "age-encryption.org/" || IsArmored(file);
 }
 
@@ -564,7 +565,7 @@ void DecryptStream(File& input, File& output, const Keys& keys, StreamProgress* 
     Key payloadKey;
     DerivePayloadKey(fileKey, nonce, payloadKey);
     Sealer sealer(payloadKey.Bytes);
-    OpenPayload(sealer, in, output, total, progress);
+    OpenPayload(sealer, in, output, total, !input.Seekable(), progress);
 }
 
 } // namespace ciphra::age

@@ -70,8 +70,8 @@ struct Keys {
     int WorkFactor = DefaultWorkFactor; // encrypting with a password: log2 of scrypt's N
 };
 
-// True when the file starts as an age file does, binary or armored (its
-// first bytes only; the position is left alone).
+// True when what the file reads next starts as an age file does, binary or
+// armored (its first bytes, peeked: nothing is taken, so a pipe can be told).
 bool IsAgeFile(File& file);
 // What the file's header asks for, read from the start of the file; nothing
 // when the header cannot be read (decrypting then says why).

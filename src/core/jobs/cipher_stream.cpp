@@ -19,6 +19,7 @@ public:
         const std::uint64_t size = input.Size();
         total_ = size > start ? size - start : 0;
         shift_ = outputStart == SameOffsets ? start : outputStart;
+        inOrder_ = outputStart == InOrder;
     }
 
     bool ReadChunk(std::uint8_t* bytes, std::size_t n, std::size_t& got) override
@@ -29,7 +30,11 @@ public:
 
     bool WriteChunk(const std::uint8_t* bytes, std::size_t n) override
     {
-        output_.WriteAllAt(bytes, n, shift_ + done_);
+        if (inOrder_) {
+            output_.WriteAll(bytes, n);
+        } else {
+            output_.WriteAllAt(bytes, n, shift_ + done_);
+        }
         done_ += n;
         if (progress_ != nullptr) {
             progress_->BytesDone(done_, total_);
@@ -44,6 +49,7 @@ private:
     std::uint64_t total_ = 0;
     std::uint64_t shift_ = 0;
     std::uint64_t done_ = 0;
+    bool inOrder_ = false;
 };
 
 void RunStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,

@@ -52,15 +52,18 @@ private:
 
 // Where a stream writes: each chunk at the offset it was read from (in place,
 // or into a second file of the same layout), unless an output start is given:
-// then the first byte read lands at that offset of the output.
+// then the first byte read lands at that offset of the output. InOrder
+// writes each chunk where the output stands, one after the other, as a pipe
+// (which has no offsets) takes them.
 inline constexpr std::uint64_t SameOffsets = UINT64_MAX;
+inline constexpr std::uint64_t InOrder = UINT64_MAX - 1;
 
-// Run the chunk loop from input's current position to its end, writing each
-// processed chunk to output (see SameOffsets). input and output may be the
-// same file (in place). I/O errors throw FileError; the output then
-// holds the chunks before the failing one. Outside the stub a second thread
-// writes each chunk while the next is read and ciphered; progress is still
-// reported on the calling thread, after each chunk's write, in file order.
+// Run the chunk loop from input's current position (a pipe: what is left of
+// it) to its end, writing each processed chunk to output (see SameOffsets). input and output may be
+// the same file (in place). I/O errors throw FileError; the output then holds the chunks before the
+// failing one. Outside the stub a second thread writes each chunk while the next is read and
+// ciphered; progress is still reported on the calling thread, after each chunk's write, in file
+// order.
 void EncryptStream(TwofishContext& ctx, File& input, File& output,
                    StreamProgress* progress = nullptr, std::uint64_t outputStart = SameOffsets);
 void DecryptStream(TwofishContext& ctx, File& input, File& output,

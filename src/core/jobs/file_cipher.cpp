@@ -126,22 +126,25 @@ CipherPlan PlanCipherJob(const CipherJob& job)
     } catch (const FileError& failure) {
         return Refused(std::move(plan), CipherStatus::SourceUnusable, failure.ErrorNumber());
     }
-    plan.Output = OutputPathBeside(job.Direction, job.Source, plan.Format);
+    plan.Output = job.ChosenOutput.empty()
+                      ? OutputPathBeside(job.Direction, job.Source, plan.Format)
+                      : job.ChosenOutput;
     return CheckOutputName(std::move(plan));
 }
 
 std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
-                                        const std::optional<FileIdentity>& excluded)
+                                        const std::optional<FileIdentity>& excluded,
+                                        BatchPlanning planning)
 {
     std::vector<CipherPlan> plans;
     for (const CipherJob& job : jobs) {
         CipherPlan plan = PlanCipherJob(job);
         if (plan.Status == CipherStatus::Ready) {
             const auto sameSource = [&](const CipherPlan& p) {
-                return p.Identity == plan.Identity;
+                return p.Status == CipherStatus::Ready && p.Identity == plan.Identity;
             };
             const auto sameOutput = [&](const CipherPlan& p) {
-                return SameEntry(p.Output, plan.Output);
+                return p.Status == CipherStatus::Ready && SameEntry(p.Output, plan.Output);
             };
             if (excluded && plan.Identity == *excluded) {
                 plan = Refused(std::move(plan), CipherStatus::SourceUnusable, ExcludedSource);
@@ -152,7 +155,7 @@ std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
             }
         }
         plans.push_back(plan);
-        if (plan.Status != CipherStatus::Ready) {
+        if (plan.Status != CipherStatus::Ready && planning == BatchPlanning::UntilProblem) {
             break;
         }
     }

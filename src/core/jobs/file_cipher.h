@@ -51,6 +51,9 @@ struct CipherJob {
     // reading and writing even beside, so a read-only file is reported).
     bool SourceMustBeWritable = false;
     std::string Source; // as the user named it
+    // Beside: the name the result takes instead of the one formed from the
+    // source's (output_names.h), when not empty. It is checked as that one is.
+    std::string ChosenOutput;
     // Encrypting: the format written. Decrypting: found from the file.
     CipherFormat Format = CipherFormat::Cph;
 };
@@ -89,11 +92,15 @@ CipherPlan PlanCipherJob(const CipherJob& job);
 // a source that is `excluded` (the password file) is refused as
 // SourceUnusable with ExcludedSource, and two jobs whose outputs would take
 // the same name are refused as OutputTaken with SharedOutput. Stops at the
-// first plan that is not Ready and returns the plans up to and including it.
+// first plan that is not Ready and returns the plans up to and including it;
+// with EveryJob it goes on and returns every plan (Ready or not), so that a
+// batch over many files can run the good ones and report the rest.
 inline constexpr int ExcludedSource = -2;
 inline constexpr int SharedOutput = -3;
+enum class BatchPlanning { UntilProblem, EveryJob };
 std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
-                                        const std::optional<FileIdentity>& excluded);
+                                        const std::optional<FileIdentity>& excluded,
+                                        BatchPlanning planning = BatchPlanning::UntilProblem);
 
 // Runs a Ready plan with a fresh cipher context keyed from `key`, and returns
 // it with its final status (the checks are made again: files change). The

@@ -154,7 +154,11 @@ private:
             return;
         }
         try {
-            job.Output->WriteAllAt(job.Bytes, job.Length, job.Offset);
+            if (job.Offset == InOrder) {
+                job.Output->WriteAll(job.Bytes, job.Length);
+            } else {
+                job.Output->WriteAllAt(job.Bytes, job.Length, job.Offset);
+            }
         } catch (...) {
             error_ = std::current_exception();
         }
@@ -207,8 +211,9 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
     const std::uint64_t shift = outputStart == SameOffsets ? start : outputStart;
     ChunkPair chunks;
     CipherRun helperContext; // the helper's own copy of the key schedule
-    // Declared after what its jobs point into, so it is joined first.
-    Helper helper(total > StreamChunkSize);
+    // Declared after what its jobs point into, so it is joined first. A pipe's
+    // length is unknown: it may well be long.
+    Helper helper(total > StreamChunkSize || !input.Seekable());
     if (direction == StreamDirection::Decrypt && helper.Threaded()) {
         std::memcpy(&helperContext.Context(), &ctx, sizeof ctx);
     }
@@ -249,7 +254,7 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
             write.Output = &output;
             write.Bytes = bytes;
             write.Length = n;
-            write.Offset = shift + (position - start);
+            write.Offset = outputStart == InOrder ? InOrder : shift + (position - start);
             helper.Post(write);
             position += n;
             writing = true;

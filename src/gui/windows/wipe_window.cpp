@@ -73,6 +73,7 @@ WipeProgressWindow::WipeProgressWindow(QWidget* parent)
                           Qt::MSWindowsFixedSizeDialogHint),
       beep([] { QApplication::beep(); }),
       clockText([] { return QString::fromStdString(LocalDateTimeText()); }),
+      shredLimits([](const std::string& path) { return ShredLimitsOfFile(path); }),
       banner(new QLabel(this)), trashIcon(new QLabel(this)),
       waitLabel(new QLabel(QStringLiteral("Wiping file, please wait..."), this)),
       progressBar(new QProgressBar(this))

@@ -7,6 +7,10 @@
 #include <QWidget>
 
 #include <functional>
+#include <string>
+#include <vector>
+
+#include "core/jobs/shred_limits.h"
 
 class QLabel;
 class QProgressBar;
@@ -24,9 +28,11 @@ public:
     // the pointer restored on every way out.
     bool WipeFile(const QString& path, int passes);
 
-    // Seams for tests: the beep and the clock text of the overwrite key.
+    // Seams for tests: the beep, the clock text of the overwrite key, and
+    // what overwriting cannot reach for a file (the system's facts unless set).
     std::function<void()> beep;
     std::function<QString()> clockText;
+    std::function<std::vector<ShredFinding>(const std::string&)> shredLimits;
 
     QLabel* banner;
     QLabel* trashIcon;

@@ -226,6 +226,63 @@ TEST(FileRead, RetriesShortReads)
     writer.join();
 }
 
+// A format is told from the first bytes of a stream: Peek shows them, and
+// the reads that follow still get every byte, from a pipe as from a file.
+TEST(FilePeek, ShowsWhatTheNextReadsReturn)
+{
+    const std::string data = "age-encryption.org/v1\nand what follows";
+    TempFolder folder;
+    const std::string path = folder / "file";
+    WriteBytes(path, data);
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    ASSERT_EQ(::write(ends[1], data.data(), data.size()), static_cast<ssize_t>(data.size()));
+    ::close(ends[1]);
+    File piped = File::Duplicate(ends[0]);
+    ::close(ends[0]);
+    File regular = File::Open(path, OpenMode::ReadOnly);
+    regular.Seek(4);
+    const struct {
+        File* Source;
+        std::size_t Start;
+        bool Seekable;
+    } cases[] = {{&piped, 0, false}, {&regular, 4, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Seekable ? "file" : "pipe");
+        File& file = *c.Source;
+        EXPECT_EQ(file.Seekable(), c.Seekable);
+        EXPECT_EQ(file.Position(), c.Start) << "a pipe stands at 0";
+        char buffer[100] = {};
+        ASSERT_EQ(file.Peek(buffer, 3), 3U);
+        EXPECT_EQ(std::string(buffer, 3), data.substr(c.Start, 3));
+        ASSERT_EQ(file.Peek(buffer, 8), 8U) << "a longer peek reads on";
+        EXPECT_EQ(std::string(buffer, 8), data.substr(c.Start, 8));
+        ASSERT_EQ(file.Read(buffer, 2), 2U) << "a read shorter than the peek";
+        EXPECT_EQ(std::string(buffer, 2), data.substr(c.Start, 2));
+        const std::size_t rest = data.size() - c.Start - 2;
+        EXPECT_EQ(file.Peek(buffer, sizeof buffer), rest) << "a peek past the end";
+        ASSERT_EQ(file.Read(buffer, sizeof buffer), rest);
+        EXPECT_EQ(std::string(buffer, rest), data.substr(c.Start + 2));
+        EXPECT_EQ(file.Peek(buffer, 1), 0U);
+    }
+}
+
+// A duplicate is a File of its own: closing it leaves the descriptor open.
+TEST(FileDuplicate, LeavesTheOriginalOpen)
+{
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    File::Duplicate(ends[1]).Close();
+    ASSERT_EQ(::write(ends[1], "x", 1), 1);
+    ::close(ends[1]);
+    File reader = File::Duplicate(ends[0]);
+    ::close(ends[0]);
+    char byte = 0;
+    EXPECT_EQ(reader.Read(&byte, 1), 1U);
+    EXPECT_EQ(byte, 'x');
+    EXPECT_THROW(File::Duplicate(-1), FileError);
+}
+
 TEST(FileWrite, FullDeviceGivesDiskFull)
 {
     std::optional<File> full = File::TryOpen("/dev/full", OpenMode::ReadWrite);

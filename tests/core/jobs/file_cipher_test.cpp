@@ -405,5 +405,35 @@ TEST(FileCipherBatch, EachFileOnceAndNeverThePasswordFile)
     EXPECT_EQ(plans[1].Error, SharedOutput);
 }
 
+// A batch over many files (a folder) plans every job and goes on past the
+// ones that cannot run; a chosen output name is checked as the one beside.
+TEST(FileCipherBatch, EveryJobAndChosenOutputs)
+{
+    TempFolder folder;
+    WriteBytes(folder / "a", "a");
+    WriteBytes(folder / "b", "b");
+    WriteBytes(folder / "taken", "t");
+    std::vector<CipherJob> jobs;
+    for (const char* name : {"a", "missing", "b", "a"})
+        jobs.push_back(Job(CipherDirection::Encrypt, Placement::Beside, ExistingOutput::Refuse,
+                           folder / name));
+    jobs[2].ChosenOutput = folder / "taken";
+    std::vector<CipherPlan> plans = PlanCipherBatch(jobs, std::nullopt, BatchPlanning::EveryJob);
+    ASSERT_EQ(plans.size(), 3U) << "the second \"a\" is the same file";
+    EXPECT_EQ(plans[0].Status, CipherStatus::Ready);
+    EXPECT_EQ(plans[1].Status, CipherStatus::SourceUnusable);
+    EXPECT_EQ(plans[2].Status, CipherStatus::OutputTaken);
+    EXPECT_EQ(plans[2].Output, folder / "taken");
+
+    jobs[2].ChosenOutput = folder / "chosen";
+    plans = PlanCipherBatch({jobs[2]}, std::nullopt);
+    ASSERT_EQ(plans.size(), 1U);
+    KeyMaterial key;
+    MakeKeyMaterial(Password, true, key);
+    EXPECT_EQ(RunCipherJob(plans[0], key, nullptr).Status, CipherStatus::Done);
+    EXPECT_EQ(ReadBytes(folder / "chosen"), test::Encrypted("b", Password));
+    EXPECT_FALSE(fs::exists(folder / "b.CPH"));
+}
+
 } // namespace
 } // namespace ciphra
