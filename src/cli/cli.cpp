@@ -25,7 +25,7 @@ constexpr Command Commands[] = {
      {"decrypt [--in-place] [--force] [--raw-key] [--password-file F] FILE...",
       "decrypt --identity F [--identity F]... [--in-place] [--force] [--password-file F] FILE..."},
      &RunDecryptCommand},
-    {"hash", {"hash [--base64] FILE", "hash [--base64] --report OUT FILE"}, &RunHashCommand},
+    {"hash", {"hash [--algorithm sha1|sha256] [--base64] [--report OUT] FILE"}, &RunHashCommand},
     {"shred", {"shred [--passes N] [--yes] FILE..."}, &RunShredCommand},
     {"text", {"text encrypt|decrypt [--password-file F]"}, &RunTextCommand},
     {"sfx", {"sfx [--password-file F] [--stub PATH] FILE"}, &RunSfxCommand},
@@ -38,7 +38,7 @@ void PrintTopHelp(std::ostream& out)
 {
     out << TopUsage << "\n\n"
         << "Encrypts and decrypts files and text with Twofish, hashes files with SHA-1\n"
-        << "and shreds files.\n"
+        << "or SHA-256, and shreds files.\n"
         << "Encrypts and decrypts files in the age format too, and makes its keys.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {

@@ -1,5 +1,5 @@
-// "hash": the SHA-1 digest of a file, in the hash window's Hex or Char form,
-// and optionally the hash window's report file.
+// "hash": the SHA-1 or SHA-256 digest of a file, in the hash window's Hex or
+// Char form, and optionally the hash window's report file.
 
 #include <ostream>
 
@@ -15,15 +15,17 @@ namespace ciphra::cli {
 namespace {
 
 constexpr const char* HashHelp = R"(
-Prints the SHA-1 digest of FILE: "0x" and 40 upper-case hexadecimal digits.
-The file is only read.
+Prints the SHA-1 digest of FILE: "0x" and 40 upper-case hexadecimal digits
+(64 for SHA-256). The file is only read.
 
 Options:
+  --algorithm A  sha1 (the default) or sha256
   --base64       print the digest as Base64 of its bytes with every zero byte
                  left out instead (the hash window's "Char" form)
   --report OUT   also save the hash report to OUT: ten lines ended by CR LF
                  with FILE as given, the local date and time, and the digest
-                 in the form printed. An existing OUT is never replaced.
+                 in the form printed; its first line names the algorithm.
+                 An existing OUT is never replaced.
   --help         show this help
 
 Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
@@ -36,8 +38,17 @@ int RunHashCommand(const Arguments& args, CliIo& io)
     const std::string usage = UsageOf("hash");
     Arguments rest = args;
     std::optional<std::string> reportPath;
+    std::optional<std::string> algorithmText;
     if (auto problem = TakeValueOption(rest, "--report", reportPath)) {
         return ReportUsage(io, *problem, usage);
+    }
+    if (auto problem = TakeValueOption(rest, "--algorithm", algorithmText)) {
+        return ReportUsage(io, *problem, usage);
+    }
+    const std::optional<HashAlgorithm> algorithm =
+        algorithmText ? AlgorithmFromText(*algorithmText) : HashAlgorithm::Sha1;
+    if (!algorithm) {
+        return ReportUsage(io, "unknown algorithm " + *algorithmText + " (sha1 or sha256)", usage);
     }
     CommandLine line;
     if (auto problem = ParseCommandLine(rest, {"--base64"}, false, line)) {
@@ -57,7 +68,7 @@ int RunHashCommand(const Arguments& args, CliIo& io)
     std::string hashText;
     try {
         int openError = 0;
-        const std::optional<Sha1Digest> digest = DigestOfFile(path, &openError);
+        const std::optional<Digest> digest = DigestOfFile(path, *algorithm, &openError);
         if (!digest) {
             return ReportFailure(io, path + ": " +
                                          (openError != 0 ? IoErrorText(openError)
@@ -65,7 +76,7 @@ int RunHashCommand(const Arguments& args, CliIo& io)
         }
         hashText = line.Has("--base64") ? CharForm(*digest) : HexForm(*digest);
         if (reportPath) {
-            const std::string report = HashReport(path, LocalDateTimeText(), hashText);
+            const std::string report = HashReport(*algorithm, path, LocalDateTimeText(), hashText);
             switch (SaveHashReport(*reportPath, report)) {
             case ReportSave::Saved:
                 break;

@@ -6,7 +6,9 @@
 #include "gui/kit/modal.h"
 #include "gui/windows/hash_window.h"
 #include "support/test_files.h"
+#include "ui_test_support.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -76,7 +78,11 @@ class TestHashWindow : public QObject {
     }
 
 private slots:
-    void init() { beeps_ = 0; }
+    void init()
+    {
+        beeps_ = 0;
+        ciphra::gui::testing::ClearSettings();
+    }
 
     // Known digests; the Char form leaves out the zero bytes before Base64.
     void hexAndCharForms_data()
@@ -114,6 +120,40 @@ private slots:
         QCOMPARE(window.hashEdit->text(), shown);
         QVERIFY(boxes.Boxes().empty());
         QFile::remove(path);
+    }
+
+    // The algorithm chosen is stored and comes back in the next window; the
+    // report names the algorithm of the digest shown, whatever is chosen
+    // after "&Hash".
+    void sha256IsChosenKeptAndReported()
+    {
+        const QString source = In("abc.txt");
+        WriteFile(source, "abc");
+        {
+            HashWindow first;
+            QCOMPARE(first.algorithmBox->currentText(), QStringLiteral("SHA-1"));
+            first.algorithmBox->setCurrentIndex(1);
+        }
+        QCOMPARE(QSettings().value("HashAlgorithm").toString(), QStringLiteral("sha256"));
+        HashWindow window;
+        Prepare(window);
+        QCOMPARE(window.algorithmBox->currentText(), QStringLiteral("SHA-256"));
+        window.fileNameEdit->setText(source);
+        QTest::mouseClick(window.hashButton, Qt::LeftButton);
+        QCOMPARE(
+            window.hashEdit->text(),
+            QStringLiteral("0xBA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"));
+        window.algorithmBox->setCurrentIndex(0);
+        ModalScript modal;
+        modal.Queue(SaveAs(In("abc.hsh")));
+        MessageBoxScript boxes;
+        window.OnSave();
+        QVERIFY(
+            ReadFile(In("abc.hsh")).startsWith("--- Ciphra 2K v1.0.2 HASH using SHA-256 ----\r\n"));
+        QCOMPARE(QSettings().value("HashAlgorithm").toString(), QStringLiteral("sha1"));
+
+        QSettings().setValue("HashAlgorithm", "md4"); // unknown: SHA-1
+        QCOMPARE(HashWindow().algorithmBox->currentIndex(), 0);
     }
 
     void hashWithNothingToHash_data()
@@ -348,5 +388,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHashWindow)
+CIPHRA_UI_TEST_MAIN(TestHashWindow)
 #include "test_hash_window.moc"

@@ -1,6 +1,7 @@
 #include "gui/windows/hash_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -10,6 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 
 #include "core/io/path_names.h"
 #include "core/io/posix_file.h"
@@ -53,6 +55,27 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, QPoint at)
     return edit;
 }
 
+constexpr const char* kAlgorithmKey = "HashAlgorithm";
+
+// The stored choice; SHA-1 when none is stored or the text is unknown.
+HashAlgorithm StoredAlgorithm()
+{
+    const QString text = QSettings().value(QString::fromLatin1(kAlgorithmKey)).toString();
+    return AlgorithmFromText(text.toStdString()).value_or(HashAlgorithm::Sha1);
+}
+
+QComboBox* MakeAlgorithmBox(QWidget* parent)
+{
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QStringLiteral("HashAlgorithm"));
+    for (const HashAlgorithm algorithm : {HashAlgorithm::Sha1, HashAlgorithm::Sha256}) {
+        box->addItem(QString::fromLatin1(AlgorithmName(algorithm)),
+                     QString::fromLatin1(AlgorithmKey(algorithm)));
+    }
+    box->setCurrentIndex(StoredAlgorithm() == HashAlgorithm::Sha1 ? 0 : 1);
+    return box;
+}
+
 std::string NativePath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
@@ -74,6 +97,8 @@ HashWindow::HashWindow(QWidget* parent)
       fileNameEdit(MakeEdit(this, "HashFile", {8, 56})),
       hashLabel(MakeLabel(this, "Label4", "Hash:", {8, 88})),
       hashEdit(MakeEdit(this, "HashFileBox", {8, 104})),
+      algorithmLabel(MakeLabel(this, "AlgorithmLabel", "&Algorithm:", {124, 86})),
+      algorithmBox(MakeAlgorithmBox(this)),
       hashFormGroup(new QGroupBox(QStringLiteral("Show Hash as:"), this)),
       hexOption(new QRadioButton(QStringLiteral("Hex"), hashFormGroup)),
       charOption(new QRadioButton(QStringLiteral("Char"), hashFormGroup)),
@@ -103,6 +128,14 @@ HashWindow::HashWindow(QWidget* parent)
     columns->addWidget(charOption);
     hexOption->setChecked(true);
 
+    // Right-aligned with the Hash box above it, as wide as the desktop's
+    // font needs, the label just before it.
+    const int boxWidth = algorithmBox->sizeHint().width();
+    algorithmBox->setGeometry(257 - boxWidth, 81, boxWidth, 22);
+    algorithmLabel->move(257 - boxWidth - 4 - algorithmLabel->width(), 86);
+    algorithmLabel->setBuddy(algorithmBox);
+    connect(algorithmBox, &QComboBox::currentIndexChanged, this, [this] { OnAlgorithmChosen(); });
+
     hashButton->setDefault(true);
     saveButton->setToolTip(QStringLiteral("Save the resulting Hash into an ASCII file"));
 
@@ -120,13 +153,25 @@ void HashWindow::OnHash()
         return;
     }
     // Opened for reading only, so read-only files are hashed too.
-    const std::optional<Sha1Digest> digest = DigestOfFile(NativePath(fileNameEdit->text()));
+    const HashAlgorithm algorithm = Algorithm();
+    const std::optional<Digest> digest = DigestOfFile(NativePath(fileNameEdit->text()), algorithm);
     if (!digest) {
         InformationBox(this, QStringLiteral("Unable to open source file."));
         return;
     }
     const std::string text = hexOption->isChecked() ? HexForm(*digest) : CharForm(*digest);
     hashEdit->setText(QString::fromStdString(text));
+    shownAlgorithm_ = algorithm;
+}
+
+HashAlgorithm HashWindow::Algorithm() const
+{
+    return algorithmBox->currentIndex() == 0 ? HashAlgorithm::Sha1 : HashAlgorithm::Sha256;
+}
+
+void HashWindow::OnAlgorithmChosen()
+{
+    QSettings().setValue(QString::fromLatin1(kAlgorithmKey), algorithmBox->currentData());
 }
 
 void HashWindow::OnSave()
@@ -145,8 +190,8 @@ void HashWindow::OnSave()
         return;
     }
     const std::string report =
-        HashReport(fileNameEdit->text().toStdString(), dateTimeText().toStdString(),
-                   hashEdit->text().toStdString());
+        HashReport(shownAlgorithm_, fileNameEdit->text().toStdString(),
+                   dateTimeText().toStdString(), hashEdit->text().toStdString());
     switch (SaveHashReport(NativePath(dialog.selectedFiles().constFirst()), report)) {
     case ReportSave::Exists:
         beep();

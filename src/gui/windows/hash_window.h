@@ -1,7 +1,7 @@
 #pragma once
-// The hash window: the SHA-1 digest of a file in the Hex or Char form, saved
-// on request to a hash report. Its Filename box also holds the path of the
-// file that the encrypt and decrypt commands are working on.
+// The hash window: the SHA-1 or SHA-256 digest of a file in the Hex or Char
+// form, saved on request to a hash report. The algorithm chosen is kept in
+// the settings ("HashAlgorithm": "sha1" or "sha256").
 //
 // A read error while hashing or a write error while saving reaches the
 // general error report: the buttons' handlers are guarded.
@@ -10,6 +10,9 @@
 
 #include <functional>
 
+#include "core/jobs/hash_algorithm.h"
+
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -35,6 +38,9 @@ public:
     // Every close (Esc, the close button, "&Close") passes here.
     void done(int result) override;
 
+    // The algorithm chosen for the next "&Hash".
+    HashAlgorithm Algorithm() const;
+
     // Seams for tests: the beep and the date and time of the report.
     std::function<void()> beep;
     std::function<QString()> dateTimeText;
@@ -44,6 +50,8 @@ public:
     QLineEdit* fileNameEdit;
     QLabel* hashLabel;
     QLineEdit* hashEdit;
+    QLabel* algorithmLabel;
+    QComboBox* algorithmBox;
     QGroupBox* hashFormGroup;
     QRadioButton* hexOption;
     QRadioButton* charOption;
@@ -58,6 +66,10 @@ protected:
 
 private:
     void EmptyBoxes();
+    void OnAlgorithmChosen();
+
+    // The algorithm of the digest in the Hash box, which its report names.
+    HashAlgorithm shownAlgorithm_ = HashAlgorithm::Sha1;
 };
 
 class FileListHost;
