@@ -38,7 +38,7 @@ void PrintTopHelp(std::ostream& out)
 {
     out << TopUsage << "\n\n"
         << "Encrypts and decrypts files and text with Twofish, hashes files with SHA-1\n"
-        << "or SHA-256, and shreds files.\n"
+        << "or SHA-256 and checks them against checksum lists, and shreds files.\n"
         << "Encrypts and decrypts files in the age format too, and makes its keys.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {

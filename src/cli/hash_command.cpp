@@ -1,5 +1,6 @@
 // "hash": the SHA-1 or SHA-256 digest of a file, in the hash window's Hex or
-// Char form, and optionally the hash window's report file.
+// Char form, and optionally the hash window's report file; with --check,
+// the files that checksum lists name, checked.
 
 #include <ostream>
 
@@ -28,7 +29,16 @@ Options:
                  An existing OUT is never replaced.
   --help         show this help
 
-Exit status: 0 done, 1 failed (message on standard error), 2 usage error.
+hash --check LIST... reads each LIST, a hash report (.hsh) or a list as
+sha1sum and sha256sum write it (text or binary markers, escaped names, the
+--tag form), checks every file it names and prints "NAME: OK", "NAME: FAILED"
+or "NAME: unreadable" (missing, no permission, or not a regular file: FIFOs
+and devices are never opened). Relative names are taken from the current
+folder. Each line's algorithm follows from its length (40 hexadecimal digits
+SHA-1, 64 SHA-256); lines that are neither are counted in a warning.
+
+Exit status: 0 done (with --check: every listed file matches), 1 failed
+(message on standard error), 2 usage error.
 )";
 
 } // namespace
@@ -51,12 +61,21 @@ int RunHashCommand(const Arguments& args, CliIo& io)
         return ReportUsage(io, "unknown algorithm " + *algorithmText + " (sha1 or sha256)", usage);
     }
     CommandLine line;
-    if (auto problem = ParseCommandLine(rest, {"--base64"}, false, line)) {
+    if (auto problem = ParseCommandLine(rest, {"--base64", "--check"}, false, line)) {
         return ReportUsage(io, *problem, usage);
     }
     if (line.Help) {
         io.Out << usage << '\n' << HashHelp;
         return ExitOk;
+    }
+    if (line.Has("--check")) {
+        if (reportPath || algorithmText || line.Has("--base64")) {
+            return ReportUsage(io, "--check takes no other option", usage);
+        }
+        if (line.Operands.empty()) {
+            return ReportUsage(io, "give at least one LIST", usage);
+        }
+        return RunHashCheck(line.Operands, io);
     }
     if (line.Operands.size() != 1) {
         return ReportUsage(io, "give exactly one FILE", usage);

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -23,6 +25,7 @@
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/banner.h"
+#include "gui/windows/hash_verification.h"
 
 namespace ciphra::gui {
 
@@ -76,6 +79,35 @@ QComboBox* MakeAlgorithmBox(QWidget* parent)
     return box;
 }
 
+// The verdict's ground: green, red or amber, by its "verdict" property.
+const char* const kVerdictStyle =
+    "QLabel#Verdict { border-radius: 3px; padding: 3px 6px; }"
+    "QLabel#Verdict[verdict=\"match\"] { background: #1e7b34; color: white; }"
+    "QLabel#Verdict[verdict=\"mismatch\"] { background: #b3261e; color: white; }"
+    "QLabel#Verdict[verdict=\"problem\"] { background: #f2c14e; color: black; }";
+
+QLabel* MakeVerdictLabel(QWidget* parent)
+{
+    auto* label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("Verdict"));
+    label->setGeometry(8, 262, 255, 80);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::RichText);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label->setStyleSheet(QString::fromLatin1(kVerdictStyle));
+    label->hide();
+    return label;
+}
+
+QFrame* MakeRule(QWidget* parent)
+{
+    auto* rule = new QFrame(parent);
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    rule->setGeometry(8, 184, 255, 2);
+    return rule;
+}
+
 std::string NativePath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
@@ -103,15 +135,21 @@ HashWindow::HashWindow(QWidget* parent)
       hexOption(new QRadioButton(QStringLiteral("Hex"), hashFormGroup)),
       charOption(new QRadioButton(QStringLiteral("Char"), hashFormGroup)),
       hashButton(MakeButton(this, "Button4", "&Hash", {152, 144, 105, 22})),
-      saveButton(MakeButton(this, "Button17", "&Save to file", {8, 192, 75, 22})),
-      clearButton(MakeButton(this, "Button5", "&Clear all", {96, 192, 75, 22})),
-      closeButton(MakeButton(this, "Button6", "&Close", {184, 192, 75, 22}))
+      verifyRule(MakeRule(this)),
+      expectedLabel(MakeLabel(this, "ExpectedLabel", "E&xpected hash or checksum file:", {8, 192})),
+      expectedEdit(MakeEdit(this, "ExpectedHash", {8, 208})),
+      openListButton(MakeButton(this, "OpenList", "&Open...", {8, 234, 75, 22})),
+      verifyButton(MakeButton(this, "Verify", "&Verify", {152, 234, 105, 22})),
+      verdictLabel(MakeVerdictLabel(this)),
+      saveButton(MakeButton(this, "Button17", "&Save to file", {8, 350, 75, 22})),
+      clearButton(MakeButton(this, "Button5", "&Clear all", {96, 350, 75, 22})),
+      closeButton(MakeButton(this, "Button6", "&Close", {184, 350, 75, 22}))
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Hash File"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(271, 232);
+    setFixedSize(271, 384);
 
     banner->setObjectName(QStringLiteral("Image1"));
     banner->setGeometry(0, 0, 279, 30);
@@ -139,10 +177,22 @@ HashWindow::HashWindow(QWidget* parent)
     hashButton->setDefault(true);
     saveButton->setToolTip(QStringLiteral("Save the resulting Hash into an ASCII file"));
 
+    expectedLabel->setBuddy(expectedEdit);
+    expectedEdit->setPlaceholderText(QStringLiteral("Paste a hash, or open a checksum file"));
+    openListButton->setToolTip(
+        QStringLiteral("Open a hash report (.hsh) or a sha1sum / sha256sum list"));
+    verifyButton->setToolTip(QStringLiteral("Compare the file's hash with the expected one"));
+    // A verdict is about the file and the value it was given: either changing
+    // takes it away.
+    connect(fileNameEdit, &QLineEdit::textChanged, this, [this] { ClearVerdict(); });
+    connect(expectedEdit, &QLineEdit::textChanged, this, [this] { ClearVerdict(); });
+
     // Guarded: a read error while hashing or a write error while saving is
     // reported before it could unwind through Qt's frames.
     connect(hashButton, &QPushButton::clicked, this, Guarded([this] { OnHash(); }));
     connect(saveButton, &QPushButton::clicked, this, Guarded([this] { OnSave(); }));
+    connect(openListButton, &QPushButton::clicked, this, Guarded([this] { OnOpenList(); }));
+    connect(verifyButton, &QPushButton::clicked, this, Guarded([this] { OnVerify(); }));
     connect(clearButton, &QPushButton::clicked, this, Guarded([this] { OnClear(); }));
     connect(closeButton, &QPushButton::clicked, this, Guarded([this] { OnClose(); }));
 }
@@ -209,10 +259,38 @@ void HashWindow::OnSave()
     }
 }
 
+void HashWindow::OnOpenList()
+{
+    QFileDialog dialog(this, QStringLiteral("Open checksum file:"));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilters(
+        {QStringLiteral("Checksum Files (*.hsh *.sha1 *.sha256 *SUMS *sums *.txt)"),
+         QStringLiteral("All Files (*)")});
+    const QFileInfo file(fileNameEdit->text());
+    if (file.isAbsolute()) {
+        dialog.setDirectory(file.absolutePath());
+    }
+    if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    expectedEdit->setText(dialog.selectedFiles().constFirst());
+    OnVerify();
+}
+
+void HashWindow::OnVerify()
+{
+    ShowVerdict(*verdictLabel, VerifyFile(fileNameEdit->text(), expectedEdit->text()));
+}
+
+void HashWindow::ClearVerdict()
+{
+    ShowVerdict(*verdictLabel, {});
+}
+
 void HashWindow::OnClear()
 {
-    fileNameEdit->clear();
-    hashEdit->clear();
+    EmptyBoxes();
 }
 
 void HashWindow::OnClose()
@@ -236,6 +314,8 @@ void HashWindow::EmptyBoxes()
 {
     fileNameEdit->clear();
     hashEdit->clear();
+    expectedEdit->clear();
+    ClearVerdict();
 }
 
 void HashSelectedFile(FileListHost& list, HashWindow& window)

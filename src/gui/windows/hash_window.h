@@ -3,6 +3,11 @@
 // form, saved on request to a hash report. The algorithm chosen is kept in
 // the settings ("HashAlgorithm": "sha1" or "sha256").
 //
+// Below, verification: the Expected box takes a digest that the user pastes,
+// or the path of a hash report or sha1sum / sha256sum list ("&Open..." puts
+// it there and verifies at once); "&Verify" says in the verdict label
+// whether the file matches and which line or value it was compared with.
+//
 // A read error while hashing or a write error while saving reaches the
 // general error report: the buttons' handlers are guarded.
 
@@ -13,6 +18,7 @@
 #include "core/jobs/hash_algorithm.h"
 
 class QComboBox;
+class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -30,7 +36,12 @@ public:
     void OnHash();
     // Asks for a report name and saves the report; never replaces a file.
     void OnSave();
-    // Empties the Filename and Hash boxes.
+    // Asks for a checksum file, puts its path into the Expected box and
+    // verifies.
+    void OnOpenList();
+    // Verifies the file against the Expected box and shows the verdict.
+    void OnVerify();
+    // Empties the Filename, Hash and Expected boxes and the verdict.
     void OnClear();
     // Closes the window.
     void OnClose();
@@ -56,6 +67,12 @@ public:
     QRadioButton* hexOption;
     QRadioButton* charOption;
     QPushButton* hashButton;
+    QFrame* verifyRule;
+    QLabel* expectedLabel;
+    QLineEdit* expectedEdit;
+    QPushButton* openListButton;
+    QPushButton* verifyButton;
+    QLabel* verdictLabel; // hidden until a verdict is shown
     QPushButton* saveButton;
     QPushButton* clearButton;
     QPushButton* closeButton;
@@ -67,6 +84,7 @@ protected:
 private:
     void EmptyBoxes();
     void OnAlgorithmChosen();
+    void ClearVerdict();
 
     // The algorithm of the digest in the Hash box, which its report names.
     HashAlgorithm shownAlgorithm_ = HashAlgorithm::Sha1;
