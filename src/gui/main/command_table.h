@@ -31,6 +31,7 @@ struct CommandTable {
     QAction* selfDecryptingOption = nullptr;
     QAction* overwriteOption = nullptr;
     QAction* ageFormatOption = nullptr;
+    QAction* clearClipboardOption = nullptr;
     QAction* upOneLevelAction = nullptr;
     QAction* chooseFolderAction = nullptr;
     QAction* refreshAction = nullptr;

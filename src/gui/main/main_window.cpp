@@ -139,9 +139,11 @@ void MainWindow::OnCreate()
     storedSelfDecrypting = options.selfDecrypting;
     storedOverwrite = options.overwrite;
     storedAgeFormat = options.ageFormat;
+    storedClearClipboard = options.clearClipboard;
     commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
     commands.overwriteOption->setChecked(storedOverwrite);
     commands.ageFormatOption->setChecked(storedAgeFormat);
+    commands.clearClipboardOption->setChecked(storedClearClipboard);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -155,8 +157,10 @@ void MainWindow::OnClose()
     storedSelfDecrypting = commands.selfDecryptingOption->isChecked();
     storedOverwrite = commands.overwriteOption->isChecked();
     storedAgeFormat = commands.ageFormatOption->isChecked();
+    storedClearClipboard = commands.clearClipboardOption->isChecked();
     QSettings settings;
-    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite, storedAgeFormat});
+    WriteOptions(settings,
+                 {storedSelfDecrypting, storedOverwrite, storedAgeFormat, storedClearClipboard});
 }
 
 void MainWindow::SetFileCommandsEnabled(bool state)

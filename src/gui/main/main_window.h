@@ -59,6 +59,7 @@ public:
     bool storedSelfDecrypting = false;
     bool storedOverwrite = false;
     bool storedAgeFormat = false;
+    bool storedClearClipboard = true;
     bool wipeSucceeded = false;
     CommandTable commands;
     QComboBox* pathBox = nullptr;
@@ -130,6 +131,8 @@ public:
     void OnEncryptClipboard();
     void OnDecryptClipboard();
     void OnEmptyClipboard();
+    // The text window's clipboard follows the option "Clear decrypted text".
+    void ApplyClipboardOption();
     void OnRefresh();
     void OnShowColorLegend();
     void OnHelp();

@@ -62,6 +62,7 @@ StoredOptions ReadOptions(QSettings& settings)
     if (ReadFlag(settings, QStringLiteral("SelfDec"), options.selfDecrypting))
         ReadFlag(settings, QStringLiteral("OverWr"), options.overwrite);
     ReadFlag(settings, QStringLiteral("AgeFormat"), options.ageFormat);
+    ReadFlag(settings, QStringLiteral("ClearClipboard"), options.clearClipboard);
     return options;
 }
 
@@ -70,6 +71,7 @@ void WriteOptions(QSettings& settings, const StoredOptions& options)
     settings.setValue(QStringLiteral("SelfDec"), options.selfDecrypting ? 1 : 0);
     settings.setValue(QStringLiteral("OverWr"), options.overwrite ? 1 : 0);
     settings.setValue(QStringLiteral("AgeFormat"), options.ageFormat ? 1 : 0);
+    settings.setValue(QStringLiteral("ClearClipboard"), options.clearClipboard ? 1 : 0);
 }
 
 Placement ReadPlacement(QSettings& settings, const QRect& designed, const QSize& screen)
