@@ -35,7 +35,8 @@ read -r -t 10 -u "$fd" display || { echo "Xvfb did not start"; cat "$work/xvfb.l
 export DISPLAY=":$display"
 export XDG_CONFIG_HOME="$work/config"
 export QT_QPA_PLATFORM=xcb
-"$program" --hash "$file" >"$work/app.log" 2>&1 &
+# Started in the work folder, so that the list's path can be typed short.
+(cd "$work" && exec "$program" --hash "$file") >"$work/app.log" 2>&1 &
 app_pid=$!
 
 window=""
@@ -47,9 +48,12 @@ for _ in $(seq 1 200); do
 done
 [[ -n "$window" ]] || { echo "no hash window within 10 s"; cat "$work/app.log"; exit 1; }
 
-sleep 0.5
+# There is no window manager to give the window the focus.
+xdotool windowfocus --sync "$window"
+sleep 0.3
 xdotool key --window "$window" alt+x
-xdotool type --window "$window" --delay 5 "$work/Downloads/SHA256SUMS"
+sleep 0.2
+xdotool type --window "$window" --delay 5 "Downloads/SHA256SUMS"
 xdotool key --window "$window" alt+v
 sleep 1 # let the verdict paint
 import -window "$window" "$shot"
@@ -58,4 +62,9 @@ import -window "$window" "$shot"
 green=$(convert "$shot" -fill black +opaque '#1e7b34' -fill white -opaque '#1e7b34' \
   -format '%[fx:int(mean*w*h)]' info:)
 echo "verdict ground: $green pixels; screenshot: $shot"
-((green > 5000)) || { echo "no MATCH verdict on screen"; cat "$work/app.log"; exit 1; }
+if ((green <= 5000)); then
+  cp "$shot" "$shot.failed.png"
+  echo "no MATCH verdict on screen: see $shot.failed.png"
+  cat "$work/app.log"
+  exit 1
+fi
