@@ -71,8 +71,12 @@ bool CheckList(const std::string& listPath, CliIo& io)
 int RunHashCheck(const Arguments& lists, CliIo& io)
 {
     bool allMatch = true;
-    for (const std::string& list : lists) {
-        allMatch = CheckList(list, io) && allMatch;
+    try {
+        for (const std::string& list : lists) {
+            allMatch = CheckList(list, io) && allMatch;
+        }
+    } catch (const Exception& error) { // the crypto library failed
+        return ReportFailure(io, error.what());
     }
     return allMatch ? ExitOk : ExitFailed;
 }
