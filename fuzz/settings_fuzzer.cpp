@@ -1,5 +1,5 @@
 // Any content of the settings file, read as the main window reads it at
-// start: the two options and the window placement. Checked on every input,
+// start: the options and the window placement. Checked on every input,
 // for a large and a small screen: the window gets a rectangle with an area,
 // no larger than the screen, with a part of it on the screen; and what the
 // program would write back at close reads back unchanged at the next start.
@@ -77,7 +77,9 @@ void CheckRoundTrip(const StoredOptions& options, const Placement& placement, co
         QSettings read(path, QSettings::NativeFormat);
         const StoredOptions again = ciphra::gui::ReadOptions(read);
         Check(again.selfDecrypting == options.selfDecrypting &&
-              again.overwrite == options.overwrite);
+              again.overwrite == options.overwrite && again.ageFormat == options.ageFormat &&
+              again.selfDecryptingFor == options.selfDecryptingFor &&
+              again.clearClipboard == options.clearClipboard);
         const Placement back = ciphra::gui::ReadPlacement(read, Designed, screen);
         Check(back.normal == placement.normal && back.maximized == placement.maximized);
     }

@@ -29,8 +29,8 @@ constexpr Command Commands[] = {
       "decrypt [OPTIONS] - [-o OUT]    (standard input to standard output or OUT)"},
      &RunDecryptCommand},
     {"hash",
-     {"hash [--base64] FILE", "hash [--base64] --report OUT FILE",
-      "hash [--base64] -r FILE|FOLDER..."},
+     {"hash [--algorithm sha1|sha256] [--base64] [--report OUT] FILE",
+      "hash [--algorithm sha1|sha256] [--base64] -r FILE|FOLDER...", "hash --check LIST..."},
      &RunHashCommand},
     {"shred", {"shred [--passes N] [--yes] [-r] FILE|FOLDER..."}, &RunShredCommand},
     {"text", {"text encrypt|decrypt [--password-file F]"}, &RunTextCommand},
@@ -46,7 +46,7 @@ void PrintTopHelp(std::ostream& out)
 {
     out << TopUsage << "\n\n"
         << "Encrypts and decrypts files and text with Twofish, hashes files with SHA-1\n"
-        << "and shreds files.\n"
+        << "or SHA-256 and checks them against checksum lists, and shreds files.\n"
         << "Encrypts and decrypts files in the age format too, and makes its keys.\n\n"
         << "Commands:\n";
     for (const Command& command : Commands) {

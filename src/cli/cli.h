@@ -36,6 +36,8 @@ int RunCli(const Arguments& args, CliIo& io);
 int RunEncryptCommand(const Arguments& args, CliIo& io);
 int RunDecryptCommand(const Arguments& args, CliIo& io);
 int RunHashCommand(const Arguments& args, CliIo& io);
+// "hash --check LIST...": checks the files each list names.
+int RunHashCheck(const Arguments& lists, CliIo& io);
 int RunShredCommand(const Arguments& args, CliIo& io);
 int RunTextCommand(const Arguments& args, CliIo& io);
 int RunSfxCommand(const Arguments& args, CliIo& io);

@@ -25,6 +25,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwo)
         {"hash"},
         {"hash", "f", "f"},
         {"hash", "--raw-key", "f"},
+        {"hash", "--algorithm", "md5", "f"},
+        {"hash", "f", "--algorithm"},
         {"text"},
         {"text", "scramble"},
         {"text", "encrypt", "extra"},
@@ -49,7 +51,7 @@ TEST_F(CliTest, HelpForTheToolAndEachCommand)
         {{"--help"}, "Usage: ciphra2k-cli COMMAND"},
         {{"encrypt", "--help"}, "Usage: ciphra2k-cli encrypt [--in-place]"},
         {{"decrypt", "--help"}, "Usage: ciphra2k-cli decrypt [--in-place]"},
-        {{"hash", "--help"}, "Usage: ciphra2k-cli hash [--base64] FILE"},
+        {{"hash", "--help"}, "Usage: ciphra2k-cli hash [--algorithm sha1|sha256]"},
         {{"text", "--help"}, "Usage: ciphra2k-cli text encrypt|decrypt"},
         {{"encrypt", "f", "--help"}, "Usage: ciphra2k-cli encrypt"},
     };
@@ -108,6 +110,32 @@ TEST_F(CliTest, HashPrintsHexOrCharForm)
         std::filesystem::remove(In("f"));
     }
     EXPECT_EQ(Base64EncodeText(withoutZeros).size(), withoutZeros.size() == 19 ? 28U : 24U);
+}
+
+// SHA-256 in both forms, and its report naming it; sha1 is the default.
+TEST_F(CliTest, HashWithEitherAlgorithm)
+{
+    WriteBytes(In("f"), "abc");
+    const struct {
+        std::vector<std::string> Args;
+        const char* Printed;
+    } cases[] = {
+        {{"hash", "--algorithm", "sha256", "f"},
+         "0xBA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"},
+        {{"hash", "--algorithm=SHA256", "--base64", "f"},
+         "ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIVrQ=="}, // a zero byte left out
+        {{"hash", "--algorithm", "sha1", "f"}, "0xA9993E364706816ABA3E25717850C26C9CD0D89D"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult result = Run(c.Args);
+        EXPECT_EQ(result.ExitCode, 0) << result.Err;
+        EXPECT_EQ(result.Out, std::string(c.Printed) + "\n");
+    }
+    const ProcessResult report = Run({"hash", "--algorithm", "sha256", "--report", "f.hsh", "f"});
+    ASSERT_EQ(report.ExitCode, 0) << report.Err;
+    const std::string saved = ReadBytes(In("f.hsh"));
+    EXPECT_TRUE(saved.starts_with("--- Ciphra 2K v1.0.2 HASH using SHA-256 ----\r\n")) << saved;
+    EXPECT_NE(saved.find("\r\n0xBA7816BF"), std::string::npos) << saved;
 }
 
 TEST_F(CliTest, HashOfAMissingFileOrAFolderFails)

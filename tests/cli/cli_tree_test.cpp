@@ -101,6 +101,30 @@ TEST_F(CliTreeTest, HashListsEveryFileOneLineEach)
     EXPECT_EQ(Run({"hash", "-r", "--report", "r.hsh", "tree"}).ExitCode, 2);
 }
 
+// -r hashes with the algorithm chosen, and hash --check reads its lines back
+// (escaped names too): every file OK, then a changed one FAILED.
+TEST_F(CliTreeTest, HashListOfEitherAlgorithmIsCheckedBack)
+{
+    WriteBytes(In("tree/sub/two\nlines\r"), "odd name");
+    for (const char* algorithm : {"sha1", "sha256"}) {
+        SCOPED_TRACE(algorithm);
+        const ProcessResult listed = Run({"hash", "-r", "--algorithm", algorithm, "tree"});
+        ASSERT_EQ(listed.ExitCode, 0) << listed.Err;
+        const std::string digest = Run({"hash", "--algorithm", algorithm, "tree/a"}).Out;
+        EXPECT_TRUE(listed.Out.starts_with(digest.substr(0, digest.size() - 1) + "  tree/a\n"))
+            << listed.Out;
+        WriteBytes(In("SUMS"), listed.Out);
+        const ProcessResult checked = Run({"hash", "--check", "SUMS"});
+        EXPECT_EQ(checked.ExitCode, 0) << checked.Err;
+        EXPECT_EQ(checked.Out, "tree/a: OK\ntree/sub/b: OK\ntree/sub/deeper/c: OK\n"
+                               "\\tree/sub/two\\nlines\\r: OK\n");
+    }
+    WriteBytes(In("tree/sub/b"), "changed");
+    const ProcessResult failed = Run({"hash", "--check", "SUMS"});
+    EXPECT_EQ(failed.ExitCode, 1);
+    EXPECT_TRUE(Has(failed.Out, "tree/sub/b: FAILED\n")) << failed.Out;
+}
+
 TEST_F(CliTreeTest, ShredWipesEveryFileAndLeavesTheRest)
 {
     const ProcessResult declined = Run({"shred", "-r", "tree"}, "n\n");

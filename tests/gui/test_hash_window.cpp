@@ -1,14 +1,18 @@
 // The hash window and the hash command, offscreen, with the message boxes
 // and the save dialog scripted.
 
+#include "core/jobs/file_hash.h"
 #include "gui/kit/file_list_host.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/windows/hash_window.h"
 #include "support/test_files.h"
+#include "ui_test_support.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -56,6 +60,19 @@ struct FakeList : FileListHost {
     }
 };
 
+// The verdict as shown: its kind (the label's property) and its text.
+struct Shown {
+    QString kind;
+    QString text;
+};
+
+Shown VerdictOf(const HashWindow& window)
+{
+    if (window.verdictLabel->isHidden())
+        return {};
+    return {window.verdictLabel->property("verdict").toString(), window.verdictLabel->text()};
+}
+
 const QString kReportHead = "--- Ciphra 2K v1.0.2 HASH using SHA-1 ------\r\n"
                             "--- HASH of file%\r\n";
 
@@ -76,7 +93,11 @@ class TestHashWindow : public QObject {
     }
 
 private slots:
-    void init() { beeps_ = 0; }
+    void init()
+    {
+        beeps_ = 0;
+        ciphra::gui::testing::ClearSettings();
+    }
 
     // Known digests; the Char form leaves out the zero bytes before Base64.
     void hexAndCharForms_data()
@@ -114,6 +135,193 @@ private slots:
         QCOMPARE(window.hashEdit->text(), shown);
         QVERIFY(boxes.Boxes().empty());
         QFile::remove(path);
+    }
+
+    // The algorithm chosen is stored and comes back in the next window; the
+    // report names the algorithm of the digest shown, whatever is chosen
+    // after "&Hash".
+    void sha256IsChosenKeptAndReported()
+    {
+        const QString source = In("abc.txt");
+        WriteFile(source, "abc");
+        {
+            HashWindow first;
+            QCOMPARE(first.algorithmBox->currentText(), QStringLiteral("SHA-1"));
+            first.algorithmBox->setCurrentIndex(1);
+        }
+        QCOMPARE(QSettings().value("HashAlgorithm").toString(), QStringLiteral("sha256"));
+        HashWindow window;
+        Prepare(window);
+        QCOMPARE(window.algorithmBox->currentText(), QStringLiteral("SHA-256"));
+        window.fileNameEdit->setText(source);
+        QTest::mouseClick(window.hashButton, Qt::LeftButton);
+        QCOMPARE(
+            window.hashEdit->text(),
+            QStringLiteral("0xBA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD"));
+        window.algorithmBox->setCurrentIndex(0);
+        ModalScript modal;
+        modal.Queue(SaveAs(In("abc.hsh")));
+        MessageBoxScript boxes;
+        window.OnSave();
+        QVERIFY(
+            ReadFile(In("abc.hsh")).startsWith("--- Ciphra 2K v1.0.2 HASH using SHA-256 ----\r\n"));
+        QCOMPARE(QSettings().value("HashAlgorithm").toString(), QStringLiteral("sha1"));
+
+        QSettings().setValue("HashAlgorithm", "md4"); // unknown: SHA-1
+        QCOMPARE(HashWindow().algorithmBox->currentIndex(), 0);
+    }
+
+    // A pasted value in either form of either algorithm, or text that is no
+    // value; the verdict names the algorithm and what was compared.
+    void verifyAgainstAPastedValue_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("says");
+        const QString sha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+        QTest::newRow("SHA-1 as shown") << "data.bin"
+                                        << "0xA9993E364706816ABA3E25717850C26C9CD0D89D"
+                                        << "match"
+                                        << "MATCH</big></b><br>The SHA-1 of data.bin is the value "
+                                           "pasted.";
+        QTest::newRow("SHA-256 lower case, blanks around")
+            << "data.bin"
+            << "  " + sha256 + "\n"
+            << "match"
+            << "The SHA-256 of data.bin is the value pasted.";
+        QTest::newRow("SHA-256 Char form") << "data.bin"
+                                           << "ungWv48Bz+pBQUDeXa4iI7ADYaOWF3qctBD/YfIVrQ=="
+                                           << "match"
+                                           << "SHA-256";
+        QTest::newRow("another digest") << "data.bin" << QString(40, '0') << "mismatch"
+                                        << "NO MATCH</big></b><br>The SHA-1 of data.bin is not "
+                                           "the value pasted.";
+        QTest::newRow("no value") << "data.bin"
+                                  << "md5 please"
+                                  << "problem"
+                                  << "Not a hash";
+        QTest::newRow("nothing pasted") << "data.bin"
+                                        << ""
+                                        << "problem"
+                                        << "Paste the expected hash, or open a checksum file.";
+        QTest::newRow("no file") << "" << sha256 << "problem"
+                                 << "Nothing to verify";
+        QTest::newRow("missing file") << "missing" << sha256 << "problem"
+                                      << "missing cannot be read.";
+    }
+    void verifyAgainstAPastedValue()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, expected);
+        QFETCH(QString, kind);
+        QFETCH(QString, says);
+        WriteFile(In("data.bin"), "abc");
+        HashWindow window;
+        window.fileNameEdit->setText(fileName.isEmpty() ? fileName : In(fileName));
+        window.expectedEdit->setText(expected);
+        MessageBoxScript boxes;
+        QTest::mouseClick(window.verifyButton, Qt::LeftButton);
+        const Shown shown = VerdictOf(window);
+        QCOMPARE(shown.kind, kind);
+        QVERIFY2(shown.text.contains(says), qPrintable(shown.text));
+        QVERIFY(window.hashEdit->text().isEmpty()); // verifying shows no digest
+        QVERIFY(boxes.Boxes().empty());
+    }
+
+    // Lists and reports: the line for the file is found by its name and
+    // named in the verdict, with the name it gives when that is more.
+    void verifyAgainstAChecksumFile_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("second line") << "SHA256SUMS"
+                                     << "match"
+                                     << "The SHA-256 of data.bin is the one on line 2 of "
+                                        "SHA256SUMS.";
+        QTest::newRow("changed since") << "OLDSUMS"
+                                       << "mismatch"
+                                       << "The SHA-1 of data.bin differs from line 1 of "
+                                          "OLDSUMS (for dir/data.bin).";
+        QTest::newRow("report of another name")
+            << "renamed.hsh"
+            << "match"
+            << "is the one on line 8 of renamed.hsh (for /elsewhere/old name.bin).";
+        QTest::newRow("not listed") << "OTHERSUMS"
+                                    << "problem"
+                                    << "OTHERSUMS has no line for data.bin.";
+        QTest::newRow("no checksum lines") << "notes.txt"
+                                           << "problem"
+                                           << "notes.txt holds no SHA-1 or SHA-256 checksum line.";
+        QTest::newRow("folder") << "folder.sha1"
+                                << "problem"
+                                << "folder.sha1 cannot be read: is a folder, not a file";
+    }
+    void verifyAgainstAChecksumFile()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, kind);
+        QFETCH(QString, says);
+        WriteFile(In("data.bin"), "abc");
+        const QByteArray sha1 = "a9993e364706816aba3e25717850c26c9cd0d89d";
+        const QByteArray sha256 =
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+        WriteFile(In("SHA256SUMS"),
+                  QByteArray(64, '0') + "  other.bin\n" + sha256 + " *data.bin\n");
+        WriteFile(In("OLDSUMS"), QByteArray(40, '1') + "  dir/data.bin\n");
+        WriteFile(In("OTHERSUMS"), sha1 + "  data.bin.part\n");
+        WriteFile(In("notes.txt"), "just words\n");
+        QDir(dir_.path()).mkpath("folder.sha1");
+        WriteFile(In("renamed.hsh"), QByteArray::fromStdString(ciphra::HashReport(
+                                         ciphra::HashAlgorithm::Sha1, "/elsewhere/old name.bin",
+                                         "now", "qZk+NkcGgWq6PiVxeFDCbJzQ2J0=")));
+        HashWindow window;
+        window.fileNameEdit->setText(In("data.bin"));
+        // "&Open..." starts in the file's folder, takes the file chosen and verifies.
+        ModalScript modal;
+        QString startFolder;
+        modal.Queue([&](QDialog& dialog) {
+            auto& files = static_cast<QFileDialog&>(dialog);
+            startFolder = files.directory().path();
+            files.selectFile(In(list));
+            return int(QDialog::Accepted);
+        });
+        QTest::mouseClick(window.openListButton, Qt::LeftButton);
+        QCOMPARE(modal.Shown(), std::vector<QString>{"Open checksum file:"});
+        QCOMPARE(startFolder, dir_.path());
+        QCOMPARE(window.expectedEdit->text(), In(list));
+        const Shown shown = VerdictOf(window);
+        QCOMPARE(shown.kind, kind);
+        QVERIFY2(shown.text.contains(says.toHtmlEscaped()), qPrintable(shown.text));
+    }
+
+    // A verdict goes as soon as the file or the expected value changes, and
+    // with everything else on "&Clear all" and on closing.
+    void verdictGoesWithWhatItWasAbout()
+    {
+        WriteFile(In("data.bin"), "abc");
+        HashWindow window;
+        const auto verified = [&] {
+            window.fileNameEdit->setText(In("data.bin"));
+            window.expectedEdit->setText("0xA9993E364706816ABA3E25717850C26C9CD0D89D");
+            window.OnVerify();
+            return VerdictOf(window).kind == "match";
+        };
+        QVERIFY(verified());
+        window.fileNameEdit->setText(In("data.bin2"));
+        QVERIFY(VerdictOf(window).kind.isEmpty());
+        QVERIFY(verified());
+        window.expectedEdit->insert(" ");
+        QVERIFY(VerdictOf(window).kind.isEmpty());
+        QVERIFY(verified());
+        QTest::mouseClick(window.clearButton, Qt::LeftButton);
+        QVERIFY(VerdictOf(window).kind.isEmpty());
+        QVERIFY(window.expectedEdit->text().isEmpty());
+        QVERIFY(verified());
+        window.reject();
+        QVERIFY(VerdictOf(window).kind.isEmpty());
+        QVERIFY(window.expectedEdit->text().isEmpty());
     }
 
     void hashWithNothingToHash_data()
@@ -348,5 +556,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHashWindow)
+CIPHRA_UI_TEST_MAIN(TestHashWindow)
 #include "test_hash_window.moc"

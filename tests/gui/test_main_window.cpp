@@ -159,6 +159,7 @@ private slots:
         QVERIFY(!w.commands.selfDecryptingOption->isChecked());
         QVERIFY(!w.commands.overwriteOption->isChecked());
         QVERIFY(!w.commands.ageFormatOption->isChecked()); // .CPH stays the default
+        QVERIFY(w.commands.clearClipboardOption->isChecked());
         QCOMPARE(w.pathBox->currentText(), QString("computer:///"));
         QCOMPARE(w.fileList->FirstSelectedRow(), 0);
         QVERIFY(!FileCommandsEnabled(w));
@@ -285,6 +286,30 @@ private slots:
         QCOMPARE(QSettings().value("AgeFormat").toString(), QString(ageOn ? "0" : "1"));
     }
 
+    // On unless stored off; the clipboard commands and the text window take
+    // it when they run, and it is written at close.
+    void clearClipboardOptionIsStoredAndApplied()
+    {
+        using namespace std::chrono_literals;
+        QSettings().setValue("ClearClipboard", 0);
+        {
+            ProgramWindows windows;
+            MainWindow& w = windows.Main();
+            SecretClipboard& clipboard = windows.Others().stringEncryption->secretClipboard;
+            QVERIFY(!w.commands.clearClipboardOption->isChecked());
+            QVERIFY(w.commands.clearClipboardOption->isCheckable());
+            ModalScript script; // nothing queued: every dialog is cancelled
+            w.commands.decryptClipboardAction->trigger();
+            QCOMPARE(clipboard.clearDelay, 0ms);
+            w.show();
+            w.commands.clearClipboardOption->trigger();
+            w.commands.textEncryptionAction->trigger();
+            QCOMPARE(clipboard.clearDelay, 30000ms);
+            w.close();
+        }
+        QCOMPARE(QSettings().value("ClearClipboard").toString(), QString("1"));
+    }
+
     void placementIsRestored_data()
     {
         const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
@@ -396,7 +421,8 @@ private slots:
             {"&String / clipboard encryption", "&Encrypt clipboard", "&Decrypt clipboard",
              "Empty &clipboard"},
             {"Create self-&decrypting files", "Self-decrypting &for",
-             "&Overwrite file on encryption", "Encrypt to the &age format (recommended)", "-",
+             "&Overwrite file on encryption", "Encrypt to the &age format (recommended)",
+             "C&lear decrypted text from the clipboard after 30 s", "-",
              "&Go one level up - (BckSpc)", "&Choose dir - (Enter)", "&Refresh list - (F5)", "-",
              "&Show color info"},
             {"&Help on...", "&About"},

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -65,6 +66,12 @@ class TestTextWindow : public QObject {
 
     // Clicks a button the way the user does.
     static void Click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+
+    static bool MarkedSecret()
+    {
+        const QMimeData* data = Clipboard().mimeData();
+        return data != nullptr && data->data(kSecretHintType) == kSecretHintValue;
+    }
 
 private slots:
     void init()
@@ -385,6 +392,71 @@ private slots:
         QCOMPARE(boxes.Boxes().empty(), report.isEmpty());
         if (!report.isEmpty())
             QCOMPARE(boxes.Boxes()[0].text, report);
+    }
+
+    // Decrypted text, and only that, goes to the clipboard marked secret:
+    // the Decrypt clipboard command's result, and the window's text copied
+    // while it holds decrypted text, edited or not.
+    void decryptedTextIsMarkedSecret()
+    {
+        window->hide();
+        ModalScript script;
+        Clipboard().setText("plain");
+        script.Queue(Answer(*dialog, "pw"));
+        window->EncryptClipboard();
+        const QString encrypted = Clipboard().text();
+        QVERIFY(!MarkedSecret());
+        script.Queue(Answer(*dialog, "pw"));
+        window->DecryptClipboard();
+        QCOMPARE(Clipboard().text(), QString("plain"));
+        QVERIFY(MarkedSecret());
+        QVERIFY(window->secretClipboard.HoldsSecret());
+
+        // Copied as it stands, then after each step.
+        const struct {
+            QPushButton* Button; // pressed before copying; none: a line typed
+            bool Secret;
+        } steps[] = {{window->copyButton, false},
+                     {window->decryptButton, true},
+                     {nullptr, true},
+                     {window->encryptButton, false}};
+        window->workTextEdit->setPlainText(encrypted);
+        for (const auto& step : steps) {
+            if (step.Button == nullptr) {
+                window->workTextEdit->appendPlainText("typed");
+            } else if (step.Button != window->copyButton) {
+                script.Queue(Answer(*dialog, "pw"));
+                Click(step.Button);
+            }
+            Click(window->copyButton);
+            QCOMPARE(MarkedSecret(), step.Secret);
+            QCOMPARE(Clipboard().text(), window->WorkText());
+        }
+    }
+
+    // Closing wipes the work text: emptied, nothing to undo, and what was
+    // decrypted no longer counts as decrypted text.
+    void closingWipesTheWorkText()
+    {
+        window->hide();
+        std::string bytes = "decrypt me";
+        ciphra::EncryptTextWithPassword("pw", bytes);
+        ModalScript script;
+        QString decrypted;
+        script.Queue([&](QDialog& shown) {
+            window->workTextEdit->setPlainText(
+                QString::fromLatin1(ciphra::Base64EncodeText(bytes)));
+            Click(window->decryptButton); // answered by the next step
+            decrypted = window->WorkText();
+            return int(shown.result());
+        });
+        script.Queue(Answer(*dialog, "pw"));
+        window->Execute();
+        QCOMPARE(decrypted, QString("decrypt me"));
+        QVERIFY(window->WorkText().isEmpty());
+        QVERIFY(!window->workTextEdit->document()->isUndoAvailable());
+        Click(window->copyButton);
+        QVERIFY(!MarkedSecret());
     }
 
     void emptyClipboard()

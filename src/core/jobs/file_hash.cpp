@@ -14,7 +14,7 @@ constexpr std::size_t HashChunkSize = 8192;
 
 } // namespace
 
-std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError)
+std::optional<Digest> DigestOfFile(const std::string& path, HashAlgorithm algorithm, int* openError)
 {
     int ignored = 0;
     int& error = openError != nullptr ? *openError : ignored;
@@ -26,20 +26,17 @@ std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError)
         }
         return std::nullopt;
     }
-    Sha1State state;
-    Sha1Start(state);
+    Hasher hasher(algorithm);
     std::uint8_t chunk[HashChunkSize];
     std::size_t n = 0;
     do {
         n = file->Read(chunk, sizeof chunk);
-        Sha1Add(state, chunk, n);
+        hasher.Add(chunk, n);
     } while (n == sizeof chunk);
-    Sha1Digest digest;
-    Sha1Finish(state, digest.data());
-    return digest;
+    return hasher.Finish();
 }
 
-std::string HexForm(const Sha1Digest& digest)
+std::string HexForm(const Digest& digest)
 {
     static constexpr char digits[] = "0123456789ABCDEF";
     std::string text = "0x";
@@ -50,7 +47,7 @@ std::string HexForm(const Sha1Digest& digest)
     return text;
 }
 
-std::string CharForm(const Sha1Digest& digest)
+std::string CharForm(const Digest& digest)
 {
     std::string bytes;
     for (std::uint8_t byte : digest) {
@@ -61,14 +58,21 @@ std::string CharForm(const Sha1Digest& digest)
     return Base64EncodeText(bytes);
 }
 
-std::string HashReport(std::string_view fileName, std::string_view dateTime,
-                       std::string_view hashText)
+std::string_view ReportHeading(HashAlgorithm algorithm) noexcept
+{
+    // Both headings are as wide as the one SHA-1 reports have always had.
+    return algorithm == HashAlgorithm::Sha1 ? "--- Ciphra 2K v1.0.2 HASH using SHA-1 ------"
+                                            : "--- Ciphra 2K v1.0.2 HASH using SHA-256 ----";
+}
+
+std::string HashReport(HashAlgorithm algorithm, std::string_view fileName,
+                       std::string_view dateTime, std::string_view hashText)
 {
     std::string report;
     const auto line = [&report](std::string_view start, std::string_view rest = {}) {
         report.append(start).append(rest).append("\r\n");
     };
-    line("--- Ciphra 2K v1.0.2 HASH using SHA-1 ------");
+    line(ReportHeading(algorithm));
     line("--- HASH of file%");
     line(fileName);
     line("--- date/time: ", dateTime);

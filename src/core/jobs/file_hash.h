@@ -1,35 +1,37 @@
 #pragma once
-// The SHA-1 digest of a whole file, its two display forms and the hash
-// report that saves it.
+// The digest of a whole file (SHA-1 or SHA-256), its two display forms and
+// the hash report that saves it.
 
-#include <array>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "core/crypto/sha1.h"
+#include "core/jobs/hash_algorithm.h"
 
 namespace ciphra {
-
-using Sha1Digest = std::array<std::uint8_t, Sha1DigestSize>;
 
 // Reads the file, opened for reading only, in 8192-byte chunks. Returns
 // nothing when it is not a regular file (or a link to one) or cannot be
 // opened, and then stores the errno value in *openError (0 for an entry that
 // is not a regular file). A failure while reading throws FileError.
-std::optional<Sha1Digest> DigestOfFile(const std::string& path, int* openError = nullptr);
+std::optional<Digest> DigestOfFile(const std::string& path,
+                                   HashAlgorithm algorithm = HashAlgorithm::Sha1,
+                                   int* openError = nullptr);
 
-// "0x" and two upper-case hexadecimal digits per byte: 42 characters.
-std::string HexForm(const Sha1Digest& digest);
+// "0x" and two upper-case hexadecimal digits per byte: 42 characters for
+// SHA-1, 66 for SHA-256.
+std::string HexForm(const Digest& digest);
 // Base64 of the digest's bytes with every byte of value 0 left out.
-std::string CharForm(const Sha1Digest& digest);
+std::string CharForm(const Digest& digest);
 
 // The ten lines of a hash report, each ended by CR LF. `fileName` is the text
 // of the file name box, `dateTime` the local date and time as shown to the
-// user, `hashText` the digest in the form shown.
-std::string HashReport(std::string_view fileName, std::string_view dateTime,
-                       std::string_view hashText);
+// user, `hashText` the digest in the form shown. The first line names the
+// algorithm; a SHA-1 report is the one the program has always written.
+std::string HashReport(HashAlgorithm algorithm, std::string_view fileName,
+                       std::string_view dateTime, std::string_view hashText);
+// The first line of a report of that algorithm, without its line end.
+std::string_view ReportHeading(HashAlgorithm algorithm) noexcept;
 
 enum class ReportSave {
     Saved,

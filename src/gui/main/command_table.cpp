@@ -144,10 +144,16 @@ CommandTable BuildCommandTable(MainWindow& w)
     t.ageFormatOption =
         MenuItem(w, options, "Encrypttoageformat1", "Encrypt to the &age format (recommended)",
                  QKeySequence(), nullptr);
+    // On by default: decrypted text should not linger on the clipboard.
+    t.clearClipboardOption =
+        MenuItem(w, options, "Clearclipboard1",
+                 "C&lear decrypted text from the clipboard after 30 s", QKeySequence(), nullptr);
     // A checkable action turns its own check mark over and does nothing else:
     // the marks are the options, read by the commands when they run.
-    for (QAction* option : {t.selfDecryptingOption, t.overwriteOption, t.ageFormatOption})
+    for (QAction* option :
+         {t.selfDecryptingOption, t.overwriteOption, t.ageFormatOption, t.clearClipboardOption}) {
         option->setCheckable(true);
+    }
     options->addSeparator();
     t.upOneLevelAction = MenuItem(w, options, "Goonelevelup1", "&Go one level up - (BckSpc)",
                                   QKeySequence(), &MainWindow::OnUpOneLevel);

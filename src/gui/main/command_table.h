@@ -37,6 +37,7 @@ struct CommandTable {
     QAction* windowsTargetOption = nullptr;
     QAction* overwriteOption = nullptr;
     QAction* ageFormatOption = nullptr;
+    QAction* clearClipboardOption = nullptr;
     QAction* upOneLevelAction = nullptr;
     QAction* chooseFolderAction = nullptr;
     QAction* refreshAction = nullptr;

@@ -72,10 +72,23 @@ void MainWindow::OnExit()
     close();
 }
 
+void MainWindow::ApplyClipboardOption()
+{
+    if (windows_.stringEncryption == nullptr) {
+        return;
+    }
+    windows_.stringEncryption->secretClipboard.clearDelay =
+        commands.clearClipboardOption->isChecked() ? SecretClipboard::kDefaultClearDelay
+                                                   : std::chrono::milliseconds(0);
+}
+
 void MainWindow::OnTextEncryption()
 {
-    if (windows_.stringEncryption != nullptr)
-        windows_.stringEncryption->Execute();
+    if (windows_.stringEncryption == nullptr) {
+        return;
+    }
+    ApplyClipboardOption();
+    windows_.stringEncryption->Execute();
 }
 
 void MainWindow::OnEncryptClipboard()
@@ -86,8 +99,11 @@ void MainWindow::OnEncryptClipboard()
 
 void MainWindow::OnDecryptClipboard()
 {
-    if (windows_.stringEncryption != nullptr)
-        windows_.stringEncryption->DecryptClipboard();
+    if (windows_.stringEncryption == nullptr) {
+        return;
+    }
+    ApplyClipboardOption();
+    windows_.stringEncryption->DecryptClipboard();
 }
 
 void MainWindow::OnEmptyClipboard()

@@ -161,10 +161,12 @@ void MainWindow::OnCreate()
     storedOverwrite = options.overwrite;
     storedAgeFormat = options.ageFormat;
     storedSelfDecryptingFor = options.selfDecryptingFor;
+    storedClearClipboard = options.clearClipboard;
     commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
     commands.overwriteOption->setChecked(storedOverwrite);
     commands.ageFormatOption->setChecked(storedAgeFormat);
     commands.SetSelfDecryptingFor(storedSelfDecryptingFor);
+    commands.clearClipboardOption->setChecked(storedClearClipboard);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -179,9 +181,10 @@ void MainWindow::OnClose()
     storedOverwrite = commands.overwriteOption->isChecked();
     storedAgeFormat = commands.ageFormatOption->isChecked();
     storedSelfDecryptingFor = commands.SelfDecryptingFor();
+    storedClearClipboard = commands.clearClipboardOption->isChecked();
     QSettings settings;
-    WriteOptions(settings,
-                 {storedSelfDecrypting, storedOverwrite, storedAgeFormat, storedSelfDecryptingFor});
+    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite, storedAgeFormat,
+                            storedSelfDecryptingFor, storedClearClipboard});
 }
 
 void MainWindow::SetFileCommandsEnabled(bool state)

@@ -60,6 +60,7 @@ public:
     bool storedOverwrite = false;
     bool storedAgeFormat = false;
     StubTarget storedSelfDecryptingFor = StubTarget::Linux;
+    bool storedClearClipboard = true;
     bool wipeSucceeded = false;
     CommandTable commands;
     QComboBox* pathBox = nullptr;
@@ -131,6 +132,8 @@ public:
     void OnEncryptClipboard();
     void OnDecryptClipboard();
     void OnEmptyClipboard();
+    // The text window's clipboard follows the option "Clear decrypted text".
+    void ApplyClipboardOption();
     void OnRefresh();
     void OnShowColorLegend();
     void OnHelp();

@@ -68,6 +68,7 @@ StoredOptions ReadOptions(QSettings& settings)
     if (isInteger && target == 1) {
         options.selfDecryptingFor = StubTarget::Windows;
     }
+    ReadFlag(settings, QStringLiteral("ClearClipboard"), options.clearClipboard);
     return options;
 }
 
@@ -78,6 +79,7 @@ void WriteOptions(QSettings& settings, const StoredOptions& options)
     settings.setValue(QStringLiteral("AgeFormat"), options.ageFormat ? 1 : 0);
     settings.setValue(QStringLiteral("SelfDecFor"),
                       options.selfDecryptingFor == StubTarget::Windows ? 1 : 0);
+    settings.setValue(QStringLiteral("ClearClipboard"), options.clearClipboard ? 1 : 0);
 }
 
 Placement ReadPlacement(QSettings& settings, const QRect& designed, const QSize& screen)

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's settings in the per-user store (QSettings, organisation
-// "Tavik", application "Ciphra2K"): the three options as integers at the top
+// "Tavik", application "Ciphra2K"): the options as integers at the top
 // level, and the window placement as decimal texts in group "Ciphra2KP".
 
 #include <QRect>
@@ -16,14 +16,15 @@ struct StoredOptions {
     bool overwrite = false;
     bool ageFormat = false;
     StubTarget selfDecryptingFor = StubTarget::Linux;
+    bool clearClipboard = true; // decrypted text leaves the clipboard after a while
 };
 
 // Reads "SelfDec", then "OverWr", each if present; any non-zero integer is
 // on. Reading stops at the first value that is not an integer, leaving the
-// options not yet read off. "AgeFormat" is read on its own the same way
-// (settings written before it existed have the other two only), and so
-// is "SelfDecFor", the system self-decrypting programs are written for:
-// 1 is Windows, anything else Linux.
+// options not yet read off. "AgeFormat" and "ClearClipboard" are each read
+// on their own the same way (settings written before they existed have the
+// first two only). "SelfDecFor", the system self-decrypting programs are
+// written for, is read on its own too: 1 is Windows, anything else Linux.
 StoredOptions ReadOptions(QSettings& settings);
 // Writes the options as 1 or 0, and "SelfDecFor" as 0 (Linux) or 1
 // (Windows).

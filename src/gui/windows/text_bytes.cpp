@@ -1,5 +1,7 @@
 #include "gui/windows/text_bytes.h"
 
+#include "core/crypto/wipe.h"
+
 #include <QStringDecoder>
 
 namespace ciphra::gui {
@@ -68,6 +70,7 @@ QString TextFromBytes(QByteArrayView bytes)
     QString text = decoder.decode(bytes);
     if (!decoder.hasError())
         return text;
+    WipeText(text);
     return MixedText(bytes);
 }
 
@@ -75,8 +78,19 @@ std::string WorkTextBytes(const QString& text)
 {
     QString crlf = text;
     crlf.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    const QByteArray utf8 = crlf.toUtf8();
-    return std::string(utf8.constData(), std::size_t(utf8.size()));
+    QByteArray utf8 = crlf.toUtf8();
+    WipeText(crlf);
+    std::string bytes(utf8.constData(), std::size_t(utf8.size()));
+    SecureWipe(utf8.data(), std::size_t(utf8.size())); // never shared: no detach
+    return bytes;
+}
+
+void WipeText(QString& text)
+{
+    if (text.isDetached()) {
+        SecureWipe(text.data(), std::size_t(text.size()) * sizeof(QChar));
+    }
+    text.clear();
 }
 
 QString WorkTextFromBytes(std::string_view bytes)

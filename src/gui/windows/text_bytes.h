@@ -22,6 +22,10 @@ QString TextFromBytes(QByteArrayView bytes);
 // The bytes of the work text: UTF-8, line breaks as CR LF.
 std::string WorkTextBytes(const QString& text);
 
+// Overwrites the text's characters when the string is their only holder (a
+// shared buffer is left to its other holders), then empties the string.
+void WipeText(QString& text);
+
 // Decrypted bytes as work text: the bytes up to the first zero byte, read by
 // TextFromBytes. CR LF, LF and CR all read as line breaks in the text box.
 QString WorkTextFromBytes(std::string_view bytes);

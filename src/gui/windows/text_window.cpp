@@ -1,6 +1,7 @@
 #include "gui/windows/text_window.h"
 
 #include "core/crypto/base64.h"
+#include "core/crypto/wipe.h"
 #include "core/jobs/text_cipher.h"
 #include "gui/kit/accessible.h"
 #include "gui/kit/application.h"
@@ -97,7 +98,7 @@ TextWindow::TextWindow(PasswordDialog& password, QWidget* parent)
 void TextWindow::Execute()
 {
     DigestOptionHidden hidden(password_);
-    const auto emptyWorkText = qScopeGuard([this] { workTextEdit->clear(); });
+    const auto wipeWorkText = qScopeGuard([this] { WipeWorkText(); });
     ExecModal(*this);
 }
 
@@ -132,24 +133,45 @@ void TextWindow::RunClipboardCommand(void (TextWindow::*transform)())
     // Declared in this order so that leaving the scope, by any road, first
     // empties the work text and then shows the check box again.
     DigestOptionHidden hidden(password_);
-    const auto emptyWorkText = qScopeGuard([this] { workTextEdit->clear(); });
+    const auto wipeWorkText = qScopeGuard([this] { WipeWorkText(); });
 
     workTextEdit->setPlainText(QGuiApplication::clipboard()->text());
     if (!password_.AskPassword())
         return;
     (this->*transform)();
+    CopyWorkText();
+}
+
+void TextWindow::CopyWorkText()
+{
     workTextEdit->selectAll();
-    QGuiApplication::clipboard()->setText(WorkText());
+    QString text = WorkText();
+    if (holdsDecryptedText_) {
+        secretClipboard.Put(text);
+    } else {
+        QGuiApplication::clipboard()->setText(text);
+    }
+    WipeText(text);
+}
+
+void TextWindow::WipeWorkText()
+{
+    // clear() drops the undo history too, so nothing brings the text back.
+    workTextEdit->clear();
+    holdsDecryptedText_ = false;
 }
 
 void TextWindow::EncryptWorkText()
 {
-    std::string bytes = WorkTextBytes(WorkText());
+    QString text = WorkText();
+    std::string bytes = WorkTextBytes(text);
+    WipeText(text);
     {
         const PasswordBytes password = password_.Password();
         EncryptTextWithPassword(password.View(), bytes);
     }
     workTextEdit->setPlainText(QString::fromLatin1(Base64EncodeText(bytes)));
+    holdsDecryptedText_ = false;
     password_.passwordEdit->clear();
 }
 
@@ -157,11 +179,13 @@ void TextWindow::DecryptWorkText()
 {
     // Decoding comes first: a format error leaves everything as it was.
     std::string bytes = Base64DecodeText(WorkTextBytes(WorkText()));
+    const auto wipeBytes = qScopeGuard([&bytes] { SecureWipe(bytes.data(), bytes.size()); });
     {
         const PasswordBytes password = password_.Password();
         DecryptTextWithPassword(password.View(), bytes);
     }
     workTextEdit->setPlainText(WorkTextFromBytes(bytes));
+    holdsDecryptedText_ = true;
     password_.passwordEdit->clear();
 }
 
@@ -181,8 +205,7 @@ void TextWindow::OnDecrypt()
 
 void TextWindow::OnCopy()
 {
-    workTextEdit->selectAll();
-    QGuiApplication::clipboard()->setText(WorkText());
+    CopyWorkText();
 }
 
 void TextWindow::OnViewClipboard()

@@ -14,12 +14,20 @@
 // clipboard text with CR LF comes back from encryption and decryption with
 // the platform's LF; the encrypted bytes carry CR LF (text_bytes.h).
 //
+// Text that decrypting produced goes to the clipboard as a secret
+// (secret_clipboard.h): the Decrypt clipboard command's result, and the work
+// text copied while it holds decrypted text. Closing the window wipes the
+// work text: it is emptied with its undo history, and the copies the window
+// made of it to encrypt or decrypt are overwritten.
+//
 // A Base64 format error is thrown as ciphra::Exception and reaches the general
 // error report (the buttons' handlers are guarded; the clipboard commands
 // throw to their caller); the work text and the clipboard are then left as
 // they were.
 
 #include <QDialog>
+
+#include "gui/windows/secret_clipboard.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -57,6 +65,9 @@ public:
     QPushButton* viewClipboardButton; // "&View clipboard text"
     QPushButton* cancelButton;        // "invisible", never shown: Escape closes through it
 
+    // Where decrypted text goes; its delay is the main window's option.
+    SecretClipboard secretClipboard;
+
 public slots:
     void OnEncrypt();
     void OnDecrypt();
@@ -74,8 +85,12 @@ private:
     void EncryptWorkText();
     void DecryptWorkText();
     void RunClipboardCommand(void (TextWindow::*transform)());
+    // Copies the work text to the clipboard, as a secret when it is decrypted text.
+    void CopyWorkText();
+    void WipeWorkText();
 
     PasswordDialog& password_;
+    bool holdsDecryptedText_ = false;
 };
 
 } // namespace ciphra::gui
