@@ -2,6 +2,7 @@
 // run without the main window, through the real commands with scripted
 // dialogs and boxes.
 
+#include "core/jobs/output_names.h"
 #include "gui/app/file_command_launch.h"
 #include "gui/app/launch.h"
 #include "gui/browse/given_paths.h"
@@ -198,6 +199,62 @@ private slots:
         QCOMPARE(test::ReadBytes(folder / "a.txt"), test::Encrypted("plain", "pw"));
         QCOMPARE(boxes.Boxes().front().kind, BoxKind::Confirm);
         QVERIFY(!std::filesystem::exists(folder.Path() / "a.txt.CPH"));
+    }
+
+    // The stored "Encrypt to the age format" applies as in the main window.
+    void storedAgeFormatApplies()
+    {
+        test::TempFolder folder;
+        test::WriteBytes(folder / "a.txt", "plain");
+        {
+            QSettings settings;
+            WriteOptions(settings, {.ageFormat = true});
+        }
+        MessageBoxScript boxes;
+        ModalScript dialogs;
+        AnswerPassword(dialogs, "pw");
+
+        QCOMPARE(RunLaunchedCommand(FileCommandKind::Encrypt, {Q(folder / "a.txt")}), LaunchDone);
+
+        QVERIFY(!std::filesystem::exists(folder.Path() / "a.txt.CPH"));
+        const std::string sealed = test::ReadBytes(folder / "a.txt.age");
+        QVERIFY(sealed.starts_with("age-encryption.org/v1\n-> scrypt "));
+    }
+
+    // The stored "Self-decrypting for" chooses the stub as in the main window:
+    // the program starts with that stub, or, where it is not built, the error
+    // report names it.
+    void storedSelfDecryptingTargetApplies_data()
+    {
+        QTest::addColumn<StubTarget>("target");
+        QTest::newRow("Linux") << StubTarget::Linux;
+        QTest::newRow("Windows") << StubTarget::Windows;
+    }
+    void storedSelfDecryptingTargetApplies()
+    {
+        QFETCH(StubTarget, target);
+        test::TempFolder folder;
+        test::WriteBytes(folder / "a.txt", "plain");
+        {
+            QSettings settings;
+            WriteOptions(settings, {.selfDecrypting = true, .selfDecryptingFor = target});
+        }
+        const std::string stub = DefaultStubPath(target);
+        QVERIFY(stub.ends_with(std::string("/") + StubFileName(target)));
+        MessageBoxScript boxes;
+        ModalScript dialogs;
+        AnswerPassword(dialogs, "pw");
+
+        const int status = RunLaunchedCommand(FileCommandKind::Encrypt, {Q(folder / "a.txt")});
+
+        if (std::filesystem::exists(stub)) {
+            QCOMPARE(status, LaunchDone);
+            QVERIFY(test::ReadBytes(folder / "a.exe").starts_with(test::ReadBytes(stub)));
+        } else {
+            QCOMPARE(status, LaunchFailed);
+            QVERIFY2(BoxTexts(boxes).join('\n').contains(Q(stub)),
+                     qPrintable(BoxTexts(boxes).join('\n')));
+        }
     }
 
     // Nothing runs when a given file is missing; a No, a Cancel or a file

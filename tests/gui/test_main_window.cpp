@@ -244,11 +244,11 @@ private slots:
         w.show();
         w.commands.overwriteOption->trigger();
         QVERIFY(w.commands.overwriteOption->isChecked());
-        QVERIFY(!w.storedOverwrite); // the stored copy follows at close
+        QVERIFY(!w.storedOptions.overwrite); // the stored copy follows at close
         QVERIFY(!QSettings().contains("OverWr"));
         w.commands.exitAction->trigger();
         QVERIFY(!w.isVisible());
-        QVERIFY(w.storedOverwrite);
+        QVERIFY(w.storedOptions.overwrite);
         QCOMPARE(QSettings().value("OverWr").toInt(), 1);
     }
 

@@ -1,13 +1,11 @@
 #include "gui/app/file_command_launch.h"
 
-#include "core/jobs/output_names.h"
 #include "gui/browse/given_paths.h"
-#include "gui/commands/decrypt_command.h"
-#include "gui/commands/encrypt_command.h"
 #include "gui/commands/shred_command.h"
 #include "gui/kit/application.h"
 #include "gui/kit/file_list_host.h"
 #include "gui/kit/message_boxes.h"
+#include "gui/main/option_commands.h"
 #include "gui/main/placement.h"
 #include "gui/windows/cipher_progress_window.h"
 #include "gui/windows/hash_window.h"
@@ -56,11 +54,9 @@ bool RunOn(FileCommandKind command, GivenFiles& files, CommandWindows& w,
 {
     switch (command) {
     case FileCommandKind::Encrypt:
-        return RunEncryptCommand({nullptr, files, w.password, w.cipherProgress},
-                                 {options.selfDecrypting, options.overwrite},
-                                 DefaultStubPath(options.selfDecryptingFor));
+        return EncryptWithOptions({nullptr, files, w.password, w.cipherProgress}, options);
     case FileCommandKind::Decrypt:
-        return RunDecryptCommand({nullptr, files, w.password, w.cipherProgress}, options.overwrite);
+        return DecryptWithOptions({nullptr, files, w.password, w.cipherProgress}, options);
     case FileCommandKind::Shred:
         return ShredSelectedFiles(nullptr, files, w.wipeProgress);
     case FileCommandKind::Hash:

@@ -81,14 +81,22 @@ std::vector<QAction*> CommandTable::FileCommands() const
             decryptAction, hashAction,    shredAction, viewAction};
 }
 
-StubTarget CommandTable::SelfDecryptingFor() const
+StoredOptions CommandTable::Marks() const
 {
-    return windowsTargetOption->isChecked() ? StubTarget::Windows : StubTarget::Linux;
+    return {selfDecryptingOption->isChecked(), overwriteOption->isChecked(),
+            ageFormatOption->isChecked(),
+            windowsTargetOption->isChecked() ? StubTarget::Windows : StubTarget::Linux,
+            clearClipboardOption->isChecked()};
 }
 
-void CommandTable::SetSelfDecryptingFor(StubTarget target) const
+void CommandTable::SetMarks(const StoredOptions& options) const
 {
-    (target == StubTarget::Windows ? windowsTargetOption : linuxTargetOption)->setChecked(true);
+    selfDecryptingOption->setChecked(options.selfDecrypting);
+    overwriteOption->setChecked(options.overwrite);
+    ageFormatOption->setChecked(options.ageFormat);
+    (options.selfDecryptingFor == StubTarget::Windows ? windowsTargetOption : linuxTargetOption)
+        ->setChecked(true);
+    clearClipboardOption->setChecked(options.clearClipboard);
 }
 
 CommandTable BuildCommandTable(MainWindow& w)

@@ -6,7 +6,7 @@
 
 #include <QAction>
 
-#include "core/jobs/output_names.h"
+#include "gui/main/placement.h"
 
 class QActionGroup;
 class QMenu;
@@ -67,9 +67,9 @@ struct CommandTable {
 
     // The nine controls SetFileCommandsEnabled switches, in its order.
     std::vector<QAction*> FileCommands() const;
-    // The system whose mark "Self-decrypting for" shows, and setting it.
-    StubTarget SelfDecryptingFor() const;
-    void SetSelfDecryptingFor(StubTarget target) const;
+    // The marks of the Options menu, and setting them.
+    StoredOptions Marks() const;
+    void SetMarks(const StoredOptions& options) const;
 };
 
 // Builds the menu bar, the toolbar and the context menu of window.

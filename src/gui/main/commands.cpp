@@ -2,14 +2,12 @@
 // belongs to the encryption and tools areas are bound here by name and
 // filled in by those areas.
 
-#include "core/jobs/output_names.h"
-#include "gui/commands/decrypt_command.h"
-#include "gui/commands/encrypt_command.h"
 #include "gui/commands/shred_command.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/kit/modal.h"
 #include "gui/list/file_list_view.h"
 #include "gui/main/main_window.h"
+#include "gui/main/option_commands.h"
 #include "gui/shells/shells.h"
 #include "gui/windows/about_window.h"
 #include "gui/windows/cipher_progress_window.h"
@@ -24,11 +22,8 @@ void MainWindow::OnEncryptFiles()
     if (windows_.password == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunEncryptCommand({this, *this, *windows_.password, progress, chooseIdentityFile},
-                      {commands.selfDecryptingOption->isChecked(),
-                       commands.overwriteOption->isChecked(),
-                       commands.ageFormatOption->isChecked()},
-                      DefaultStubPath(commands.SelfDecryptingFor()));
+    EncryptWithOptions({this, *this, *windows_.password, progress, chooseIdentityFile},
+                       commands.Marks());
 }
 
 void MainWindow::OnDecryptFiles()
@@ -36,8 +31,8 @@ void MainWindow::OnDecryptFiles()
     if (windows_.password == nullptr)
         return;
     CipherProgressWindow progress(this);
-    RunDecryptCommand({this, *this, *windows_.password, progress, chooseIdentityFile},
-                      commands.overwriteOption->isChecked());
+    DecryptWithOptions({this, *this, *windows_.password, progress, chooseIdentityFile},
+                       commands.Marks());
 }
 
 void MainWindow::OnShredFiles()

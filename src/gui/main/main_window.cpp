@@ -156,17 +156,8 @@ void MainWindow::OnCreate()
     driveTree->SetDirectory(pathBox->currentText());
 
     QSettings settings;
-    const StoredOptions options = ReadOptions(settings);
-    storedSelfDecrypting = options.selfDecrypting;
-    storedOverwrite = options.overwrite;
-    storedAgeFormat = options.ageFormat;
-    storedSelfDecryptingFor = options.selfDecryptingFor;
-    storedClearClipboard = options.clearClipboard;
-    commands.selfDecryptingOption->setChecked(storedSelfDecrypting);
-    commands.overwriteOption->setChecked(storedOverwrite);
-    commands.ageFormatOption->setChecked(storedAgeFormat);
-    commands.SetSelfDecryptingFor(storedSelfDecryptingFor);
-    commands.clearClipboardOption->setChecked(storedClearClipboard);
+    storedOptions = ReadOptions(settings);
+    commands.SetMarks(storedOptions);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
@@ -177,14 +168,9 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::OnClose()
 {
-    storedSelfDecrypting = commands.selfDecryptingOption->isChecked();
-    storedOverwrite = commands.overwriteOption->isChecked();
-    storedAgeFormat = commands.ageFormatOption->isChecked();
-    storedSelfDecryptingFor = commands.SelfDecryptingFor();
-    storedClearClipboard = commands.clearClipboardOption->isChecked();
+    storedOptions = commands.Marks();
     QSettings settings;
-    WriteOptions(settings, {storedSelfDecrypting, storedOverwrite, storedAgeFormat,
-                            storedSelfDecryptingFor, storedClearClipboard});
+    WriteOptions(settings, storedOptions);
 }
 
 void MainWindow::SetFileCommandsEnabled(bool state)

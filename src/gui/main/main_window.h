@@ -56,11 +56,7 @@ public:
     void AttachWindows(const OtherWindows& windows) { windows_ = windows; }
 
     // ----- State other areas use -----
-    bool storedSelfDecrypting = false;
-    bool storedOverwrite = false;
-    bool storedAgeFormat = false;
-    StubTarget storedSelfDecryptingFor = StubTarget::Linux;
-    bool storedClearClipboard = true;
+    StoredOptions storedOptions; // as read at the start and written at close
     bool wipeSucceeded = false;
     CommandTable commands;
     QComboBox* pathBox = nullptr;
