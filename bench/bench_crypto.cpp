@@ -132,74 +132,72 @@ const char* const CbcDecryptNames[] = {"portable", "avx2", "gfni"};
 const char* const KeySetupNames[] = {"portable", "avx2", "avx512"};
 const char* const Sha1Names[] = {"portable", "avx2", "sha"};
 
-template <class Path> std::string PathLabel(const char* const* names, Path path, Path chosen)
+// Runs `body` with the operation's path number state.range(0) forced, and
+// labels the row; skips the row when the CPU lacks that path.
+template <class Path, class Body>
+void OnPath(benchmark::State& state, const Path* candidates, int count,
+            Path ciphra::CodePaths::*slot, const char* const* names, Body body)
 {
-    return std::string(names[static_cast<int>(path)]) + (path == chosen ? " (chosen)" : "");
-}
-
-void BM_CbcDecryptPath(benchmark::State& state)
-{
-    const ciphra::PathCandidates candidates = ciphra::CandidateCodePaths();
-    if (state.range(0) >= candidates.CbcDecryptCount) {
+    if (state.range(0) >= count) {
         state.SkipWithError("this CPU lacks the path");
         return;
     }
     ciphra::CodePaths paths = ciphra::ChosenCodePaths();
-    paths.CbcDecrypt = candidates.CbcDecrypt[state.range(0)];
-    const ciphra::ForcedCodePaths forced(paths);
-    auto ctx = KeyedContext();
-    std::vector<std::uint8_t> buffer(64 * KiB, 0x33);
-    for (auto _ : state) {
-        ciphra::TwofishCBCDecryptBlocks(ctx, buffer.data(), buffer.data(), buffer.size() / 16);
-        benchmark::ClobberMemory();
+    paths.*slot = candidates[state.range(0)];
+    {
+        const ciphra::ForcedCodePaths forced(paths);
+        body();
     }
-    CountBytes(state, buffer.size());
-    state.SetLabel(
-        PathLabel(CbcDecryptNames, paths.CbcDecrypt, ciphra::ChosenCodePaths().CbcDecrypt));
+    const bool chosen = paths.*slot == ciphra::ChosenCodePaths().*slot;
+    state.SetLabel(std::string(names[static_cast<int>(paths.*slot)]) + (chosen ? " (chosen)" : ""));
+}
+
+void BM_CbcDecryptPath(benchmark::State& state)
+{
+    const ciphra::PathCandidates c = ciphra::CandidateCodePaths();
+    OnPath(state, c.CbcDecrypt, c.CbcDecryptCount, &ciphra::CodePaths::CbcDecrypt, CbcDecryptNames,
+           [&] {
+               auto ctx = KeyedContext();
+               std::vector<std::uint8_t> buffer(64 * KiB, 0x33);
+               for (auto _ : state) {
+                   ciphra::TwofishCBCDecryptBlocks(ctx, buffer.data(), buffer.data(),
+                                                   buffer.size() / 16);
+                   benchmark::ClobberMemory();
+               }
+               CountBytes(state, buffer.size());
+           });
 }
 BENCHMARK(BM_CbcDecryptPath)->DenseRange(0, 2);
 
 void BM_KeySetupPath(benchmark::State& state)
 {
-    const ciphra::PathCandidates candidates = ciphra::CandidateCodePaths();
-    if (state.range(0) >= candidates.KeySetupCount) {
-        state.SkipWithError("this CPU lacks the path");
-        return;
-    }
-    ciphra::CodePaths paths = ciphra::ChosenCodePaths();
-    paths.KeySetup = candidates.KeySetup[state.range(0)];
-    const ciphra::ForcedCodePaths forced(paths);
-    std::vector<std::uint8_t> key(32, 0xA7);
-    ciphra::TwofishContext ctx;
-    for (auto _ : state) {
-        ciphra::TwofishSetKey(ctx, key.data(), 32, nullptr);
-        benchmark::DoNotOptimize(ctx);
-    }
-    state.SetLabel(PathLabel(KeySetupNames, paths.KeySetup, ciphra::ChosenCodePaths().KeySetup));
+    const ciphra::PathCandidates c = ciphra::CandidateCodePaths();
+    OnPath(state, c.KeySetup, c.KeySetupCount, &ciphra::CodePaths::KeySetup, KeySetupNames, [&] {
+        std::vector<std::uint8_t> key(32, 0xA7);
+        ciphra::TwofishContext ctx;
+        for (auto _ : state) {
+            ciphra::TwofishSetKey(ctx, key.data(), 32, nullptr);
+            benchmark::DoNotOptimize(ctx);
+        }
+    });
 }
 BENCHMARK(BM_KeySetupPath)->DenseRange(0, 2);
 
 void BM_Sha1Path(benchmark::State& state)
 {
-    const ciphra::PathCandidates candidates = ciphra::CandidateCodePaths();
-    if (state.range(0) >= candidates.Sha1Count) {
-        state.SkipWithError("this CPU lacks the path");
-        return;
-    }
-    ciphra::CodePaths paths = ciphra::ChosenCodePaths();
-    paths.Sha1 = candidates.Sha1[state.range(0)];
-    const ciphra::ForcedCodePaths forced(paths);
-    std::vector<std::uint8_t> buffer(64 * KiB, 0x61);
-    std::uint8_t digest[ciphra::Sha1DigestSize];
-    for (auto _ : state) {
-        ciphra::Sha1State sha;
-        ciphra::Sha1Start(sha);
-        ciphra::Sha1Add(sha, buffer.data(), buffer.size());
-        ciphra::Sha1Finish(sha, digest);
-        benchmark::DoNotOptimize(digest);
-    }
-    CountBytes(state, buffer.size());
-    state.SetLabel(PathLabel(Sha1Names, paths.Sha1, ciphra::ChosenCodePaths().Sha1));
+    const ciphra::PathCandidates c = ciphra::CandidateCodePaths();
+    OnPath(state, c.Sha1, c.Sha1Count, &ciphra::CodePaths::Sha1, Sha1Names, [&] {
+        std::vector<std::uint8_t> buffer(64 * KiB, 0x61);
+        std::uint8_t digest[ciphra::Sha1DigestSize];
+        for (auto _ : state) {
+            ciphra::Sha1State sha;
+            ciphra::Sha1Start(sha);
+            ciphra::Sha1Add(sha, buffer.data(), buffer.size());
+            ciphra::Sha1Finish(sha, digest);
+            benchmark::DoNotOptimize(digest);
+        }
+        CountBytes(state, buffer.size());
+    });
 }
 BENCHMARK(BM_Sha1Path)->DenseRange(0, 2);
 
