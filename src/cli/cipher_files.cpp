@@ -7,7 +7,7 @@
 #include "cli/cipher_request.h"
 #include "cli/file_tree.h"
 #include "core/io/path_names.h"
-#include "core/jobs/file_cipher.h"
+#include "core/jobs/cipher_batch.h"
 
 namespace ciphra::cli {
 
@@ -113,27 +113,38 @@ std::vector<std::string> FilesOf(const CipherRequest& request, CliIo& io, Tally&
     return encrypted;
 }
 
-// Runs one Ready plan; returns the message of a failure ("" when done).
-std::string RunOne(const CipherPlan& plan, const CipherKeys& keys, CliIo& io)
+// The message of a plan that did not end done ("" when done). A fault other
+// than the file's own or the age file's ends the whole command.
+std::string Problem(const CipherOutcome& outcome)
 {
-    CipherPlan result;
-    try {
-        result = IsAge(plan) ? RunAgeJob(plan, keys.Age, nullptr)
-                             : RunCipherJob(plan, keys.Key, nullptr);
-    } catch (const FileError& error) {
-        return plan.Job.Source + ": " + error.what();
-    } catch (const age::AgeError& error) {
-        return plan.Job.Source + ": " + error.what();
+    if (outcome.Failure) {
+        try {
+            std::rethrow_exception(outcome.Failure);
+        } catch (const FileError& error) {
+            return outcome.Plan.Job.Source + ": " + error.what();
+        } catch (const age::AgeError& error) {
+            return outcome.Plan.Job.Source + ": " + error.what();
+        }
     }
-    if (result.Status != CipherStatus::Done) {
-        return Problem(result);
+    return outcome.Plan.Status == CipherStatus::Done ? std::string() : Problem(outcome.Plan);
+}
+
+// Says what became of one file: its output's name, or what went wrong.
+void Report(const CipherOutcome& outcome, CliIo& io, Tally& tally)
+{
+    const std::string problem = Problem(outcome);
+    if (!problem.empty()) {
+        ReportFailure(io, problem);
+        ++tally.Failed;
+        return;
     }
+    const CipherPlan& result = outcome.Plan;
     const bool inPlace = result.Job.Where == Placement::InPlace;
     io.Out << (inPlace ? result.Job.Source : result.Output) << '\n';
     if (result.OtherLinks > 0) {
         io.Err << "ciphra2k-cli: note: " << LinksNote(result) << '\n';
     }
-    return {};
+    ++tally.Done;
 }
 
 // A password is asked for unless every file is an age file that opens
@@ -190,18 +201,19 @@ int RunCipherFiles(const CipherRequest& request, CliIo& io)
         if (anyReady) {
             ObtainCipherKeys(request, NeedsPassword(request, plans), io, keys);
         }
+        // Without -r the command stops at the first file that fails.
+        CipherBatch batch(keys.Key, keys.Age,
+                          tree ? BatchFailure::GoOn : BatchFailure::StopAtFailure,
+                          [&](const CipherOutcome& outcome) { Report(outcome, io, tally); });
         for (const CipherPlan& plan : plans) {
-            const std::string problem =
-                plan.Status == CipherStatus::Ready ? RunOne(plan, keys, io) : Problem(plan);
-            if (problem.empty()) {
-                ++tally.Done;
-                continue;
+            batch.Run(plan, nullptr);
+            if (batch.Stopped()) {
+                return ExitFailed;
             }
-            if (!tree) {
-                return ReportFailure(io, problem);
-            }
-            ReportFailure(io, problem);
-            ++tally.Failed;
+        }
+        batch.Finish();
+        if (batch.Stopped()) {
+            return ExitFailed;
         }
     } catch (const Exception& error) {
         return ReportFailure(io, error.what());

@@ -11,7 +11,8 @@ namespace {
 // How many fields come between the call's name and the path.
 int FieldsBeforePath(const std::string& call)
 {
-    if (call == "write" || call == "fsync" || call == "fdatasync") {
+    if (call == "write" || call == "fsync" || call == "fdatasync" || call == "syncfs" ||
+        call == "sync_file_range") {
         return 3;
     }
     if (call == "create") {
@@ -19,6 +20,9 @@ int FieldsBeforePath(const std::string& call)
     }
     if (call == "unlink") {
         return 0;
+    }
+    if (call == "rename") {
+        return 0; // "<from> -> <to>", both in the path field
     }
     return 1; // mkostemp, mkstemp, *-failed
 }
@@ -49,7 +53,7 @@ LogRecord Parse(const std::string& line)
         record.Offset = std::stoull(fields[0]);
         record.Length = std::stoull(fields[1]);
         record.Bytes = fields[2];
-    } else if (record.IsFlush() && fields[1] != "folder") {
+    } else if ((record.IsFlush() || record.Call == "sync_file_range") && fields[1] != "folder") {
         record.Length = std::stoull(fields[0]);
         record.Bytes = fields[1];
     }

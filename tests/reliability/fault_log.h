@@ -10,15 +10,15 @@ namespace ciphra::test {
 
 struct LogRecord {
     std::string Line; // as logged, for messages
-    // create, mkostemp, mkstemp, write, fsync, fdatasync, fsync-failed,
-    // fdatasync-failed, unlink
+    // create, mkostemp, mkstemp, write, fsync, fdatasync, syncfs,
+    // sync_file_range, fsync-failed, fdatasync-failed, ..., unlink, rename
     std::string Call;
     std::string Flags;        // create: "O_RDWR|O_CREAT|O_EXCL..."
     std::string Mode;         // create, mkostemp, mkstemp: octal, or "error:<errno>"
     std::uint64_t Offset = 0; // write
     std::uint64_t Length = 0; // write: bytes written; fsync, fdatasync: the file's size
     std::string Bytes;        // write, fsync, fdatasync: zeros, ones, mixed, none
-    std::string Path;
+    std::string Path;         // rename: "<from> -> <to>"
 
     bool HasFlag(const std::string& flag) const;
     bool IsFlush() const { return Call == "fsync" || Call == "fdatasync"; }

@@ -5,10 +5,11 @@
  *
  *   CIPHRA_FAULT_READ_PATH   reads of a file whose path ends with this text...
  *   CIPHRA_FAULT_READ_FROM   ...fail with EIO from this offset on (a bad sector)
- *   CIPHRA_FAULT_FSYNC       when set, every fsync and fdatasync fails with EIO
- *   CIPHRA_FAULT_FDATASYNC   when set, every fdatasync fails with EIO (fsync
- *                            still works, as after Linux reported a failed
- *                            flush once)
+ *   CIPHRA_FAULT_FSYNC       when set, every fsync, fdatasync, syncfs and
+ *                            sync_file_range fails with EIO
+ *   CIPHRA_FAULT_FDATASYNC   when set, every fdatasync and sync_file_range
+ *                            fails with EIO (fsync still works, as after
+ *                            Linux reported a failed write-back once)
  *   CIPHRA_FAULT_LOG         a file to which one line is appended per call
  *                            below (fields separated by one space, the path
  *                            last; paths are absolute, read back from
@@ -32,10 +33,18 @@
  *         before the flush began: the file's size and what it holds then
  *         ("zeros", "ones", "mixed", "none" when empty, "unreadable"), with
  *         its 64-bit FNV-1a hash in hex; "- folder -" for a folder.
- *     fsync-failed <errno> <path> | fdatasync-failed <errno> <path>
+ *     syncfs - folder - <path>
+ *         a flush of the whole file system, with the folder it was called on.
+ *     sync_file_range <size> <bytes> <hash> <path>
+ *         a wait for the write-back of a whole file (offset 0, length 0,
+ *         with SYNC_FILE_RANGE_WAIT_AFTER); the calls that only start the
+ *         write-back of a range are not logged.
+ *     fsync-failed <errno> <path> | fdatasync-failed <errno> <path> | ...
  *         after a flush that failed (injected or real).
  *     unlink <path>
  *         unlink, unlinkat (of a file) and remove, as the call starts.
+ *     rename <from> -> <to>
+ *         renameat and renameat2 that succeeded, after the call.
  *
  *   The log's own file is opened and written through the real functions,
  *   so it never appears in itself.
@@ -84,16 +93,21 @@ enum Real {
     PWRITEV,
     FSYNC,
     FDATASYNC,
+    SYNCFS,
+    SYNC_FILE_RANGE,
     UNLINK,
     UNLINKAT,
     REMOVE,
+    RENAMEAT,
+    RENAMEAT2,
     REAL_COUNT
 };
 
 static const char* const realNames[REAL_COUNT] = {
     "open",     "open64",  "openat",    "openat64", "creat",    "creat64", "fopen",  "fopen64",
     "mkostemp", "mkstemp", "close",     "read",     "pread",    "write",   "pwrite", "writev",
-    "pwritev",  "fsync",   "fdatasync", "unlink",   "unlinkat", "remove"};
+    "pwritev",  "fsync",   "fdatasync", "syncfs",   "sync_file_range", "unlink", "unlinkat",
+    "remove", "renameat", "renameat2"};
 
 static void* realSlots[REAL_COUNT];
 
@@ -678,6 +692,31 @@ int fdatasync(int fd)
                  getenv("CIPHRA_FAULT_FSYNC") != NULL || getenv("CIPHRA_FAULT_FDATASYNC") != NULL);
 }
 
+int syncfs(int fd)
+{
+    return Flush("syncfs", SYNCFS, fd, getenv("CIPHRA_FAULT_FSYNC") != NULL);
+}
+
+int sync_file_range(int fd, off_t offset, off_t length, unsigned int flags)
+{
+    const int whole = offset == 0 && length == 0 && (flags & SYNC_FILE_RANGE_WAIT_AFTER);
+    if (whole)
+        LogSync("sync_file_range", fd);
+    int result = -1;
+    if (getenv("CIPHRA_FAULT_FSYNC") != NULL || getenv("CIPHRA_FAULT_FDATASYNC") != NULL) {
+        errno = EIO;
+    } else {
+        int (*real)(int, off_t, off_t, unsigned int);
+        NEXT(real, SYNC_FILE_RANGE);
+        result = real(fd, offset, length, flags);
+    }
+    const int error = errno;
+    if (result != 0)
+        LogSyncFailed("sync_file_range", fd, error);
+    errno = error;
+    return result;
+}
+
 /* ---- Names removed ---- */
 
 /* Logs the removal of `path` (relative to `dir`) before it happens, under
@@ -731,4 +770,42 @@ int remove(const char* path)
     int (*real)(const char*);
     NEXT(real, REMOVE);
     return real(path);
+}
+
+/* ---- Names given ---- */
+
+static void LogRename(int fromDir, const char* from, int toDir, const char* to)
+{
+    if (LogPath() == NULL)
+        return;
+    struct Line line = {.length = 0};
+    Put(&line, "rename ");
+    PutPathAt(&line, fromDir, from);
+    Put(&line, " -> ");
+    PutPathAt(&line, toDir, to);
+    Emit(&line);
+}
+
+int renameat(int fromDir, const char* from, int toDir, const char* to)
+{
+    int (*real)(int, const char*, int, const char*);
+    NEXT(real, RENAMEAT);
+    const int result = real(fromDir, from, toDir, to);
+    const int error = errno;
+    if (result == 0)
+        LogRename(fromDir, from, toDir, to);
+    errno = error;
+    return result;
+}
+
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned int flags)
+{
+    int (*real)(int, const char*, int, const char*, unsigned int);
+    NEXT(real, RENAMEAT2);
+    const int result = real(fromDir, from, toDir, to, flags);
+    const int error = errno;
+    if (result == 0)
+        LogRename(fromDir, from, toDir, to);
+    errno = error;
+    return result;
 }

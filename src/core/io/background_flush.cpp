@@ -45,13 +45,27 @@ void BackgroundFlush::Run()
     while (!wake_.wait_for(lock, FlushInterval, [this] { return stop_; })) {
         lock.unlock();
         try {
-            file_.SyncData();
+            Round();
         } catch (const FileError& error) {
             lock.lock();
             error_ = error.ErrorNumber();
             return;
         }
         lock.lock();
+    }
+}
+
+void BackgroundFlush::Round()
+{
+    const std::uint64_t size = file_.Size();
+    const std::uint64_t before = started_;
+    if (size > started_) {
+        file_.StartWriteback(started_, size - started_);
+        started_ = size;
+    }
+    if (before > awaited_) {
+        file_.AwaitWriteback(awaited_, before - awaited_);
+        awaited_ = before;
     }
 }
 

@@ -30,8 +30,9 @@ private:
     sigset_t previous_;
 };
 
-// How many working files can be remembered at once.
-inline constexpr int WorkingFileSlots = 8;
+// How many working files can be remembered at once: a batch of outputs
+// waiting for one flush (cipher_batch.h) holds up to 128.
+inline constexpr int WorkingFileSlots = 160;
 
 // Remembers the working file `name` (a name of at most 255 bytes) in the
 // open folder `folderFd` for removal by a signal. Returns its slot, or -1

@@ -58,7 +58,14 @@ std::string WorkingNameFor(const std::string& finalName)
 
 } // namespace
 
-OutputFile::OutputFile(const std::string& finalPath)
+void FlushFolder(const File& folder)
+{
+    if (::fsync(folder.Descriptor()) != 0 && errno != EINVAL && errno != ENOTSUP) {
+        throw FileError(errno);
+    }
+}
+
+OutputFile::OutputFile(const std::string& finalPath, [[maybe_unused]] Writeback writeback)
     : finalPath_(finalPath), folder_(File::OpenFolder(FolderOf(finalPath)))
 {
     const std::string finalName = NameOf(finalPath);
@@ -79,6 +86,9 @@ OutputFile::OutputFile(const std::string& finalPath)
         throw FileError(error);
     }
 #ifndef CIPHRA_STUB_BUILD
+    if (writeback == Writeback::AtEnd) {
+        return;
+    }
     try {
         flush_ = new BackgroundFlush(file_);
     } catch (...) {
@@ -205,29 +215,45 @@ void OutputFile::CopyExtendedAttributesOf(const File& like)
 
 void OutputFile::Finish(mode_t permissions)
 {
+    Complete(permissions);
+    FlushAndClose();
+}
+
+void OutputFile::Complete(mode_t permissions)
+{
 #ifndef CIPHRA_STUB_BUILD
     if (flush_ != nullptr) {
         flush_->Stop();
     }
 #endif
-    file_.Sync();
     file_.SetPermissions(permissions);
+}
+
+void OutputFile::FlushAndClose()
+{
+    file_.Sync();
     file_.Close();
 }
 
-bool OutputFile::PublishNew()
+void OutputFile::CloseFlushed()
 {
-    return Rename(NameOf(finalPath_), false);
+    file_.AwaitWriteback(0, 0);
+    file_.Close();
+}
+
+bool OutputFile::PublishNew(FolderFlush flush)
+{
+    return Rename(NameOf(finalPath_), false, flush);
 }
 
 bool OutputFile::PublishNewAs(const std::string& name)
 {
-    return Rename(name, false);
+    return Rename(name, false, FolderFlush::Now);
 }
 
-void OutputFile::PublishReplacing()
+void OutputFile::PublishReplacing(FolderFlush flush)
 {
-    Rename(NameOf(finalPath_), true);
+    Rename(NameOf(finalPath_), true, flush);
 }
 
 std::string OutputFile::Release()
@@ -242,7 +268,7 @@ std::string OutputFile::Release()
     return path;
 }
 
-bool OutputFile::Rename(const std::string& name, bool replace)
+bool OutputFile::Rename(const std::string& name, bool replace, FolderFlush flush)
 {
     const int dir = folder_.Descriptor();
     int cause = 0;
@@ -272,10 +298,9 @@ bool OutputFile::Rename(const std::string& name, bool replace)
     if (cause != 0) {
         throw FileError(cause);
     }
-    // The new name is on disk only once the folder is; a folder that cannot
-    // be flushed (some file systems refuse) has nothing more to flush.
-    if (::fsync(dir) != 0 && errno != EINVAL && errno != ENOTSUP) {
-        throw FileError(errno);
+    // The new name is on disk only once the folder is.
+    if (flush == FolderFlush::Now) {
+        FlushFolder(folder_);
     }
     return true;
 }

@@ -14,6 +14,12 @@
 // name, a link or another user's file, is never written through), and the
 // folder is flushed so that the name survives a crash too.
 //
+// A batch of many small outputs flushes them all at once instead: each is
+// made with Writeback::AtEnd (no thread), Complete gives it its permissions,
+// the batch flushes the whole file system (SyncFileSystem) and CloseFlushed
+// checks the file's own write-back; only then are they named, each without
+// flushing its folder, and each folder is flushed once (FlushFolder).
+//
 // However the run ends before that, by an exception or an ending signal, the
 // working file is removed: no partial output is ever left under any name.
 
@@ -26,16 +32,29 @@ namespace ciphra {
 
 class BackgroundFlush;
 
+// Whether a thread writes the data back while the file is written (for a
+// large file), or everything waits for the flush at the end (a small one).
+enum class Writeback { Background, AtEnd };
+// Whether naming the file flushes its folder at once, or the caller flushes
+// it later (once for many names).
+enum class FolderFlush { Now, Later };
+
+// Flushes an open folder, so that the names made in it survive a crash; a
+// folder that cannot be flushed (some file systems refuse) has nothing more
+// to flush. Throws FileError.
+void FlushFolder(const File& folder);
+
 class OutputFile {
 public:
     // Opens the folder of `finalPath` and creates the working file in it.
     // Throws FileError when either fails.
-    explicit OutputFile(const std::string& finalPath);
+    explicit OutputFile(const std::string& finalPath, Writeback writeback = Writeback::Background);
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile(); // removes the working file unless it was named or released
 
     File& Handle() noexcept { return file_; }
+    const File& Folder() const noexcept { return folder_; }
     const std::string& FinalPath() const noexcept { return finalPath_; }
     std::string WorkingPath() const;
 
@@ -48,24 +67,32 @@ public:
     // is left to the system's default. Call before Finish. Throws FileError.
     void CopyExtendedAttributesOf(const File& like);
 
-    // Stops the background flush (throwing the error it met), flushes the
-    // file, sets `permissions` (07777) and closes it. Throws FileError.
+    // Complete, then FlushAndClose.
     void Finish(mode_t permissions);
+    // The data is complete: stops the background flush (throwing the error
+    // it met) and sets `permissions` (07777). The file stays open. Throws FileError.
+    void Complete(mode_t permissions);
+    // After Complete: flushes the file (fsync) and closes it. Throws FileError.
+    void FlushAndClose();
+    // After Complete and a SyncFileSystem of its file system: waits for what
+    // may still be written of the file and throws the file's own write
+    // error (which the file system's flush does not name), then closes it.
+    void CloseFlushed();
 
     // After Finish: gives the file its final name, or `name` (a name in the
     // same folder), without replacing anything. Returns false when the name
     // is taken: the file stays under its working name for another try.
-    bool PublishNew();
+    bool PublishNew(FolderFlush flush = FolderFlush::Now);
     bool PublishNewAs(const std::string& name);
     // After Finish: gives the file its final name, replacing atomically
     // whatever has that name.
-    void PublishReplacing();
+    void PublishReplacing(FolderFlush flush = FolderFlush::Now);
     // Gives the file up: it stays on disk under its working name, which is
     // returned (for a caller that has nowhere else to put the data).
     std::string Release();
 
 private:
-    bool Rename(const std::string& name, bool replace);
+    bool Rename(const std::string& name, bool replace, FolderFlush flush);
     void Discard() noexcept; // removes the working file unless it was named or released
     void Named() noexcept;
 
@@ -73,7 +100,7 @@ private:
     File folder_;
     std::string workingName_; // empty once named, released or removed
     File file_;
-    int slot_ = -1;                    // the interrupt record of the working file
+    int slot_ = -1; // the interrupt record of the working file
     // Owned; never made in the stub, which has no threads.
     [[maybe_unused]] BackgroundFlush* flush_ = nullptr;
 };

@@ -378,6 +378,23 @@ void File::SyncData()
     }
 }
 
+void File::StartWriteback(std::uint64_t offset, std::uint64_t length)
+{
+    if (::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length),
+                          SYNC_FILE_RANGE_WRITE) != 0) {
+        ThrowErrno();
+    }
+}
+
+void File::AwaitWriteback(std::uint64_t offset, std::uint64_t length)
+{
+    constexpr unsigned int all =
+        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+    if (::sync_file_range(fd_, static_cast<off_t>(offset), static_cast<off_t>(length), all) != 0) {
+        ThrowErrno();
+    }
+}
+
 mode_t File::Permissions() const
 {
     return Status().Permissions;
@@ -431,6 +448,13 @@ void RemoveFile(const std::string& path)
 {
     if (::unlink(path.c_str()) != 0) {
         ThrowErrno();
+    }
+}
+
+void SyncFileSystem(const File& folder)
+{
+    if (::syncfs(folder.Descriptor()) != 0) {
+        throw FileError(errno);
     }
 }
 

@@ -97,8 +97,15 @@ public:
     std::uint64_t Size() const;
     FileStatus Status() const;
     void Truncate(std::uint64_t length);
-    void Sync();                             // fsync
-    void SyncData();                         // fdatasync
+    void Sync();     // fsync
+    void SyncData(); // fdatasync
+    // Writeback of a range of the file's data (sync_file_range): Start hands
+    // the dirty pages to the disk and returns; Await waits until they are
+    // written (starting any still dirty) and throws the file's write error.
+    // Neither flushes the disk's cache nor the file's size: Sync does. A
+    // length of 0 means up to the end of the file.
+    void StartWriteback(std::uint64_t offset, std::uint64_t length);
+    void AwaitWriteback(std::uint64_t offset, std::uint64_t length);
     mode_t Permissions() const;              // the permission bits (07777) of the open file
     void SetPermissions(mode_t permissions); // fchmod
     void Close();                            // throws when the close reports an error
@@ -116,6 +123,10 @@ private:
 // RENAME_NOREPLACE, or link + unlink where the file system refuses it).
 // Returns false and stores errno in *error on failure (EEXIST when taken).
 bool RenameNoReplace(const std::string& from, const std::string& to, int* error = nullptr) noexcept;
+
+// Flushes the whole file system the open `folder` is on to the disk, data
+// and names (syncfs). Throws FileError.
+void SyncFileSystem(const File& folder);
 
 // Throws FileError.
 void RemoveFile(const std::string& path);

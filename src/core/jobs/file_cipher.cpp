@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 #include <optional>
 
 #include "core/io/output_file.h"
@@ -49,52 +50,77 @@ CipherPlan CheckOutputName(CipherPlan plan)
     return plan;
 }
 
-// Runs `stream(source, output)` for a Ready plan into an output file that
-// takes its name only when the stream has ended without a fault.
-template <typename Stream> CipherPlan RunPlan(CipherPlan plan, Stream stream)
+// Writes the result of a Ready plan with `stream(source, output)` into a
+// working file, complete with its permissions (and in place its owner and
+// extended attributes), not yet flushed nor named. A refusal comes back
+// without an output; a failing stream throws, the working file removed.
+template <typename Stream> WrittenOutput WritePlan(CipherPlan plan, Stream stream)
 {
     const bool inPlace = InPlace(plan.Job);
     int error = 0;
     std::optional<File> source = File::TryOpenRegular(plan.Input, SourceMode(plan.Job), &error);
     if (!source) {
-        return Refused(std::move(plan), CipherStatus::SourceUnusable, error);
+        return {Refused(std::move(plan), CipherStatus::SourceUnusable, error), nullptr};
     }
     if (!inPlace) {
         plan = CheckOutputName(std::move(plan));
         if (plan.Status != CipherStatus::Ready) {
-            return plan;
+            return {std::move(plan), nullptr};
         }
     }
     const FileStatus status = source->Status();
-    std::optional<OutputFile> output;
+    const Writeback writeback =
+        status.Size >= BackgroundWritebackFrom ? Writeback::Background : Writeback::AtEnd;
+    std::unique_ptr<OutputFile> output;
     try {
-        output.emplace(plan.Output);
+        output = std::make_unique<OutputFile>(plan.Output, writeback);
     } catch (const FileError& failure) {
-        return Refused(std::move(plan), CipherStatus::OutputUnusable, failure.ErrorNumber());
+        return {Refused(std::move(plan), CipherStatus::OutputUnusable, failure.ErrorNumber()),
+                nullptr};
     }
     if (inPlace) {
         try {
             output->TakeOwnerOf(status);
         } catch (const FileError& failure) {
-            return Refused(std::move(plan), CipherStatus::OwnerNotKept, failure.ErrorNumber());
+            return {Refused(std::move(plan), CipherStatus::OwnerNotKept, failure.ErrorNumber()),
+                    nullptr};
         }
     }
     stream(*source, output->Handle());
     if (inPlace) {
         output->CopyExtendedAttributesOf(*source);
-        output->Finish(status.Permissions);
-        output->PublishReplacing();
+        output->Complete(status.Permissions);
         plan.OtherLinks = status.Links > 0 ? status.Links - 1 : 0;
     } else {
-        output->Finish(MaskedPermissions(status.Permissions & 0777));
-        if (plan.Job.Existing == ExistingOutput::Replace) {
-            output->PublishReplacing();
-        } else if (!output->PublishNew()) {
-            return Refused(std::move(plan), CipherStatus::OutputTaken, EEXIST);
-        }
+        output->Complete(MaskedPermissions(status.Permissions & 0777));
+    }
+    return {std::move(plan), std::move(output), status.Size};
+}
+
+} // namespace
+
+CipherPlan PublishWritten(WrittenOutput& written, FolderFlush flush)
+{
+    CipherPlan& plan = written.Plan;
+    if (InPlace(plan.Job) || plan.Job.Existing == ExistingOutput::Replace) {
+        written.Output->PublishReplacing(flush);
+    } else if (!written.Output->PublishNew(flush)) {
+        return Refused(std::move(plan), CipherStatus::OutputTaken, EEXIST);
     }
     plan.Status = CipherStatus::Done;
     return plan;
+}
+
+namespace {
+
+// Flushes a written output on its own and names it.
+CipherPlan FlushAndPublish(WrittenOutput written)
+{
+    if (!written.Output) {
+        return std::move(written.Plan);
+    }
+    written.Output->FlushAndClose();
+    return PublishWritten(written, FolderFlush::Now);
 }
 
 } // namespace
@@ -162,11 +188,11 @@ std::vector<CipherPlan> PlanCipherBatch(const std::vector<CipherJob>& jobs,
     return plans;
 }
 
-CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress)
+WrittenOutput WriteCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress)
 {
     CipherRun run(key.Bytes, key.Length);
     const CipherDirection direction = plan.Job.Direction;
-    return RunPlan(std::move(plan), [&](File& source, File& output) {
+    return WritePlan(std::move(plan), [&](File& source, File& output) {
         if (direction == CipherDirection::Encrypt) {
             EncryptStream(run.Context(), source, output, progress);
         } else {
@@ -176,16 +202,26 @@ CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress*
     });
 }
 
-CipherPlan RunAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress)
+WrittenOutput WriteAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress)
 {
     const CipherDirection direction = plan.Job.Direction;
-    return RunPlan(std::move(plan), [&](File& source, File& output) {
+    return WritePlan(std::move(plan), [&](File& source, File& output) {
         if (direction == CipherDirection::Encrypt) {
             age::EncryptStream(source, output, keys, progress);
         } else {
             age::DecryptStream(source, output, keys, progress);
         }
     });
+}
+
+CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress)
+{
+    return FlushAndPublish(WriteCipherJob(std::move(plan), key, progress));
+}
+
+CipherPlan RunAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress)
+{
+    return FlushAndPublish(WriteAgeJob(std::move(plan), keys, progress));
 }
 
 } // namespace ciphra

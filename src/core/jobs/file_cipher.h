@@ -27,11 +27,13 @@
 // altered file leaves nothing behind.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+#include "core/io/output_file.h"
 #include "core/io/posix_file.h"
 #include "core/jobs/age_file.h"
 #include "core/jobs/cipher_stream.h"
@@ -113,5 +115,24 @@ CipherPlan RunCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress*
 // the age file (a wrong password or identity, altered or cut data) throws
 // age::AgeError after removing the working file.
 CipherPlan RunAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress);
+
+// The steps of RunCipherJob and RunAgeJob, for a batch that flushes many
+// outputs at once (cipher_batch.h). Write runs the plan into a working file
+// and completes it (permissions, owner, attributes) without flushing or
+// naming it: a refusal comes back without an output, a failing stream throws
+// after removing the working file. Once the output's data is on disk and its
+// file closed, PublishWritten names it and returns the plan with its final
+// status (Done, or OutputTaken when the name was taken meanwhile).
+// From this size on a source's output is written back while it is written
+// (output_file.h); a smaller one waits for the flush at the end.
+inline constexpr std::uint64_t BackgroundWritebackFrom = std::uint64_t{4} << 20;
+struct WrittenOutput {
+    CipherPlan Plan;
+    std::unique_ptr<OutputFile> Output; // none when the plan was refused
+    std::uint64_t Size = 0;             // the source's size
+};
+WrittenOutput WriteCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress);
+WrittenOutput WriteAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress);
+CipherPlan PublishWritten(WrittenOutput& written, FolderFlush flush);
 
 } // namespace ciphra

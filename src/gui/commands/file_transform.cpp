@@ -1,7 +1,7 @@
 #include "gui/commands/file_transform.h"
 
 #include "core/jobs/age_file.h"
-#include "core/jobs/file_cipher.h"
+#include "core/jobs/cipher_batch.h"
 #include "gui/kit/message_boxes.h"
 #include "gui/windows/cipher_progress_window.h"
 
@@ -63,9 +63,8 @@ void ShowAgeFault(const FileCommandWindows& w, const CipherPlan& plan, const age
     }
 }
 
-bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool inPlace,
-                   CipherFormat format, const KeyMaterial& key, const age::Keys& ageKeys,
-                   const QString& name)
+CipherPlan PlanFor(const FileCommandWindows& w, CipherDirection direction, bool inPlace,
+                   CipherFormat format, const QString& name)
 {
     CipherJob job;
     job.Direction = direction;
@@ -74,34 +73,31 @@ bool TransformFile(const FileCommandWindows& w, CipherDirection direction, bool 
     job.SourceMustBeWritable = true;        // as the windows always opened it
     job.Source = SelectedFilePath(w.List, name);
     job.Format = format;
-    CipherPlan plan = PlanCipherJob(job);
-    if (plan.Status == CipherStatus::Ready) {
+    return PlanCipherJob(job);
+}
+
+// The box for one file once its outcome is final. A failing stream (a full
+// disk, a read error) still blanks the password field before the failure
+// goes on to the error report.
+void Announce(const FileCommandWindows& w, const CipherOutcome& outcome, bool inPlace)
+{
+    const CipherPlan& plan = outcome.Plan;
+    if (outcome.Failure) {
+        w.Password.ClearPasswordField();
         try {
-            ProgressRun progress(w.Progress,
-                                 Encrypting(direction) ? QStringLiteral("Encrypting")
-                                                       : QStringLiteral("Decrypting"),
-                                 name);
-            plan = plan.Format == CipherFormat::Age ? RunAgeJob(plan, ageKeys, &progress)
-                                                    : RunCipherJob(std::move(plan), key, &progress);
+            std::rethrow_exception(outcome.Failure);
         } catch (const age::AgeError& error) {
-            w.Password.ClearPasswordField();
             ShowAgeFault(w, plan, error);
-            return false;
-        } catch (...) {
-            // A failing stream (a full disk, a read error) still blanks the
-            // password field before the failure goes on to the error report.
-            w.Password.ClearPasswordField();
-            throw;
         }
+        return;
     }
     if (plan.Status != CipherStatus::Done) {
         ShowRefusal(w, plan, inPlace);
         w.Password.ClearPasswordField();
-        return false;
+        return;
     }
     w.Password.ClearPasswordField();
     InformationBox(w.Parent, DoneText(plan, inPlace));
-    return true;
 }
 
 } // namespace
@@ -128,12 +124,26 @@ bool TransformSelection(const FileCommandWindows& windows, CipherDirection direc
         // A password that gives no key ends the command before any file is touched.
         const CipherRun keyCheck(key.Bytes, key.Length);
     }
+    // The files' outputs are flushed together and each box comes once its
+    // file has its name; the first file not done ends the loop.
+    CipherBatch batch(key, ageKeys, BatchFailure::StopAtFailure,
+                      [&](const CipherOutcome& outcome) { Announce(windows, outcome, inPlace); });
+    const QString caption =
+        Encrypting(direction) ? QStringLiteral("Encrypting") : QStringLiteral("Decrypting");
     for (const QString& name : windows.List.SelectedNames()) {
-        if (!TransformFile(windows, direction, inPlace, format, key, ageKeys, name)) {
+        const CipherPlan plan = PlanFor(windows, direction, inPlace, format, name);
+        if (plan.Status == CipherStatus::Ready) {
+            ProgressRun progress(windows.Progress, caption, name);
+            batch.Run(plan, &progress);
+        } else {
+            batch.Run(plan, nullptr);
+        }
+        if (batch.Stopped()) {
             return false;
         }
     }
-    return true;
+    batch.Finish();
+    return !batch.Stopped();
 }
 
 } // namespace ciphra::gui
