@@ -104,10 +104,10 @@ enum Real {
 };
 
 static const char* const realNames[REAL_COUNT] = {
-    "open",     "open64",  "openat",    "openat64", "creat",    "creat64", "fopen",  "fopen64",
-    "mkostemp", "mkstemp", "close",     "read",     "pread",    "write",   "pwrite", "writev",
-    "pwritev",  "fsync",   "fdatasync", "syncfs",   "sync_file_range", "unlink", "unlinkat",
-    "remove", "renameat", "renameat2"};
+    "open",    "open64",   "openat",  "openat64", "creat",     "creat64", "fopen",
+    "fopen64", "mkostemp", "mkstemp", "close",    "read",      "pread",   "write",
+    "pwrite",  "writev",   "pwritev", "fsync",    "fdatasync", "syncfs",  "sync_file_range",
+    "unlink",  "unlinkat", "remove",  "renameat", "renameat2"};
 
 static void* realSlots[REAL_COUNT];
 
