@@ -119,8 +119,9 @@ void CheckPasswordFile(std::string_view content)
     Check(refused || password.View() == expected);
 }
 
-// Standard error less the shredder's confirmation question, asked before
-// anything is done, and less the notes and the summary of a run with -r.
+// Standard error less the shredder's confirmation (the count of files and the
+// question), asked before anything is done, and less the notes and the
+// summary of a run with -r.
 std::string WithoutConfirmation(std::string_view said)
 {
     constexpr std::string_view question = "Shred? [y/N] ";
@@ -138,8 +139,7 @@ std::string WithoutConfirmation(std::string_view said)
         const bool summary = line.starts_with("ciphra2k-cli: ") && line.ends_with(" skipped\n") &&
                              line.find(" failed, ") != std::string_view::npos;
         if (!line.starts_with("ciphra2k-cli: note: ") &&
-            !line.starts_with("ciphra2k-cli: warning: ") && !summary &&
-            !line.ends_with(" below the folders named will be wiped.\n")) {
+            !line.starts_with("ciphra2k-cli: warning: ") && !summary) {
             rest += line;
         }
     }
