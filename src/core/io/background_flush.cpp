@@ -67,6 +67,9 @@ void BackgroundFlush::Round()
         file_.AwaitWriteback(awaited_, before - awaited_);
         awaited_ = before;
     }
+    if (++rounds_ % FlushEveryRounds == 0) {
+        file_.SyncData();
+    }
 }
 
 } // namespace ciphra
