@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Ciphra2k from nothing and runs the whole test
-# suite through CTest: once as a normal release build, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and once as clang libFuzzer
+# suite through CTest: once as a normal release build (GCC, as the package is
+# built), once under AddressSanitizer and UndefinedBehaviorSanitizer (clang,
+# which builds this unoptimised code a third faster), and once as clang libFuzzer
 # builds whose fuzz targets each run for a bounded time (about a minute in all;
 # CIPHRA_FUZZ_SECONDS in the test-fuzz preset's cache sets each target's share).
 # The release build also makes the Debian package, which is checked, installed,
