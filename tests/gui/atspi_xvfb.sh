@@ -33,26 +33,13 @@ if [[ -z "${CIPHRA_ATSPI_BUS:-}" ]]; then
   exec dbus-run-session -- env CIPHRA_ATSPI_BUS=1 bash "${BASH_SOURCE[0]}" "$@"
 fi
 
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_display.sh"
 
 # The accessibility bus keeps its socket under XDG_RUNTIME_DIR: a private one.
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 -u "$fd" display || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$display"
+start_xvfb
 
 # Start the accessibility bus and switch it on, as a screen reader does when
 # it starts; the program's bridge follows that switch.

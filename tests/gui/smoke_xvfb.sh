@@ -9,23 +9,9 @@ for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_display.sh"
 
-# Xvfb picks a free display number and writes it to the pipe.
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 -u "$fd" display || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$display"
+start_xvfb
 
 # A private settings store, so that the window opens at its designed place.
 export XDG_CONFIG_HOME="$work/config"

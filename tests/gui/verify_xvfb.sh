@@ -11,16 +11,7 @@ for tool in Xvfb xdotool import convert sha256sum; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
 
-work="$(mktemp -d)"
-xvfb_pid=""
-app_pid=""
-cleanup() {
-  [[ -n "$app_pid" ]] && kill "$app_pid" 2>/dev/null || true
-  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null || true
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb_display.sh"
 
 mkdir "$work/Downloads"
 file="$work/Downloads/debian-12.5.0-amd64-netinst.iso"
@@ -28,11 +19,7 @@ head -c 100000 /dev/zero >"$file"
 (cd "$work/Downloads" && head -c 64 /dev/zero | tr '\0' '1' && printf '  other.iso\n' &&
   sha256sum "$(basename "$file")") >"$work/Downloads/SHA256SUMS"
 
-exec {fd}<> <(:)
-Xvfb -displayfd "$fd" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 10 -u "$fd" display || { echo "Xvfb did not start"; cat "$work/xvfb.log"; exit 1; }
-export DISPLAY=":$display"
+start_xvfb
 export XDG_CONFIG_HOME="$work/config"
 export QT_QPA_PLATFORM=xcb
 # Started in the work folder, so that the list's path can be typed short.
