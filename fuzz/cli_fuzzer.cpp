@@ -15,6 +15,7 @@
 // overlong password is refused.
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -38,9 +39,12 @@ namespace fs = std::filesystem;
 constexpr std::size_t MostArguments = 12;
 const std::vector<std::string> FixedFiles = {"a.txt", "b.CPH", "empty", "pw"};
 
-void Check(bool condition)
+// The line of the failed check goes to standard error, since the abort's stack
+// trace shows the fuzz target only.
+void Check(bool condition, int line = __builtin_LINE())
 {
     if (!condition) {
+        std::fprintf(stderr, "cli_fuzzer.cpp:%d: check failed\n", line);
         std::abort();
     }
 }
@@ -121,15 +125,17 @@ void CheckPasswordFile(std::string_view content)
 
 // Standard error less the shredder's confirmation (the count of files and the
 // question), asked before anything is done, and less the notes and the
-// summary of a run with -r.
-std::string WithoutConfirmation(std::string_view said)
+// summary of a run with -r. Only shred asks; any command may echo a name
+// that holds words of the question.
+std::string WithoutConfirmation(std::string_view said, bool shredding)
 {
-    constexpr std::string_view question = "Shred? [y/N] ";
-    const std::size_t asked = said.find("Are you sure");
+    constexpr std::string_view question = "Are you sure you want to wipe this file?\n"
+                                          "Note: Once the file is deleted there is no\n"
+                                          "way to recover it.\n"
+                                          "Shred? [y/N] ";
+    const std::size_t asked = shredding ? said.find(question) : std::string_view::npos;
     if (asked != std::string_view::npos) {
-        const std::size_t end = said.find(question);
-        Check(end != std::string_view::npos);
-        said.remove_prefix(end + question.size());
+        said.remove_prefix(asked + question.size());
     }
     std::string rest;
     while (!said.empty()) {
@@ -207,7 +213,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Check(code == ciphra::cli::ExitOk || code == ciphra::cli::ExitFailed ||
           code == ciphra::cli::ExitUsage);
-    const std::string said = WithoutConfirmation(err.str());
+    const std::string said =
+        WithoutConfirmation(err.str(), parts.size() > 2 && parts[2] == "shred");
     Check((code == ciphra::cli::ExitOk) == WithoutLineWarning(said).empty());
     Check(code == ciphra::cli::ExitOk || said.starts_with("ciphra2k-cli: "));
     Check(!LeftWorkingFiles());
