@@ -14,6 +14,7 @@
 // gives exactly its content less one trailing LF or CR LF, and an empty or
 // overlong password is refused.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -197,6 +198,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (parts.size() < 2 || parts.size() > 2 + MostArguments) {
         return 0; // too few or too many parts to be a command line
+    }
+    // Every name stays inside the scratch folder ('/' became '_' above):
+    // ".." would let a run encrypt or shred the files around it.
+    if (std::any_of(parts.begin() + 2, parts.end(), [](const std::string& part) {
+            return part == ".." || part.ends_with("=..");
+        })) {
+        return 0;
     }
     EnterScratchFolder();
     ResetFolder(parts[0]);
