@@ -25,33 +25,9 @@ count=${COUNT:-2000}
 small=${SMALL_KIB:-4}
 cli=$(cd "$build" && pwd)/ciphra2k-cli
 crypto=$(cd "$build" && pwd)/ciphra_bench_crypto
-work=$(mktemp -d "${TMPDIR:-/tmp}/ciphra-durable.XXXXXX")
-trap 'rm -rf "$work"' EXIT INT TERM
-
-printf 'bench-passphrase\n' > "$work/pw"
-mkdir -m 700 "$work/gnupg" "$work/big" "$work/small" "$work/copy"
-gpg_run=$work/gpg.sh
-cat > "$gpg_run" <<GPG
-#!/bin/sh
-exec gpg --homedir "$work/gnupg" --batch --yes --quiet --pinentry-mode loopback \\
-    --passphrase-file "$work/pw" "\$@"
-GPG
-chmod +x "$gpg_run"
-
-# Runs a command, its output discarded, and appends its wall seconds to
-# $work/NAME.times. The disk first writes out what earlier commands left in
-# the page cache, so that no command waits for another's writing.
-timed() {
-    name=$1
-    shift
-    sync
-    /usr/bin/time -f '%e' -o "$work/t" "$@" > /dev/null 2>&1
-    cat "$work/t" >> "$work/$name.times"
-}
-
-median() {
-    sort -g "$work/$1.times" | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'
-}
+scratch=ciphra-durable
+. "$(dirname "$0")/timing.sh"
+mkdir "$work/big" "$work/small" "$work/copy"
 
 # --- One big file ---
 f=$work/big/plain
@@ -60,14 +36,7 @@ head -c "${big}M" /dev/urandom > "$f"
 mv "$f.CPH" "$work/enc.cph"
 "$gpg_run" --symmetric --cipher-algo TWOFISH --compress-algo none -o "$work/enc.gpg" "$f"
 for r in $(seq "$rounds"); do
-    if [ -x "$crypto" ]; then
-        "$crypto" --benchmark_filter='BM_TwofishCBC(En|De)crypt$' --benchmark_min_time=0.3 \
-            --benchmark_format=csv 2>/dev/null |
-            awk -F, -v mib="$big" -v dir="$work" '
-                /BM_TwofishCBCEncrypt/ { n = "cbc_encrypt" }
-                /BM_TwofishCBCDecrypt/ { n = "cbc_decrypt" }
-                /BM_TwofishCBC/ { printf "%.3f\n", mib * 1048576 / $6 >> (dir "/" n ".times") }'
-    fi
+    cbc_times "$crypto" "$big"
     # Each writer runs right after a file of the same size was removed, so
     # that all of them write into pages freed alike.
     timed dd_fsync dd if="$f" of="$work/big/dd" bs=1M conv=fsync

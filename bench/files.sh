@@ -27,36 +27,9 @@ rounds=${3:-5}
 rss_sizes=${4:-16 1024}
 shred_sizes=${SHRED_SIZES:-512} # shredding writes each file to the disk nine times
 cli=$(cd "$build" && pwd)/ciphra2k-cli
-work=$(mktemp -d "${TMPDIR:-/tmp}/ciphra-files.XXXXXX")
-trap 'rm -rf "$work"' EXIT INT TERM
-
-printf 'bench-passphrase\n' > "$work/pw"
-mkdir -m 700 "$work/gnupg" "$work/plain" "$work/enc" "$work/dec"
-gpg_run=$work/gpg.sh
-cat > "$gpg_run" <<GPG
-#!/bin/sh
-exec gpg --homedir "$work/gnupg" --batch --yes --quiet --pinentry-mode loopback \\
-    --passphrase-file "$work/pw" "\$@"
-GPG
-chmod +x "$gpg_run"
-
-# Runs a command, its output discarded, and appends "wall cpu" seconds to
-# $work/NAME.times. The disk first writes out what earlier commands left in
-# the page cache, so that no command waits for another's writing.
-timed() {
-    name=$1
-    shift
-    sync
-    /usr/bin/time -f '%e %U %S' -o "$work/t" "$@" > /dev/null 2>&1
-    awk '{printf "%s %.2f\n", $1, $2 + $3}' "$work/t" >> "$work/$name.times"
-}
-
-# "wall cpu" medians of NAME's runs.
-medians() {
-    w=$(cut -d' ' -f1 "$work/$1.times" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
-    c=$(cut -d' ' -f2 "$work/$1.times" | sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}')
-    echo "wall $w  cpu $c"
-}
+scratch=ciphra-files
+. "$(dirname "$0")/timing.sh"
+mkdir "$work/plain" "$work/enc" "$work/dec"
 
 for mib in $sizes; do
     f=$work/plain/f$mib
@@ -70,15 +43,7 @@ for mib in $sizes; do
 
     rm -f "$work/"*.times
     for r in $(seq "$rounds"); do
-        if [ -x "$build/ciphra_bench_crypto" ]; then
-            "$build/ciphra_bench_crypto" --benchmark_filter='BM_TwofishCBC(En|De)crypt$' \
-                --benchmark_min_time=0.3 --benchmark_format=csv 2>/dev/null |
-                awk -F, -v mib="$mib" -v dir="$work" '
-                    /BM_TwofishCBCEncrypt/ { n = "cbc_encrypt" }
-                    /BM_TwofishCBCDecrypt/ { n = "cbc_decrypt" }
-                    /BM_TwofishCBC/ { t = mib * 1048576 / $6
-                        printf "%.2f %.2f\n", t, t >> (dir "/" n ".times") }'
-        fi
+        cbc_times "$build/ciphra_bench_crypto" "$mib"
         timed cp cp "$f" "$work/copy"; rm -f "$work/copy"
         timed openssl openssl sha1 "$f"
         timed sha1sum sha1sum "$f"
@@ -108,7 +73,7 @@ for mib in $sizes; do
     for name in cp openssl sha1sum gpg_encrypt gpg_decrypt shred cbc_encrypt cbc_decrypt \
         ours_hash ours_encrypt ours_decrypt ours_shred; do
         [ -f "$work/$name.times" ] || continue
-        printf '%-14s %s\n' "$name" "$(medians $name)"
+        printf '%-14s wall %s  cpu %s\n' "$name" "$(median $name 1)" "$(median $name 2)"
     done
     rm -f "$f" "$enc" "$work/f.gpg"
 done
