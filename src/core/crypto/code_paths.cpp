@@ -71,6 +71,9 @@ CodePaths TimedPaths(const PathCandidates& candidates)
     const ForcedCodePaths portable(chosen);
     TwofishContext ctx;
     TwofishSetKey(ctx, key, sizeof key, nullptr);
+    chosen.CbcEncrypt =
+        Fastest(candidates.CbcEncrypt, candidates.CbcEncryptCount, chosen, &CodePaths::CbcEncrypt,
+                [&] { TwofishCBCEncryptBlocks(ctx, data, data, TimedBytes / TwofishBlockSize); });
     chosen.CbcDecrypt =
         Fastest(candidates.CbcDecrypt, candidates.CbcDecryptCount, chosen, &CodePaths::CbcDecrypt,
                 [&] { TwofishCBCDecryptBlocks(ctx, data, data, TimedBytes / TwofishBlockSize); });
@@ -92,6 +95,7 @@ CodePaths TimedPaths(const PathCandidates& candidates)
 CodePaths WidestPaths(const PathCandidates& candidates)
 {
     CodePaths paths;
+    paths.CbcEncrypt = candidates.CbcEncrypt[candidates.CbcEncryptCount - 1];
     paths.CbcDecrypt = candidates.CbcDecrypt[candidates.CbcDecryptCount - 1];
     paths.KeySetup = candidates.KeySetup[candidates.KeySetupCount - 1];
     paths.Sha1 = candidates.Sha1[candidates.Sha1Count - 1];
@@ -113,6 +117,7 @@ PathCandidates CandidateCodePaths() noexcept
 {
     const CpuFeatures& cpu = ActiveCpuFeatures();
     PathCandidates c;
+    c.CbcEncrypt[c.CbcEncryptCount++] = CbcEncryptPath::Portable;
     c.CbcDecrypt[c.CbcDecryptCount++] = CbcDecryptPath::Portable;
     c.KeySetup[c.KeySetupCount++] = KeySetupPath::Portable;
     c.Sha1[c.Sha1Count++] = Sha1Path::Portable;
@@ -126,6 +131,11 @@ PathCandidates CandidateCodePaths() noexcept
     if (cpu.Avx512) {
         c.KeySetup[c.KeySetupCount++] = KeySetupPath::Avx512;
     }
+#if defined(__x86_64__)
+    if (cpu.Bmi2) {
+        c.CbcEncrypt[c.CbcEncryptCount++] = CbcEncryptPath::Bmi;
+    }
+#endif
     if (cpu.Avx2 && cpu.Bmi2) {
         c.Sha1[c.Sha1Count++] = Sha1Path::Avx2;
     }

@@ -11,11 +11,13 @@
 
 namespace ciphra {
 
+enum class CbcEncryptPath { Portable, Bmi };           // Bmi: the round shaped for its latency
 enum class CbcDecryptPath { Portable, Avx2, Gfni };    // Gfni: the last 0 to 31 blocks scalar
 enum class KeySetupPath { Portable, Avx2, Avx512 };    // the key schedule and keyed S-boxes
 enum class Sha1Path { Portable, Avx2, ShaExtensions }; // SHA-1's compression function
 
 struct CodePaths {
+    CbcEncryptPath CbcEncrypt = CbcEncryptPath::Portable;
     CbcDecryptPath CbcDecrypt = CbcDecryptPath::Portable;
     KeySetupPath KeySetup = KeySetupPath::Portable;
     Sha1Path Sha1 = Sha1Path::Portable;
@@ -31,6 +33,8 @@ const CodePaths& ChosenCodePaths() noexcept;
 // Every path this process may use for each operation, the portable one first:
 // what the calibration times (the benchmark and the tests use it too).
 struct PathCandidates {
+    CbcEncryptPath CbcEncrypt[2];
+    int CbcEncryptCount = 0;
     CbcDecryptPath CbcDecrypt[3];
     int CbcDecryptCount = 0;
     KeySetupPath KeySetup[3];

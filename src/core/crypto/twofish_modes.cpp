@@ -7,6 +7,7 @@
 #ifndef CIPHRA_STUB_BUILD
 #include "core/crypto/code_paths.h"
 #include "core/crypto/twofish_avx2.h"
+#include "core/crypto/twofish_bmi.h"
 #include "core/crypto/twofish_gfni.h"
 #endif
 #include "core/crypto/wipe.h"
@@ -51,6 +52,12 @@ void TwofishCBCEncryptBlocks(TwofishContext& ctx, const void* in, void* out,
 {
     const auto* src = static_cast<const std::uint8_t*>(in);
     auto* dst = static_cast<std::uint8_t*>(out);
+#if !defined(CIPHRA_STUB_BUILD) && defined(__x86_64__)
+    if (CurrentCodePaths().CbcEncrypt == CbcEncryptPath::Bmi) {
+        CbcEncryptBlocksBmi(ctx, src, dst, blocks);
+        return;
+    }
+#endif
     // The chain stays in registers for the whole run.
     Block chain = LoadBlock(ctx.ChainVector);
     for (std::size_t i = 0; i < blocks; ++i) {

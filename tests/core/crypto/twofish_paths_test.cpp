@@ -58,10 +58,12 @@ TEST(CpuPaths, ChosenPathsAreCandidatesAndForcedOnesAreTheWidest)
     const auto among = [](auto path, const auto* list, int count) {
         return std::find(list, list + count, path) != list + count;
     };
+    EXPECT_TRUE(among(chosen.CbcEncrypt, c.CbcEncrypt, c.CbcEncryptCount));
     EXPECT_TRUE(among(chosen.CbcDecrypt, c.CbcDecrypt, c.CbcDecryptCount));
     EXPECT_TRUE(among(chosen.KeySetup, c.KeySetup, c.KeySetupCount));
     EXPECT_TRUE(among(chosen.Sha1, c.Sha1, c.Sha1Count));
     if (std::getenv("CIPHRA_CPU_FEATURES") != nullptr) {
+        EXPECT_EQ(chosen.CbcEncrypt, c.CbcEncrypt[c.CbcEncryptCount - 1]);
         EXPECT_EQ(chosen.CbcDecrypt, c.CbcDecrypt[c.CbcDecryptCount - 1]);
         EXPECT_EQ(chosen.KeySetup, c.KeySetup[c.KeySetupCount - 1]);
         EXPECT_EQ(chosen.Sha1, c.Sha1[c.Sha1Count - 1]);
@@ -78,14 +80,16 @@ TEST(CpuPaths, EveryCandidatePathGivesThePortableResults)
     const std::vector<std::uint8_t> cipherText = Noise(40 * ciphra::TwofishBlockSize, 8);
     struct Results {
         std::vector<std::uint8_t> plain;
+        std::vector<std::uint8_t> cipher;
         std::string digest;
     };
     const auto run = [&](const ciphra::CodePaths& paths) {
         const ciphra::ForcedCodePaths forced(paths);
         ciphra::TwofishContext ctx;
         ciphra::TwofishSetKey(ctx, key.data(), 32, nullptr);
-        Results r{cipherText, {}};
+        Results r{cipherText, cipherText, {}};
         ciphra::TwofishCBCDecryptBlocks(ctx, r.plain.data(), r.plain.data(), 40);
+        ciphra::TwofishCBCEncryptBlocks(ctx, r.cipher.data(), r.cipher.data(), 40);
         ciphra::Sha1State sha;
         std::uint8_t digest[ciphra::Sha1DigestSize];
         ciphra::Sha1Start(sha);
@@ -95,18 +99,64 @@ TEST(CpuPaths, EveryCandidatePathGivesThePortableResults)
         return r;
     };
     const Results portable = run(ciphra::CodePaths{});
-    const int most = std::max({c.CbcDecryptCount, c.KeySetupCount, c.Sha1Count});
+    const int most = std::max({c.CbcEncryptCount, c.CbcDecryptCount, c.KeySetupCount, c.Sha1Count});
     for (int i = 0; i < most; ++i) {
         ciphra::CodePaths paths;
+        paths.CbcEncrypt = c.CbcEncrypt[std::min(i, c.CbcEncryptCount - 1)];
         paths.CbcDecrypt = c.CbcDecrypt[std::min(i, c.CbcDecryptCount - 1)];
         paths.KeySetup = c.KeySetup[std::min(i, c.KeySetupCount - 1)];
         paths.Sha1 = c.Sha1[std::min(i, c.Sha1Count - 1)];
         SCOPED_TRACE(i);
         const Results r = run(paths);
         EXPECT_EQ(r.plain, portable.plain);
+        EXPECT_EQ(r.cipher, portable.cipher);
         EXPECT_EQ(r.digest, portable.digest);
     }
     EXPECT_EQ(&ciphra::CurrentCodePaths(), &ciphra::ChosenCodePaths());
+}
+
+// Each CBC encryption path equals the portable one for every key length the
+// callers use, for runs split anywhere (the chain carries over between
+// calls), in place and out of place at an odd address.
+TEST(CpuPaths, EveryCbcEncryptPathMatchesPortable)
+{
+    const ciphra::PathCandidates c = ciphra::CandidateCodePaths();
+    const std::vector<std::uint8_t> plain = Noise(37 * ciphra::TwofishBlockSize, 11);
+    const auto encrypt = [&](ciphra::CbcEncryptPath path, std::int32_t keyBytes, std::size_t split,
+                             bool inPlace) {
+        ciphra::CodePaths paths;
+        paths.CbcEncrypt = path;
+        const ciphra::ForcedCodePaths forced(paths);
+        ciphra::TwofishContext ctx;
+        const std::vector<std::uint8_t> key = Noise(keyBytes, 12);
+        ciphra::TwofishSetKey(ctx, key.data(), keyBytes, nullptr);
+        ciphra::TwofishDeriveStartVector(ctx);
+        std::vector<std::uint8_t> out(plain.size() + 1);
+        std::uint8_t* at = out.data() + 1;
+        const std::uint8_t* from = plain.data();
+        if (inPlace) {
+            std::copy(plain.begin(), plain.end(), at);
+            from = at;
+        }
+        const std::size_t blocks = plain.size() / ciphra::TwofishBlockSize;
+        ciphra::TwofishCBCEncryptBlocks(ctx, from, at, split);
+        const std::size_t done = split * ciphra::TwofishBlockSize;
+        ciphra::TwofishCBCEncryptBlocks(ctx, from + done, at + done, blocks - split);
+        out.insert(out.end(), ctx.ChainVector, ctx.ChainVector + ciphra::TwofishBlockSize);
+        return out;
+    };
+    for (int i = 1; i < c.CbcEncryptCount; ++i) {
+        for (const std::int32_t keyBytes : {16, 20, 24, 32}) {
+            for (const std::size_t split : {0, 1, 36}) {
+                for (const bool inPlace : {false, true}) {
+                    SCOPED_TRACE(testing::Message() << i << " key " << keyBytes << " split "
+                                                    << split << " in place " << inPlace);
+                    EXPECT_EQ(encrypt(c.CbcEncrypt[i], keyBytes, split, inPlace),
+                              encrypt(ciphra::CbcEncryptPath::Portable, keyBytes, split, inPlace));
+                }
+            }
+        }
+    }
 }
 
 #if defined(__x86_64__) || defined(__i386__)
