@@ -18,45 +18,47 @@ namespace {
 thread_local const CodePaths* forcedPaths = nullptr;
 
 // Large enough for the 32-block passes of the widest path, small enough that
-// timing every path of every operation takes about a millisecond.
+// timing every path of every operation takes a millisecond or two.
 constexpr std::size_t TimedBytes = 8192;
-constexpr int TimedRuns = 3;
+constexpr int TimedRuns = 5;
 
-// The shortest of a few runs after a warm-up, so that one run interrupted by
-// another process does not decide.
-template <class Operation> std::int64_t ShortestRun(Operation operation)
+std::int64_t TimeOnce(const auto& operation)
 {
     using Clock = std::chrono::steady_clock;
+    const Clock::time_point start = Clock::now();
     operation();
-    std::int64_t shortest = std::numeric_limits<std::int64_t>::max();
-    for (int run = 0; run < TimedRuns; ++run) {
-        const Clock::time_point start = Clock::now();
-        operation();
-        const auto took =
-            std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
-        shortest = took < shortest ? took : shortest;
-    }
-    return shortest;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count();
 }
 
 // The candidate whose operation ran shortest; candidates[0] (the portable
-// path) wins ties.
+// path) wins ties. Each candidate runs once to warm up, then the candidates
+// take turns, and each keeps its shortest run: one run interrupted by another
+// process does not decide, and neither does the clock speed drifting while
+// they are timed, which would favour whichever ran last.
 template <class Path, class Operation>
 Path Fastest(const Path* candidates, int count, CodePaths paths, Path CodePaths::*slot,
              Operation operation)
 {
-    Path best = candidates[0];
-    std::int64_t bestTime = std::numeric_limits<std::int64_t>::max();
+    std::int64_t shortest[MostPathCandidates];
     for (int i = 0; i < count; ++i) {
         paths.*slot = candidates[i];
         const ForcedCodePaths forced(paths);
-        const std::int64_t time = ShortestRun(operation);
-        if (time < bestTime) {
-            best = candidates[i];
-            bestTime = time;
+        operation();
+        shortest[i] = std::numeric_limits<std::int64_t>::max();
+    }
+    for (int run = 0; run < TimedRuns; ++run) {
+        for (int i = 0; i < count; ++i) {
+            paths.*slot = candidates[i];
+            const ForcedCodePaths forced(paths);
+            const std::int64_t took = TimeOnce(operation);
+            shortest[i] = took < shortest[i] ? took : shortest[i];
         }
     }
-    return best;
+    int best = 0;
+    for (int i = 1; i < count; ++i) {
+        best = shortest[i] < shortest[best] ? i : best;
+    }
+    return candidates[best];
 }
 
 // Only public, fixed data goes through the timed code: nothing secret is

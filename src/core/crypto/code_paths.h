@@ -32,14 +32,15 @@ const CodePaths& ChosenCodePaths() noexcept;
 
 // Every path this process may use for each operation, the portable one first:
 // what the calibration times (the benchmark and the tests use it too).
+inline constexpr int MostPathCandidates = 3;
 struct PathCandidates {
-    CbcEncryptPath CbcEncrypt[2];
+    CbcEncryptPath CbcEncrypt[MostPathCandidates];
     int CbcEncryptCount = 0;
-    CbcDecryptPath CbcDecrypt[3];
+    CbcDecryptPath CbcDecrypt[MostPathCandidates];
     int CbcDecryptCount = 0;
-    KeySetupPath KeySetup[3];
+    KeySetupPath KeySetup[MostPathCandidates];
     int KeySetupCount = 0;
-    Sha1Path Sha1[3];
+    Sha1Path Sha1[MostPathCandidates];
     int Sha1Count = 0;
 };
 PathCandidates CandidateCodePaths() noexcept;
