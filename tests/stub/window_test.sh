@@ -16,72 +16,9 @@ for tool in Xvfb xdotool; do
   fi
 done
 
-work=$(mktemp -d)
-xvfb_pid=""
-stub_pid=""
-cleanup() {
-  [[ -n $stub_pid ]] && kill "$stub_pid" 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-# Wait up to 10 s for a window of exactly this name and print its id.
-window_named() {
-  local id
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    if [[ -n $id ]]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# Wait up to 5 s for no window of this name to be left.
-no_window_named() {
-  for _ in $(seq 50); do
-    xdotool search --name "^$1\$" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# Click inside a window at a point relative to its top-left corner.
-click_at() {
-  xdotool mousemove --window "$1" "$2" "$3" click 1
-  sleep 0.2
-}
-
-# Press "OK" in a message box: the button sits centred near its bottom.
-press_ok() {
-  local WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
-  click_at "$1" $((WIDTH / 2)) $((HEIGHT - 21))
-}
-
-# Xvfb picks a free display itself and writes its number to fd 3.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-# The server has written its number; wait until it also answers a client.
-for _ in $(seq 100); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb does not answer"
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/xvfb_display.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/window_tools.sh"
+start_xvfb
 
 password='pässwörd€1'
 printf '%s' "$password" >"$work/pw"
@@ -90,15 +27,15 @@ head -c 30000 /dev/urandom >"$work/photo.jpg"
 
 start_stub() {
   "$work/photo.exe" </dev/null >"$work/stub.out" 2>&1 &
-  stub_pid=$!
+  app_pid=$!
 }
 start_stub
 if ! main=$(window_named "Ciphra Self-Decrypting"); then
   # A stub that could not reach the server falls back to the terminal and
   # ends at once; on a loaded machine give it one more start, and say so.
   echo "no window on the first start; the stub said: $(tr '\n' ' ' <"$work/stub.out")" >&2
-  kill "$stub_pid" 2>/dev/null || true
-  wait "$stub_pid" 2>/dev/null || true
+  kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || true
   xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb stopped answering"
   start_stub
   main=$(window_named "Ciphra Self-Decrypting") || fail "no main window: $(cat "$work/stub.out")"
@@ -136,10 +73,10 @@ no_window_named "Ciphra SFD" || fail "the box did not close"
 
 xdotool windowclose "$main"
 for _ in $(seq 50); do
-  kill -0 "$stub_pid" 2>/dev/null || break
+  kill -0 "$app_pid" 2>/dev/null || break
   sleep 0.1
 done
-kill -0 "$stub_pid" 2>/dev/null && fail "closing the window did not end the program"
-wait "$stub_pid" || fail "the program ended with status $?"
-stub_pid=""
+kill -0 "$app_pid" 2>/dev/null && fail "closing the window did not end the program"
+wait "$app_pid" || fail "the program ended with status $?"
+app_pid=""
 echo "PASS"

@@ -23,10 +23,9 @@ for tool in Xvfb xdotool "$wine" "$wineserver"; do
   fi
 done
 
-work=$(mktemp -d)
+source "$(dirname "${BASH_SOURCE[0]}")/../gui/xvfb_display.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/window_tools.sh"
 mkdir "$work/home"
-xvfb_pid=""
-stub_pid=""
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 # No installer of Wine's .NET or HTML engines asks to be run, and no menu
 # entries are written for the user; Wine's links to the user's folders go
@@ -36,53 +35,8 @@ export HOME="$work/home"
 # Wine reads keys outside Latin-1 (the euro sign of the password) only
 # under a UTF-8 locale.
 export LC_ALL=C.UTF-8
-cleanup() {
-  [[ -n $stub_pid ]] && kill "$stub_pid" 2>/dev/null || true
-  "$wineserver" -k 2>/dev/null || true
-  [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-# Wait up to 20 s for a shown window of exactly this name and print its id.
-window_named() {
-  local id
-  for _ in $(seq 200); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
-    if [[ -n $id ]]; then
-      echo "$id"
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
-# Wait up to 5 s for no shown window of this name to be left.
-no_window_named() {
-  for _ in $(seq 50); do
-    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-click_at() {
-  xdotool mousemove --window "$1" "$2" "$3" click 1
-  sleep 0.2
-}
-
-# Press "OK" in a message box: the button sits centred near its bottom.
-press_ok() {
-  local WIDTH HEIGHT
-  eval "$(xdotool getwindowgeometry --shell "$1" | grep -E '^(WIDTH|HEIGHT)=')"
-  click_at "$1" $((WIDTH / 2)) $((HEIGHT - 21))
-}
+# Wine's server goes before the X server it draws on.
+trap '"$wineserver" -k 2>/dev/null || true; end_xvfb_session' EXIT
 
 # Press "Decrypt" and expect the box titled $1; its id in $box.
 decrypt_expecting() {
@@ -108,19 +62,7 @@ names() {
   (cd "$work/send" && ls -A | sort)
 }
 
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [[ -s $work/display ]] && break
-  sleep 0.1
-done
-[[ -s $work/display ]] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n 1 "$work/display")"
-for _ in $(seq 100); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb does not answer"
+start_xvfb
 
 # The prefix is made while the rest is made ready: it takes longest. Its
 # desktop process needs the display.
@@ -157,7 +99,7 @@ echo "Wine prefix made in $SECONDS s"
 "$wine" "$text_test" >"$work/text_test.out" 2>&1 || fail "the text test: $(cat "$work/text_test.out")"
 
 "$wine" "$work/send/photo.exe" >"$work/stub.out" 2>&1 &
-stub_pid=$!
+app_pid=$!
 main=$(window_named "Ciphra Self-Decrypting") || fail "no main window: $(cat "$work/stub.out")"
 before=$(names)
 
@@ -218,10 +160,10 @@ close_box "CRC check"
 # Alt+F4 closes the window and ends the program.
 xdotool key --window "$main" alt+F4 2>/dev/null || true
 for _ in $(seq 50); do
-  kill -0 "$stub_pid" 2>/dev/null || break
+  kill -0 "$app_pid" 2>/dev/null || break
   sleep 0.1
 done
-kill -0 "$stub_pid" 2>/dev/null && fail "closing the window did not end the program"
-wait "$stub_pid" || fail "the program ended with status $?"
-stub_pid=""
+kill -0 "$app_pid" 2>/dev/null && fail "closing the window did not end the program"
+wait "$app_pid" || fail "the program ended with status $?"
+app_pid=""
 echo "PASS in $SECONDS s"
