@@ -30,7 +30,7 @@ window=""
 for _ in $(seq 1 200); do
   window="$(xdotool search --onlyvisible --name '^Hash File$' 2>/dev/null | head -n1 || true)"
   [[ -n "$window" ]] && break
-  kill -0 "$app_pid" 2>/dev/null || { echo "the program ended early"; cat "$work/app.log"; exit 1; }
+  kill -0 "$app_pid" 2>/dev/null || { echo "the program ended early"; cat "$work/app.log"; xvfb_state; exit 1; }
   sleep 0.05
 done
 [[ -n "$window" ]] || { echo "no hash window within 10 s"; cat "$work/app.log"; exit 1; }
