@@ -3,8 +3,8 @@
 // process. The CPU's feature flags say what can run, not what runs fastest:
 // on some cores the vector gathers of the AVX2 decryption are slower than the
 // portable code. So, unless CIPHRA_CPU_FEATURES forces the paths, the first
-// use times every path the CPU has on a small buffer (about a
-// millisecond) and keeps the fastest; the portable code is always a
+// use times every path the CPU has on a small buffer (a millisecond or
+// two) and keeps the fastest; the portable code is always a
 // candidate, so the choice is never slower than it. With CIPHRA_CPU_FEATURES
 // set, the widest path it allows is taken, untimed, so that tests reach each
 // path for sure.
