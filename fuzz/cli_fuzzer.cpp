@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -124,6 +125,16 @@ void CheckPasswordFile(std::string_view content)
     Check(refused || password.View() == expected);
 }
 
+// The summary a run with -r ends with, in its exact shape: an unknown command
+// or a name echoed in a message may hold " failed, " and " skipped" too.
+bool IsRunSummary(std::string_view line)
+{
+    static const std::regex summary(
+        "ciphra2k-cli: [0-9]+ files? (encrypted|decrypted|hashed|shredded), "
+        "([0-9]+ removed but not all gone, )?[0-9]+ failed, [0-9]+ skipped\n");
+    return std::regex_match(line.begin(), line.end(), summary);
+}
+
 // Standard error less the shredder's confirmation (the count of files and the
 // question), asked before anything is done, and less the notes and the
 // summary of a run with -r. Only shred asks; any command may echo a name
@@ -143,10 +154,8 @@ std::string WithoutConfirmation(std::string_view said, bool shredding)
         const std::size_t end = said.find('\n');
         const std::string_view line = said.substr(0, end == std::string_view::npos ? end : end + 1);
         said.remove_prefix(line.size());
-        const bool summary = line.starts_with("ciphra2k-cli: ") && line.ends_with(" skipped\n") &&
-                             line.find(" failed, ") != std::string_view::npos;
         if (!line.starts_with("ciphra2k-cli: note: ") &&
-            !line.starts_with("ciphra2k-cli: warning: ") && !summary) {
+            !line.starts_with("ciphra2k-cli: warning: ") && !IsRunSummary(line)) {
             rest += line;
         }
     }
