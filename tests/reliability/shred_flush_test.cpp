@@ -1,44 +1,39 @@
-// Every overwrite of a shred reaches the disk before the next one starts:
-// unflushed, the zeros, the ones and the cipher bytes of a pass could all
-// sit in the page cache together, and only the last would ever be written.
-// Read from the fault library's log, which records each write with the kind
-// of bytes it wrote and each flush as it starts.
+// Every overwrite of a shred reaches the disk before the next one starts
+// over the same bytes: unflushed, the zeros, the ones and the cipher bytes of
+// a pass could all sit in the page cache together, and only the last would
+// ever be written. The fills run a segment ahead of the cipher overwrite, so
+// the order is checked chunk by chunk, from the fault library's log, which
+// records each write with the kind of bytes it wrote and each flush as it
+// starts.
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 
 #include "core/jobs/cipher_stream.h"
+#include "core/jobs/fill_ahead.h"
 #include "reliability/fault_log.h"
 #include "reliability/reliability_fixture.h"
 
 namespace ciphra::test {
 namespace {
 
-// Several chunks, and a short one at the end.
-constexpr std::size_t ShredSize = (std::size_t{3} << 20) + 12345;
-static_assert(ShredSize > StreamChunkSize && ShredSize % StreamChunkSize != 0);
+// Three segments, the last one short and ending in a short chunk.
+constexpr std::size_t ShredSize = 2 * FillAhead::SegmentSize + 3 * StreamChunkSize + 12345;
 
-// One overwrite: a run of writes of one kind of bytes.
+// The writes of one kind of bytes over one chunk of the file, one after the
+// other in the log.
 struct Overwrite {
     std::string Bytes;
     std::size_t First = 0; // the index of its first write in the log
     std::size_t Last = 0;  // and of its last
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> Ranges; // offset, length
 };
 
-// True when the ranges cover [0, size) and nothing beyond.
-bool CoversExactly(std::vector<std::pair<std::uint64_t, std::uint64_t>> ranges, std::uint64_t size)
-{
-    std::sort(ranges.begin(), ranges.end());
-    std::uint64_t end = 0;
-    for (const auto& [offset, length] : ranges) {
-        if (offset > end) {
-            return false;
-        }
-        end = std::max(end, offset + length);
-    }
-    return end == size;
-}
+// What was written over one chunk, in order.
+struct ChunkHistory {
+    std::uint64_t Length = 0;
+    std::vector<Overwrite> Overwrites;
+};
 
 TEST_F(ReliabilityTest, EveryOverwriteOfAShredIsFlushed)
 {
@@ -50,8 +45,13 @@ TEST_F(ReliabilityTest, EveryOverwriteOfAShredIsFlushed)
 
     const std::vector<LogRecord> log = Inside(ReadFaultLog(FaultLog()), Work());
     std::string working; // the shredder works under a name of its own
-    std::vector<Overwrite> overwrites;
+    std::map<std::uint64_t, ChunkHistory> chunks;
+    std::vector<std::size_t> flushes; // of the working file
     for (std::size_t i = 0; i < log.size(); ++i) {
+        EXPECT_FALSE(log[i].Call.ends_with("-failed")) << log[i].Line;
+        if (log[i].IsFlush() && log[i].Path == working) {
+            flushes.push_back(i);
+        }
         if (log[i].Call != "write") {
             continue;
         }
@@ -59,43 +59,51 @@ TEST_F(ReliabilityTest, EveryOverwriteOfAShredIsFlushed)
             working = log[i].Path;
         }
         ASSERT_EQ(log[i].Path, working) << "writes to two files";
-        if (overwrites.empty() || overwrites.back().Bytes != log[i].Bytes) {
-            overwrites.push_back({log[i].Bytes, i, i, {}});
+        ChunkHistory& chunk = chunks[log[i].Offset];
+        if (chunk.Length == 0) {
+            chunk.Length = log[i].Length;
         }
-        overwrites.back().Last = i;
-        overwrites.back().Ranges.emplace_back(log[i].Offset, log[i].Length);
+        ASSERT_EQ(log[i].Length, chunk.Length) << "chunks of another size: " << log[i].Line;
+        if (chunk.Overwrites.empty() || chunk.Overwrites.back().Bytes != log[i].Bytes) {
+            chunk.Overwrites.push_back({log[i].Bytes, i, i});
+        }
+        chunk.Overwrites.back().Last = i;
     }
-    for (const LogRecord& record : log) {
-        EXPECT_FALSE(record.Call.ends_with("-failed")) << record.Line;
-    }
-    std::vector<std::string> kinds;
-    for (const Overwrite& overwrite : overwrites) {
-        kinds.push_back(overwrite.Bytes);
-    }
-    ASSERT_EQ(kinds,
-              (std::vector<std::string>{"zeros", "ones", "mixed", "zeros", "ones", "mixed"}));
     const auto removal = std::find_if(log.begin(), log.end(), [&](const LogRecord& record) {
         return record.Call == "unlink" && record.Path == working;
     });
     ASSERT_NE(removal, log.end()) << "the working file was never removed";
     const auto removed = static_cast<std::size_t>(removal - log.begin());
 
+    std::uint64_t covered = 0; // the chunks lie end to end over the whole file
+    for (const auto& [offset, chunk] : chunks) {
+        ASSERT_EQ(offset, covered) << "a gap or an overlap";
+        covered += chunk.Length;
+    }
+    EXPECT_EQ(covered, ShredSize);
+
+    const std::vector<std::string> kinds = {"zeros", "ones", "mixed", "zeros", "ones", "mixed"};
     const char* const names[] = {"zeros", "ones", "cipher"};
-    for (std::size_t k = 0; k < overwrites.size(); ++k) {
-        SCOPED_TRACE("pass " + std::to_string(k / 3 + 1) + ", the " + names[k % 3] + " overwrite");
-        const Overwrite& overwrite = overwrites[k];
-        EXPECT_TRUE(CoversExactly(overwrite.Ranges, ShredSize)) << "not the whole file";
-        const std::size_t next = k + 1 < overwrites.size() ? overwrites[k + 1].First : removed;
-        ASSERT_LT(overwrite.Last, next) << "removed before it was written";
-        // A flush that started after the overwrite's last write had returned,
-        // and found the file as the overwrite left it.
-        bool flushed = false;
-        for (std::size_t i = overwrite.Last + 1; i < next; ++i) {
-            flushed = flushed || (log[i].IsFlush() && log[i].Path == working &&
-                                  log[i].Length == ShredSize && log[i].Bytes == overwrite.Bytes);
+    for (const auto& [offset, chunk] : chunks) {
+        SCOPED_TRACE("the chunk at " + std::to_string(offset));
+        std::vector<std::string> written;
+        for (const Overwrite& overwrite : chunk.Overwrites) {
+            written.push_back(overwrite.Bytes);
         }
-        EXPECT_TRUE(flushed) << "no fsync or fdatasync of the working file between its last write "
-                                "and the next overwrite's first write (or the removal)";
+        ASSERT_EQ(written, kinds);
+        for (std::size_t k = 0; k < chunk.Overwrites.size(); ++k) {
+            SCOPED_TRACE("pass " + std::to_string(k / 3 + 1) + ", the " + names[k % 3] +
+                         " overwrite");
+            const std::size_t last = chunk.Overwrites[k].Last;
+            const std::size_t next =
+                k + 1 < chunk.Overwrites.size() ? chunk.Overwrites[k + 1].First : removed;
+            ASSERT_LT(last, next) << "removed before it was written";
+            // A flush that started after the overwrite's last write had returned.
+            const auto flush = std::upper_bound(flushes.begin(), flushes.end(), last);
+            EXPECT_TRUE(flush != flushes.end() && *flush < next)
+                << "no fsync or fdatasync of the working file between the chunk's last write "
+                   "and the next overwrite's first write over it (or the removal)";
+        }
     }
 }
 

@@ -1,9 +1,7 @@
 #include "core/jobs/shredder.h"
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <optional>
 #include <system_error>
 
@@ -15,6 +13,8 @@
 #include "core/io/path_names.h"
 #include "core/io/posix_file.h"
 #include "core/jobs/cipher_stream.h"
+#include "core/jobs/fill_ahead.h"
+#include "core/jobs/stream_pipeline.h"
 
 namespace ciphra {
 
@@ -43,53 +43,25 @@ bool IsRegularFile(const std::string& path) noexcept
     return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, error));
 }
 
-// One chunk of the file; it briefly holds the file's old bytes, so it is
-// wiped at the end.
-class FillBuffer {
-public:
-    FillBuffer() : bytes_(new std::uint8_t[StreamChunkSize]) {}
-    ~FillBuffer() { SecureWipe(bytes_.get(), StreamChunkSize); }
-    FillBuffer(const FillBuffer&) = delete;
-    FillBuffer& operator=(const FillBuffer&) = delete;
-    std::uint8_t* Bytes() { return bytes_.get(); }
-
-private:
-    std::unique_ptr<std::uint8_t[]> bytes_;
-};
-
-// Reads each chunk to learn its length, then writes the fill byte over it.
-void FillOverwrite(File& file, FillBuffer& buffer, std::uint8_t fill)
+// One pass's three overwrites: the zeros and the ones written segment by
+// segment on a second thread (fill_ahead.h), the cipher overwrite following
+// them on this one, its key made from the path and the clock as it starts.
+// The cipher bytes are written back in the background while the chain runs
+// and the file is flushed at the end, so the pass is on the disk once this
+// returns. `filled` is called when the fills are done and flushed.
+void OverwritePass(File& file, FillBuffer& buffer, const std::string& path,
+                   const ClockText& clockText, const std::function<void()>& filled)
 {
-    std::uint64_t position = 0;
-    for (;;) {
-        const std::size_t n = file.ReadAt(buffer.Bytes(), StreamChunkSize, position);
-        if (n > 0) {
-            std::memset(buffer.Bytes(), fill, n);
-            file.WriteAllAt(buffer.Bytes(), n, position);
-        }
-        position += n;
-        if (n < StreamChunkSize) {
-            return;
-        }
-    }
-}
-
-void CipherOverwrite(File& file, const std::string& path, const ClockText& clockText)
-{
+    FillAhead fills(file, buffer, filled);
+    BackgroundFlush flush(file);
     std::uint8_t digest[Sha1DigestSize];
     Sha1OfText(path + clockText(), digest);
     CipherRun run(digest, Sha1DigestSize);
     SecureWipeObject(digest);
     file.Seek(0);
-    EncryptStream(run.Context(), file, file);
-}
-
-// Runs one overwrite and flushes it to the device. The flushing starts while
-// the overwrite is still being written, so the disk works alongside it.
-template <typename Write> void FlushedOverwrite(File& file, Write write)
-{
-    BackgroundFlush flush(file);
-    write();
+    RunPipelinedStream(run.Context(), file, file, nullptr, StreamDirection::Encrypt, SameOffsets,
+                       &fills);
+    fills.Finish();
     flush.Stop();
     file.Sync();
 }
@@ -126,11 +98,10 @@ WipeOutcome WipeFile(const std::string& path, int passes, const ClockText& clock
             return WipeOutcome::OpenFailed;
         }
         report.PassStarted(pass);
-        FlushedOverwrite(*file, [&] { FillOverwrite(*file, buffer, 0x00); });
-        report.OverwriteDone(pass, Overwrite::Zeros, working);
-        FlushedOverwrite(*file, [&] { FillOverwrite(*file, buffer, 0xFF); });
-        report.OverwriteDone(pass, Overwrite::Ones, working);
-        FlushedOverwrite(*file, [&] { CipherOverwrite(*file, path, clockText); });
+        OverwritePass(*file, buffer, path, clockText, [&] {
+            report.OverwriteDone(pass, Overwrite::Zeros, working);
+            report.OverwriteDone(pass, Overwrite::Ones, working);
+        });
         report.OverwriteDone(pass, Overwrite::Cipher, working);
         file->Close();
     }

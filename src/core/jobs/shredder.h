@@ -6,10 +6,12 @@
 // reading and writing and overwrites every byte three times, in large
 // chunks and without changing the length: all 0x00, all 0xFF, then the
 // Twofish cipher stream of what is there, keyed by the SHA-1 digest of the
-// path followed by the clock text. Each overwrite is flushed to the device
-// (fsync) before the next, because the dirty pages of a file that is about
-// to be unlinked may otherwise never reach the disk; the flushing starts in
-// the background while the overwrite is written.
+// path followed by the clock text. Every byte's overwrite is flushed to the
+// device before the next overwrite of that byte, because the dirty pages of
+// a file that is about to be unlinked may otherwise never reach the disk.
+// The cipher overwrite is one serial chain, the slow part: the zeros and the
+// ones are written and flushed a segment at a time on a second thread, and
+// the chain follows them through the file (fill_ahead.h).
 //
 // A file that cannot be opened for a pass is never deleted: the wipe stops,
 // the file gets its own name back and the caller hears of it through the
@@ -42,7 +44,9 @@ public:
     // At the start of pass `pass` (1-based), after the file was opened.
     virtual void PassStarted(int pass);
     // After an overwrite has been written and flushed, while the file is
-    // still open under `workingPath` (the temporary name once renamed).
+    // still open under `workingPath` (the temporary name once renamed). The
+    // zeros and the ones of a pass are reported together when both are done:
+    // on a file of more than one segment the cipher overwrite has then begun.
     virtual void OverwriteDone(int pass, Overwrite which, const std::string& workingPath);
     // When the wipe ends in either outcome (not when it throws).
     virtual void WipeEnded(WipeOutcome outcome);

@@ -202,7 +202,7 @@ void DecryptBlocks(TwofishContext& ctx, TwofishContext& helperContext, Helper& h
 } // namespace
 
 void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-                        StreamDirection direction, std::uint64_t outputStart)
+                        StreamDirection direction, std::uint64_t outputStart, ReadGate* gate)
 {
     const StackScrub scrub; // last to go, however the run ends
     const std::uint64_t start = input.Position();
@@ -233,6 +233,9 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
         std::uint8_t* bytes = chunks[b];
         std::size_t n = 0;
         try {
+            if (gate != nullptr) {
+                gate->BeforeRead(position, StreamChunkSize);
+            }
             n = input.Read(bytes, StreamChunkSize);
         } catch (...) {
             // The chunk before a failed read is written (or its failure wins).

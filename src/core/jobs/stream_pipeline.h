@@ -20,8 +20,22 @@
 
 namespace ciphra {
 
-// The contract of EncryptStream / DecryptStream.
+// Lets a stream read a chunk only once its bytes are ready: called on the
+// calling thread before each read, with the offset the read starts at and
+// the most it may take. It may wait; what it throws ends the stream as a
+// failed read would.
+class ReadGate {
+public:
+    virtual void BeforeRead(std::uint64_t offset, std::size_t length) = 0;
+
+protected:
+    ~ReadGate() = default;
+};
+
+// The contract of EncryptStream / DecryptStream; `gate`, when given, is
+// passed before every read of `input`, which must then have positions.
 void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamProgress* progress,
-                        StreamDirection direction, std::uint64_t outputStart);
+                        StreamDirection direction, std::uint64_t outputStart,
+                        ReadGate* gate = nullptr);
 
 } // namespace ciphra
