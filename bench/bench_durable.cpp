@@ -1,11 +1,11 @@
 // Durable writes through the jobs the windows and ciphra2k-cli run: one
 // 256 MiB file encrypted and decrypted beside (flushed and named as the
-// commands do), and 2,000 files of 4 KiB encrypted beside, decrypted beside
-// and encrypted in place through one CipherBatch each. Beside each, what the
-// disk needs for the same bytes: the big file copied and fsynced (as
-// `dd conv=fsync`), the small files copied and the file system flushed once
-// (as `cp` + `sync -f`). Files live under the temporary folder; the clock
-// stops before each round's outputs are removed.
+// commands do) and shredded with the shred command's three passes (each
+// overwrite flushed; compare `shred -n 9 -u` in bench/files.sh), and 2,000 files of 4 KiB encrypted
+// beside, decrypted beside and encrypted in place through one CipherBatch each. Beside each, what
+// the disk needs for the same bytes: the big file copied and fsynced (as `dd conv=fsync`), the
+// small files copied and the file system flushed once (as `cp` + `sync -f`). Files live under the
+// temporary folder; the clock stops before each round's outputs are removed.
 
 #include <benchmark/benchmark.h>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/jobs/cipher_batch.h"
+#include "core/jobs/shredder.h"
 
 namespace {
 
@@ -103,6 +104,24 @@ void BigFile(benchmark::State& state, CipherDirection direction)
         fs::remove(done.Output);
         ::sync();
         state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BigSize));
+}
+
+// The shred command's wipe of the big file, each round on a fresh copy
+// whose pages were flushed before the clock starts.
+void BigShred(benchmark::State& state)
+{
+    const std::string victim = (Root() / "big-shred").string();
+    const ClockText clock = [] { return std::string("09/12/2026 08:00:00"); };
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::copy_file(BigPlain(), victim, fs::copy_options::overwrite_existing);
+        ::sync();
+        state.ResumeTiming();
+        if (WipeFile(victim, 3, clock) != WipeOutcome::Succeeded) {
+            state.SkipWithError("not wiped");
+        }
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * BigSize));
 }
@@ -223,6 +242,7 @@ BENCHMARK_CAPTURE(BigFile, Encrypt256MiB, CipherDirection::Encrypt)
 BENCHMARK_CAPTURE(BigFile, Decrypt256MiB, CipherDirection::Decrypt)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+BENCHMARK(BigShred)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BigCopyFlushed)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(ManySmallFiles, Encrypt2000x4KiB, Many::Encrypt)
     ->Unit(benchmark::kMillisecond)
