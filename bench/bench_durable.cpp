@@ -1,11 +1,13 @@
 // Durable writes through the jobs the windows and ciphra2k-cli run: one
 // 256 MiB file encrypted and decrypted beside (flushed and named as the
 // commands do) and shredded with the shred command's three passes (each
-// overwrite flushed; compare `shred -n 9 -u` in bench/files.sh), and 2,000 files of 4 KiB encrypted
-// beside, decrypted beside and encrypted in place through one CipherBatch each. Beside each, what
-// the disk needs for the same bytes: the big file copied and fsynced (as `dd conv=fsync`), the
-// small files copied and the file system flushed once (as `cp` + `sync -f`). Files live under the
-// temporary folder; the clock stops before each round's outputs are removed.
+// overwrite flushed; compare `shred -n 9 -u` in bench/files.sh), and 2,000
+// files of 4 KiB encrypted beside, decrypted beside and encrypted in place
+// through one CipherBatch each. Beside each, what the disk needs for the
+// same bytes: the big file copied and fsynced (as `dd conv=fsync`), the small
+// files copied and the file system flushed once (as `cp` + `sync -f`). Files
+// live under the temporary folder; the clock stops before each round's
+// outputs are removed.
 
 #include <benchmark/benchmark.h>
 #include <cstdint>

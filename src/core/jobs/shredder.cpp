@@ -6,7 +6,6 @@
 #include <system_error>
 
 #include "core/crypto/sha1.h"
-#include "core/crypto/twofish.h"
 #include "core/crypto/wipe.h"
 #include "core/error.h"
 #include "core/io/background_flush.h"
