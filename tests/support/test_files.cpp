@@ -62,6 +62,12 @@ std::string ReadBytes(const std::string& path)
     return ReadAll(in);
 }
 
+std::size_t OpenDescriptorCount()
+{
+    const std::filesystem::directory_iterator entries("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(entries), end(entries)));
+}
+
 std::string PatternBytes(std::size_t length, std::uint32_t seed)
 {
     std::string bytes(length, '\0');

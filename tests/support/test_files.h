@@ -38,6 +38,9 @@ std::string PatternBytes(std::size_t length, std::uint32_t seed = 1);
 // wrote nothing.
 std::map<std::string, std::string> Snapshot(const std::filesystem::path& folder);
 
+// How many descriptors this process has open, to show that nothing kept one.
+std::size_t OpenDescriptorCount();
+
 // True when the tests run as root, for whom permission checks do not apply.
 bool RunningAsRoot();
 

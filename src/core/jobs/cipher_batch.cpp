@@ -124,6 +124,7 @@ void CipherBatch::Run(const CipherPlan& plan, StreamProgress* progress)
 void CipherBatch::Finish()
 {
     Commit();
+    replaced_.Wait();
 }
 
 bool CipherBatch::ReadsPendingOutput(const CipherPlan& plan) const
@@ -175,6 +176,11 @@ void CipherBatch::Commit()
         }
     }
     FlushFolders(written, outcomes, end);
+    for (WrittenOutput& w : written) {
+        if (w.Source) {
+            replaced_.Add(std::move(*w.Source));
+        }
+    }
     for (std::size_t i = 0; i < end; ++i) {
         report_(outcomes[i]);
     }

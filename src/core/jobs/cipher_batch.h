@@ -16,6 +16,9 @@
 // completes; else each on its own), names them in order and flushes each
 // folder once. So no output carries its final name before its data is on
 // disk, and memory and open descriptors stay bounded whatever the count.
+// In place, the file system frees each replaced version when its source is
+// closed; a thread of the batch does those closes while the next outputs are
+// written, and Finish waits for them.
 //
 // Outcomes are reported in the order the plans were given, each once its
 // output has its name (or its failure is known). With StopAtFailure the
@@ -31,6 +34,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/io/background_close.h"
 #include "core/jobs/file_cipher.h"
 
 namespace ciphra {
@@ -62,7 +66,8 @@ public:
     // Runs a Ready plan into a pending output (one not Ready is reported in
     // its turn). Does nothing once the batch stopped at a failure.
     void Run(const CipherPlan& plan, StreamProgress* progress);
-    // Flushes, names and reports every pending output.
+    // Flushes, names and reports every pending output; returns once the
+    // versions replaced in place are freed.
     void Finish();
     bool Stopped() const noexcept { return stopped_; }
 
@@ -84,6 +89,7 @@ private:
     std::vector<Pending> pending_;
     std::uint64_t pendingBytes_ = 0;
     bool stopped_ = false;
+    BackgroundClose replaced_; // sources replaced in place, freed while the batch goes on
 };
 
 } // namespace ciphra

@@ -94,7 +94,10 @@ template <typename Stream> WrittenOutput WritePlan(CipherPlan plan, Stream strea
     } else {
         output->Complete(MaskedPermissions(status.Permissions & 0777));
     }
-    return {std::move(plan), std::move(output), status.Size};
+    if (!inPlace) {
+        source.reset();
+    }
+    return {std::move(plan), std::move(output), status.Size, std::move(source)};
 }
 
 } // namespace

@@ -130,6 +130,10 @@ struct WrittenOutput {
     CipherPlan Plan;
     std::unique_ptr<OutputFile> Output; // none when the plan was refused
     std::uint64_t Size = 0;             // the source's size
+    // In place, the source still open: the file system frees the version the
+    // output replaces when this closes, not inside the rename that names the
+    // output, so a batch can leave that to another thread.
+    std::optional<File> Source{};
 };
 WrittenOutput WriteCipherJob(CipherPlan plan, const KeyMaterial& key, StreamProgress* progress);
 WrittenOutput WriteAgeJob(CipherPlan plan, const age::Keys& keys, StreamProgress* progress);

@@ -90,8 +90,10 @@ TEST(CipherBatch, EveryOutputOfManyBatchesHasTheStreamsBytesAndComesInOrder)
     for (const CipherOutcome& outcome : encrypt.Reported) {
         encrypted.push_back(outcome.Plan.Output);
     }
+    const std::size_t open = test::OpenDescriptorCount();
     BatchRun decrypt;
     decrypt.Run(encrypted, CipherDirection::Decrypt, Placement::InPlace, BatchFailure::GoOn);
+    EXPECT_EQ(test::OpenDescriptorCount(), open) << "a replaced source is still open";
     for (std::size_t i = 0; i < count; ++i) {
         ASSERT_TRUE(Done(decrypt.Reported[i])) << i;
         EXPECT_EQ(ReadBytes(encrypted[i]), ReadBytes(sources[i])) << i;
