@@ -51,10 +51,19 @@ struct StackScrub {
     ~StackScrub() { ScrubStack(); }
 };
 
-// One job for the helper: write a chunk, or decipher blocks with the helper's
-// context (its chain vector set to the ciphertext block before them).
+// What a read on the helper brought: the byte count, or what the read threw.
+struct ReadResult {
+    std::size_t Length = 0;
+    std::exception_ptr Failure;
+};
+
+// One job for the helper: write a chunk, read the next but one, or decipher
+// blocks with the helper's context (its chain vector set to the ciphertext
+// block before them).
 struct Job {
     File* Output = nullptr; // set for a write
+    File* Input = nullptr;  // set for a read of a chunk into Bytes
+    ReadResult* Read = nullptr;
     std::uint8_t* Bytes = nullptr;
     std::size_t Length = 0; // bytes to write, or blocks to decipher
     std::uint64_t Offset = 0;
@@ -95,8 +104,8 @@ public:
 
     bool Threaded() const { return thread_.joinable(); }
 
-    // At most two jobs are outstanding: the last chunk's write and half of
-    // the next chunk's deciphering.
+    // At most two jobs are outstanding: the last chunk's write and either
+    // half of the next chunk's deciphering or the read of the one after it.
     void Post(const Job& job)
     {
         if (!Threaded()) {
@@ -146,6 +155,14 @@ private:
 
     void Run(const Job& job) noexcept
     {
+        if (job.Input != nullptr) {
+            try {
+                job.Read->Length = job.Input->Read(job.Bytes, StreamChunkSize);
+            } catch (...) {
+                job.Read->Failure = std::current_exception();
+            }
+            return;
+        }
         if (job.Context != nullptr) {
             TwofishCBCDecryptBlocks(*job.Context, job.Bytes, job.Bytes, job.Length);
             return;
@@ -210,6 +227,7 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
     const std::uint64_t total = size > start ? size - start : 0;
     const std::uint64_t shift = outputStart == SameOffsets ? start : outputStart;
     ChunkPair chunks;
+    ReadResult readAhead[2]; // of the chunk each buffer is to hold next
     CipherRun helperContext; // the helper's own copy of the key schedule
     // Declared after what its jobs point into, so it is joined first. A pipe's
     // length is unknown: it may well be long.
@@ -217,6 +235,22 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
     if (direction == StreamDirection::Decrypt && helper.Threaded()) {
         std::memcpy(&helperContext.Context(), &ctx, sizeof ctx);
     }
+    // Encrypting, the chain leaves the calling thread no time to spare, so
+    // the helper reads each chunk after the next one: chunk k+2 into the
+    // buffer chunk k was just written from, while chunk k+1 is enciphered.
+    // The reads stay in the one-thread loop's order relative to the writes
+    // that matter (chunk k+2 is read only after chunk k is written, and a
+    // failed read is thrown only after the chunk before it is written). A
+    // gate wants to be asked on the calling thread, and a pipe is read in step.
+    const bool readsAhead = direction == StreamDirection::Encrypt && gate == nullptr &&
+                            helper.Threaded() && input.Seekable();
+    const auto postRead = [&](int b) {
+        Job read;
+        read.Input = &input;
+        read.Read = &readAhead[b];
+        read.Bytes = chunks[b];
+        helper.Post(read);
+    };
 
     std::uint64_t position = start; // end of the chunks handed to the helper
     bool writing = false;           // a chunk's write is posted, its progress not reported
@@ -233,10 +267,21 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
         std::uint8_t* bytes = chunks[b];
         std::size_t n = 0;
         try {
-            if (gate != nullptr) {
-                gate->BeforeRead(position, StreamChunkSize);
+            if (readsAhead && position > start) {
+                // Read by the helper before the last finishWrite returned.
+                if (readAhead[b].Failure) {
+                    std::rethrow_exception(readAhead[b].Failure);
+                }
+                n = readAhead[b].Length;
+            } else {
+                if (gate != nullptr) {
+                    gate->BeforeRead(position, StreamChunkSize);
+                }
+                n = input.Read(bytes, StreamChunkSize);
+                if (readsAhead && n == StreamChunkSize) {
+                    postRead(b ^ 1);
+                }
             }
-            n = input.Read(bytes, StreamChunkSize);
         } catch (...) {
             // The chunk before a failed read is written (or its failure wins).
             finishWrite();
@@ -261,6 +306,11 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
             helper.Post(write);
             position += n;
             writing = true;
+            const ReadResult& next = readAhead[b ^ 1];
+            if (readsAhead && n == StreamChunkSize && !next.Failure &&
+                next.Length == StreamChunkSize) {
+                postRead(b);
+            }
         }
         if (n < StreamChunkSize) {
             finishWrite();

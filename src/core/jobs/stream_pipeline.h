@@ -4,7 +4,9 @@
 //
 // The calling thread reads chunk i+1 and ciphers it while a helper thread
 // writes chunk i; when decrypting, the helper also deciphers the second half
-// of chunk i+1 (each CBC block needs only the ciphertext block before it).
+// of chunk i+1 (each CBC block needs only the ciphertext block before it);
+// when encrypting a file (not a pipe) without a gate, the helper reads chunk
+// i+2 after writing chunk i, so the calling thread only enciphers.
 // Effects keep the order of the one-thread loop: chunk i+1 is written only
 // after chunk i was written and its progress reported on the calling thread,
 // and a failure leaves exactly the chunks before the failing one written and
