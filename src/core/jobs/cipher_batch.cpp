@@ -176,6 +176,9 @@ void CipherBatch::Commit()
         }
     }
     FlushFolders(written, outcomes, end);
+    // One batch's sources at most wait to be closed, so that descriptors
+    // stay bounded even when freeing is slower than writing.
+    replaced_.Wait();
     for (WrittenOutput& w : written) {
         if (w.Source) {
             replaced_.Add(std::move(*w.Source));

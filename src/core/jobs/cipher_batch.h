@@ -18,7 +18,7 @@
 // disk, and memory and open descriptors stay bounded whatever the count.
 // In place, the file system frees each replaced version when its source is
 // closed; a thread of the batch does those closes while the next outputs are
-// written, and Finish waits for them.
+// written (one batch's at most), and Finish waits for them.
 //
 // Outcomes are reported in the order the plans were given, each once its
 // output has its name (or its failure is known). With StopAtFailure the
