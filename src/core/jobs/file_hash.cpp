@@ -1,6 +1,7 @@
 #include "core/jobs/file_hash.h"
 
 #include <cerrno>
+#include <vector>
 
 #include "core/crypto/base64.h"
 #include "core/io/output_file.h"
@@ -10,7 +11,10 @@ namespace ciphra {
 
 namespace {
 
-constexpr std::size_t HashChunkSize = 8192;
+// Large enough that the read calls cost little beside the hashing (a
+// 256 MiB file in 8 KiB reads spent a tenth of its time in the calls), small
+// enough to stay in the core's cache.
+constexpr std::size_t HashChunkSize = std::size_t{128} * 1024;
 
 } // namespace
 
@@ -27,12 +31,12 @@ std::optional<Digest> DigestOfFile(const std::string& path, HashAlgorithm algori
         return std::nullopt;
     }
     Hasher hasher(algorithm);
-    std::uint8_t chunk[HashChunkSize];
+    std::vector<std::uint8_t> chunk(HashChunkSize);
     std::size_t n = 0;
     do {
-        n = file->Read(chunk, sizeof chunk);
-        hasher.Add(chunk, n);
-    } while (n == sizeof chunk);
+        n = file->Read(chunk.data(), chunk.size());
+        hasher.Add(chunk.data(), n);
+    } while (n == chunk.size());
     return hasher.Finish();
 }
 
