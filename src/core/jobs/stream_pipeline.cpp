@@ -227,8 +227,8 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
     const std::uint64_t total = size > start ? size - start : 0;
     const std::uint64_t shift = outputStart == SameOffsets ? start : outputStart;
     ChunkPair chunks;
-    ReadResult readAhead[2]; // of the chunk each buffer is to hold next
-    CipherRun helperContext; // the helper's own copy of the key schedule
+    ReadResult helperReads[2]; // the helper's read of the chunk each buffer holds next
+    CipherRun helperContext;   // the helper's own copy of the key schedule
     // Declared after what its jobs point into, so it is joined first. A pipe's
     // length is unknown: it may well be long.
     Helper helper(total > StreamChunkSize || !input.Seekable());
@@ -247,7 +247,7 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
     const auto postRead = [&](int b) {
         Job read;
         read.Input = &input;
-        read.Read = &readAhead[b];
+        read.Read = &helperReads[b];
         read.Bytes = chunks[b];
         helper.Post(read);
     };
@@ -269,10 +269,10 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
         try {
             if (readsAhead && position > start) {
                 // Read by the helper before the last finishWrite returned.
-                if (readAhead[b].Failure) {
-                    std::rethrow_exception(readAhead[b].Failure);
+                if (helperReads[b].Failure) {
+                    std::rethrow_exception(helperReads[b].Failure);
                 }
-                n = readAhead[b].Length;
+                n = helperReads[b].Length;
             } else {
                 if (gate != nullptr) {
                     gate->BeforeRead(position, StreamChunkSize);
@@ -306,7 +306,7 @@ void RunPipelinedStream(TwofishContext& ctx, File& input, File& output, StreamPr
             helper.Post(write);
             position += n;
             writing = true;
-            const ReadResult& next = readAhead[b ^ 1];
+            const ReadResult& next = helperReads[b ^ 1];
             if (readsAhead && n == StreamChunkSize && !next.Failure &&
                 next.Length == StreamChunkSize) {
                 postRead(b);
